@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project builds, tests and runs with.
+# Safe to run again: packages already present are skipped, and when all are
+# present it returns at once without touching apt.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config ccache
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # user interface and X11
+  qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev libxi-dev libxtst-dev
+  qt6-webengine-dev qt6-pdf-dev fonts-noto-cjk
+  xvfb xauth xdotool trayer imagemagick x11-apps
+  # sound, video and decoders
+  libasound2-dev
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio
+  gstreamer1.0-x gstreamer1.0-gl
+  libfluidsynth-dev timgm6mb-soundfont
+  libvorbis-dev libflac-dev libpng-dev zlib1g-dev libmpg123-dev libgme-dev
+  libarchive-dev libcurl4-openssl-dev libavcodec-dev libavformat-dev libavutil-dev
+  # tools that make and check test media
+  sox flac vorbis-tools lame ffmpeg jlha-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "bootstrap: installing ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the tests again with sanitizers and runs them:
+#   address,undefined  the whole suite (build-asan/)
+#   thread             the tests labelled "threads" (build-tsan/)
+# Usage: scripts/sanitize.sh [address|thread|all]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+which="${1:-all}"
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+if [ "$which" = all ] || [ "$which" = address ]; then
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQORVE_BUILD_BENCH=OFF \
+    -DQORVE_SANITIZE=address,undefined >/dev/null
+  cmake --build build-asan
+  ctest --test-dir build-asan --output-on-failure -j "$(nproc)" --timeout 600
+fi
+if [ "$which" = all ] || [ "$which" = thread ]; then
+  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQORVE_BUILD_BENCH=OFF \
+    -DQORVE_SANITIZE=thread >/dev/null
+  cmake --build build-tsan
+  ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" --timeout 600 -L threads
+fi
