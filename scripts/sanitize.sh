@@ -20,6 +20,6 @@ fi
 if [ "$which" = all ] || [ "$which" = thread ]; then
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQORVE_BUILD_BENCH=OFF \
     -DQORVE_SANITIZE=thread >/dev/null
-  cmake --build build-tsan
+  cmake --build build-tsan --target thread_tests
   ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" --timeout 600 -L threads
 fi

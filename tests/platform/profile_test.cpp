@@ -72,7 +72,7 @@ TEST(ProfileDocumentTest, SetRefusesNamesThatCouldNotBeReadBack) {
 
 TEST(ProfileDocumentTest, Utf16FilesAreReadAndWrittenAsUtf16) {
   const std::string utf16 = std::string("\xFF\xFE", 2) +
-                            std::string("[\0A\0]\0\r\0\n\0k\0=\0\x42\x30\r\0\n\0", 22);  // k=あ
+                            std::string("[\0A\0]\0\r\0\n\0k\0=\0\x42\x30\r\0\n\0", 20);  // k=あ
   auto document = ProfileDocument::Parse(utf16);
   EXPECT_EQ(document.Find("A", "K"), "あ");
   EXPECT_EQ(document.Serialize(), utf16);
