@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQORVE_FUZZ=ON >/dev/null
-cmake --build build-fuzz
+cmake --build build-fuzz --target fuzz_targets
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,0 +1,62 @@
+// System-wide polling of keys, mouse buttons and the cursor, in the shape of
+// GetAsyncKeyState and GetCursorPos.
+//
+// Backends: X11 (our own display connection; XInput2 raw events supply the
+// "pressed since the previous poll" bit) and a scripted backend for tests.
+// SystemInput() picks X11 when $DISPLAY opens, else an input where every key
+// is up. User-interface thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace qorve {
+
+// Windows virtual-key codes the player uses by name.
+enum VirtualKey : int {
+  kVkLButton = 0x01,
+  kVkRButton = 0x02,
+  kVkMButton = 0x04,
+  kVkSpace = 0x20,
+  kVkEscape = 0x1B,
+  kVkLeft = 0x25,
+  kVkRight = 0x27,
+  kVkAdd = 0x6B,
+  kVkSubtract = 0x6D,
+  kVkF4 = 0x73,
+};
+
+class InputPoller {
+ public:
+  virtual ~InputPoller() = default;
+  // Bit 15 (0x8000): the key is down now. Bit 0: it was pressed since the
+  // previous call for this key. 0 for unknown keys.
+  virtual int16_t GetAsyncKeyState(int virtualKey) = 0;
+  // Screen coordinates of the cursor; false when unknown (x, y unchanged).
+  virtual bool GetCursorPos(int& x, int& y) = 0;
+};
+
+std::unique_ptr<InputPoller> CreateX11Input();  // null without a display
+std::unique_ptr<InputPoller> CreateIdleInput();  // every key up, cursor unknown
+
+InputPoller& SystemInput();
+void SetSystemInputForTesting(std::unique_ptr<InputPoller> input);
+
+// Scripted input for tests: keys go down and up when the test says.
+class ScriptedInput final : public InputPoller {
+ public:
+  void Press(int virtualKey);    // goes down, and counts as pressed since the last poll
+  void Release(int virtualKey);  // goes up (a press not yet polled still counts)
+  void Tap(int virtualKey);      // pressed and released between two polls
+  void SetCursor(int x, int y);
+  int16_t GetAsyncKeyState(int virtualKey) override;
+  bool GetCursorPos(int& x, int& y) override;
+
+ private:
+  bool down_[256] = {};
+  bool pressedSincePoll_[256] = {};
+  int x_ = 0, y_ = 0;
+  bool cursorKnown_ = false;
+};
+
+}  // namespace qorve
