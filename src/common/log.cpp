@@ -20,6 +20,7 @@ constexpr int kOpenFailed = -2;
 
 std::atomic<int> logFile{kNotOpened};
 std::mutex openMutex;  // guards creating and closing the file, not writing
+bool emptiedThisRun = false;  // guarded by openMutex
 
 int OpenLog() {
   std::lock_guard lock(openMutex);
@@ -29,8 +30,10 @@ int OpenLog() {
   const std::filesystem::path folder = SettingsFolder();
   std::filesystem::create_directories(folder, ignored);
   const std::string path = (folder / "LOG.TXT").string();
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+  const int empty = emptiedThisRun ? 0 : O_TRUNC;
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | empty | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) fd = kOpenFailed;
+  emptiedThisRun = true;
   logFile.store(fd);
   return fd;
 }
@@ -59,6 +62,12 @@ void CloseLog() {
   std::lock_guard lock(openMutex);
   const int fd = logFile.exchange(kNotOpened);
   if (fd >= 0) close(fd);
+}
+
+void ResetLogRunForTesting() {
+  CloseLog();
+  std::lock_guard lock(openMutex);
+  emptiedThisRun = false;
 }
 
 }  // namespace qorve

@@ -13,8 +13,13 @@ namespace qorve {
 // Lines of any length are written whole.
 int Log(std::string_view text, long number);
 
-// Closes the log; the next line starts a new run and empties the file again.
-// Call it only when no other thread can log (the exit sequence).
+// Closes the log. Lines logged afterwards (destructors at process exit) are
+// appended: only the first line of a run empties the file. Call it only when
+// no other thread can log (the exit sequence).
 void CloseLog();
+
+// Closes the log and forgets that this run has logged, so that the next line
+// empties the file again as a new run does (tests).
+void ResetLogRunForTesting();
 
 }  // namespace qorve

@@ -20,7 +20,7 @@ class LogTest : public test::TempHome {
     ProgramSettings().kestravoxLog = 1;
   }
   void TearDown() override {
-    CloseLog();
+    ResetLogRunForTesting();
     TempHome::TearDown();
   }
   std::filesystem::path logPath() const { return settingsFolder() / "LOG.TXT"; }
@@ -33,10 +33,19 @@ TEST_F(LogTest, WritesQuotedTextAndNumberWithCrLf) {
 }
 
 TEST_F(LogTest, FirstLineOfARunEmptiesTheOldLog) {
+  test::WriteFile(logPath(), "previous run\r\n");
   Log("first run", 1);
-  CloseLog();
+  EXPECT_EQ(ReadFile(logPath()), "\"first run\" , \"1\" \r\n");
+  ResetLogRunForTesting();
   Log("second run", 2);
   EXPECT_EQ(ReadFile(logPath()), "\"second run\" , \"2\" \r\n");
+}
+
+TEST_F(LogTest, LinesAfterClosingAreAppendedNotLost) {
+  Log("メッセージループ終了", 0);
+  CloseLog();
+  Log("MainLoop デストラクタ", 0);
+  EXPECT_EQ(ReadFile(logPath()), "\"メッセージループ終了\" , \"0\" \r\n\"MainLoop デストラクタ\" , \"0\" \r\n");
 }
 
 TEST_F(LogTest, LoggingOffCreatesAndEmptiesNothing) {

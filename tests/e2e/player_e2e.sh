@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The player as a new user meets it: started on a folder of files it cannot
+# play, it shows the first file's error text at the bottom of the screen; Right
+# and Left move through the folder; Space hides it in the notification area; a
+# click on the tray icon brings it back; Esc quits. The log records it all.
+# Usage: player_e2e.sh BIN_FOLDER
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/x_session.sh"
+
+work=$(mktemp -d)
+player=0
+cleanup() {
+  [ "$player" != 0 ] && kill "$player" 2>/dev/null || true
+  stop_x_session
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export QORVE_HOME="$work/settings" QORVE_MIXER=virtual QORVE_MIXER_START=30000 LANG=ja_JP.UTF-8
+mkdir -p "$work/My.Music"
+for name in a b c; do printf 'no sound here %s\n' "$name" > "$work/My.Music/$name.xyz"; done
+
+start_x_session with-tray
+"$bin/qorve" "$work/My.Music/" &
+player=$!
+
+visible_window() { xdotool search --onlyvisible --name '^KESTRAVOX$' | head -n 1; }
+wait_for '[ -n "$(visible_window)" ]'
+window=$(visible_window)
+eval "$(xdotool getwindowgeometry --shell "$window")"
+echo "window at $X,$Y size ${WIDTH}x$HEIGHT"
+# Placed at the bottom of the screen, 12 pixels in from the left.
+[ "$X" -eq 12 ] || { echo "window left edge $X, expected 12"; exit 1; }
+[ $((Y + HEIGHT)) -ge 740 ] && [ $((Y + HEIGHT)) -le 768 ] || { echo "window bottom $((Y + HEIGHT)) not at the screen bottom"; exit 1; }
+
+# Something is drawn: the window holds more than one colour.
+sleep 0.5
+if command -v import >/dev/null; then
+  import -window root "$work/screen.png"
+  colours=$(convert "$work/screen.png" -crop "${WIDTH}x${HEIGHT}+$X+$Y" -format %k info:)
+  echo "window shows $colours colours"
+  [ "$colours" -gt 2 ] || { echo "the window looks empty"; exit 1; }
+  [ -n "${QORVE_E2E_SCREENSHOT:-}" ] && cp "$work/screen.png" "$QORVE_E2E_SCREENSHOT"
+fi
+
+log="$QORVE_HOME/LOG.TXT"
+hold_key Right
+wait_for "grep -q 'NEXT 終了' '$log'"
+hold_key Left
+wait_for "[ \$(grep -c 'LoadMedia' '$log') -ge 3 ]"
+
+hold_key space
+wait_for '[ -z "$(visible_window)" ]'
+echo "hidden in the notification area"
+
+# The tray icon: trayer's embedded icon window, or our own corner icon window.
+icon=$(xdotool search --name '^KESTRAVOX2$' | head -n 1 || true)
+if [ -n "$icon" ]; then
+  eval "$(xdotool getwindowgeometry --shell "$icon")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+else
+  tray=$(xdotool search --class trayer | head -n 1)
+  eval "$(xdotool getwindowgeometry --shell "$tray")"
+  xdotool mousemove $((X + 10)) $((Y + HEIGHT / 2)) click 1
+fi
+wait_for '[ -n "$(visible_window)" ]'
+echo "restored from the notification area"
+
+sleep 0.5  # input stays blocked for a moment after the restore
+hold_key Escape
+wait_for "! kill -0 $player"
+wait "$player"
+status=$?
+player=0
+[ "$status" -eq 0 ] || { echo "player exited with $status"; exit 1; }
+
+# The log names the steps of the run in order.
+expected=("ウィンドウ作成" "LoadMedia" "ERRORFILE コンストラクタ" "ファイルオープン完了" "NEXT 準備" "NEXT 開始"
+          "NEXT 終了" "メッセージループ終了" "ERRORFILE デストラクタ")
+line=0
+for text in "${expected[@]}"; do
+  found=$(grep -n -F "\"$text" "$log" | cut -d: -f1 | awk -v after="$line" '$1 > after { print; exit }')
+  [ -n "$found" ] || { echo "log lacks \"$text\" after line $line"; cat "$log"; exit 1; }
+  line=$found
+done
+echo "log in order: ${expected[*]}"
