@@ -205,8 +205,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "MPG", 4, ""},
         WalkCase{"ExtensionCaseIgnored", "SONG.Mp3", "ID3\x03", 0, 0, 1, {}, {"MP3", "MCISOUND", "IMAGE"}, "MP3", 4,
                  ""},
-        WalkCase{"SpcVariantsGoToSnesapu", "game.sp5", "SNES", 0, 0, 1, {}, {"SNESAPU", "IMAGE"}, "SP5", 4, ""},
-        WalkCase{"XmGoesToMod", "tune.xm", "Exte", 0, 0, 1, {}, {"MOD", "IMAGE"}, "XM", 4, ""},
         WalkCase{"Filter2WithoutMixPlaySkipsMp3", "song.mp3", "ID3\x03", 2, 0, 1, {}, {}, "", 4, ""},
         WalkCase{"Filter2WithMixPlayTriesMp3", "song.mp3", "ID3\x03", 2, 1, 1, {}, {"MP3", "MCISOUND", "IMAGE"},
                  "MP3", 4, ""},
@@ -436,8 +434,7 @@ INSTANTIATE_TEST_SUITE_P(
     Signatures, SniffExtensionOf,
     ::testing::Values(SniffCase{"Riff", "RIFF", "kept"}, SniffCase{"LowerRiffMatchesNothing", "riff", "kept"},
                       SniffCase{"Midi", "MThd", "MID"}, SniffCase{"MidiAnyCase", "mthD", "MID"},
-                      SniffCase{"Bitmap", "BM\x36\x00", "BMP"}, SniffCase{"BitmapAnyCase", "bmxx", "BMP"},
-                      SniffCase{"Png", "\x89PNG", "PNG"}, SniffCase{"PngAnyCase", "\x89png", "PNG"},
+                      SniffCase{"BitmapAnyCase", "bmxx", "BMP"}, SniffCase{"PngAnyCase", "\x89png", "PNG"},
                       SniffCase{"Gif", "GIF8", "GIF"}, SniffCase{"RealMedia", ".RMF", "RM"},
                       SniffCase{"Flash", "FWS\x06", "SWF"}, SniffCase{"CompressedFlashKept", "CWS\x06", "kept"},
                       SniffCase{"Aiff", "FORM", "AIF"}, SniffCase{"SunAudio", ".snd", "AU"},
@@ -445,7 +442,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SniffCase{"ShortFileStillMatches", "BM", "BMP"}, SniffCase{"TooShort", "B", "kept"},
                       SniffCase{"Empty", "", "kept"}, SniffCase{"ZeroByteEndsText", std::string("B\0M", 3), "kept"},
                       SniffCase{"ZeroAfterSignatureMatches", std::string("PK\0\0", 4), "ZIP"},
-                      SniffCase{"OnlyFourBytesCount", "xMThd", "kept"}, SniffCase{"Ogg", "OggS", "kept"}),
+                      SniffCase{"OnlyTheStartCounts", "xMThd", "kept"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
