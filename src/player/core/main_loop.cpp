@@ -1,0 +1,444 @@
+#include "player/core/main_loop.h"
+
+#include "common/log.h"
+#include "common/settings.h"
+#include "common/volume.h"
+#include "platform/clock.h"
+#include "player/core/file_list.h"
+#include "player/core/media_factory.h"
+#include "player/core/player_state.h"
+
+#include <cmath>
+#include <string>
+
+namespace qorve {
+namespace {
+
+enum PlayMode : int { kModeOnce = 0, kModeLoop = 1, kModeSeries = 2, kModeRandom = 3 };
+
+constexpr int kHitExit = kHitButtonBase + 0;
+
+// The blocks the program sets last 25 to 350 ms. A blocked-until tick further
+// ahead than this is a stale value from long ago (or the initial 0 seen from a
+// clock that has passed half its range), not a block.
+constexpr uint32_t kLongestInputBlockMs = 10000;
+constexpr uint32_t kFullScreenInputBlockMs = 25;
+
+enum class Command {
+  Pause,
+  Once,
+  Loop,
+  Series,
+  Random,
+  FullScreen,
+  Zoom,
+  Next,
+  Back,
+  Slideshow,
+  VolumeUp,
+  VolumeDown,
+  Hide,
+};
+
+struct CommandBinding {
+  Command command;
+  int Settings::*key;  // KEYSET value, null when the command has no key
+  int hit;             // display button hit code, -1 when it has no button
+};
+
+// In the order the commands are tested each poll.
+constexpr CommandBinding kCommands[] = {
+    {Command::Pause, &Settings::keysetPause, kHitButtonBase + 1},
+    {Command::Once, nullptr, kHitButtonBase + 2},
+    {Command::Loop, &Settings::keysetLoop, kHitButtonBase + 3},
+    {Command::Series, &Settings::keysetList, kHitButtonBase + 4},
+    {Command::Random, &Settings::keysetRand, kHitButtonBase + 5},
+    {Command::FullScreen, &Settings::keysetFull, kHitButtonBase + 6},
+    {Command::Zoom, &Settings::keysetZoom, kHitButtonBase + 7},
+    {Command::Next, &Settings::keysetNext, kHitButtonBase + 8},
+    {Command::Back, &Settings::keysetBack, kHitButtonBase + 9},
+    {Command::Slideshow, &Settings::keysetShow, kHitButtonBase + 10},
+    {Command::VolumeUp, &Settings::keysetVolumeUp, -1},
+    {Command::VolumeDown, &Settings::keysetVolumeDown, -1},
+    {Command::Hide, &Settings::keysetHidden, kHitButtonBase + 11},
+};
+
+int CurrentKind() {
+  const std::unique_ptr<MediaFile>& media = Player().media;
+  if (!media) return kKindUnplayable;
+  MediaInfo info;
+  media->GetInfo(info);
+  return info.Kind;
+}
+
+// The entry after (or before) `index` in a list of `count` entries, wrapping
+// at both ends. An index left out of range by a rescan starts over.
+int FollowingIndex(int index, int count, bool forward) {
+  if (forward) return (index < 0 || index + 1 >= count) ? 0 : index + 1;
+  return (index <= 0 || index > count) ? count - 1 : index - 1;
+}
+
+}  // namespace
+
+ControllerClock SystemControllerClock() {
+  return ControllerClock{&TimeGetTime, &SleepMs};
+}
+
+MainLoop::MainLoop(DisplayPort& display, InputPoller& input)
+    : MainLoop(display, input, SystemControllerClock()) {}
+
+MainLoop::MainLoop(DisplayPort& display, InputPoller& input, ControllerClock clock)
+    : display_(display), input_(input), clock_(clock) {
+  if (!clock_.now) clock_.now = &TimeGetTime;
+  Log("MainLoop コンストラクタ", 0);
+  FileList& list = Player().fileList;
+  list.index = 0;
+  lastChange_ = clock_.now();
+  ScanFolder(list, true);
+}
+
+MainLoop::~MainLoop() {
+  Log("MainLoop デストラクタ", 0);
+  FileList& list = Player().fileList;
+  list.entries.clear();
+  list.entries.shrink_to_fit();
+  list.index = 0;
+}
+
+int MainLoop::Step(WindowHandle window) {
+  if (Player().media) {
+    MediaState state{};
+    Player().media->GetStatus(state);
+    // A quit request while the media is paused is dropped.
+    if (PollInput(window) == 1 && state.PlayState != kPaused) return -1;
+    if (WatchMedia(window) == 1) return -1;
+  }
+  if (clock_.sleep) clock_.sleep(1);
+  return 0;
+}
+
+int16_t MainLoop::KeyState(int virtualKey) {
+  if (virtualKey <= 0 || virtualKey >= 256) return 0;
+  if (keyReadAt_[virtualKey] != pollNumber_) {
+    keyState_[virtualKey] = input_.GetAsyncKeyState(virtualKey);
+    keyReadAt_[virtualKey] = pollNumber_;
+  }
+  return keyState_[virtualKey];
+}
+
+void MainLoop::DiscardKeyPresses() {
+  const Settings& settings = ProgramSettings();
+  for (const CommandBinding& binding : kCommands) {
+    if (binding.key) KeyState(settings.*binding.key);
+  }
+  KeyState(settings.keysetClose);
+}
+
+bool MainLoop::InputBlocked(uint32_t now) const {
+  const uint32_t remaining = Player().inputBlockedUntil - now;  // wraps with the tick
+  return remaining != 0 && remaining <= kLongestInputBlockMs;
+}
+
+int MainLoop::PollInput(WindowHandle window) {
+  ++pollNumber_;
+  PlayerState& player = Player();
+  Settings& settings = ProgramSettings();
+
+  // The mouse buttons are read on every poll, also while input is ignored, so
+  // that a click made meanwhile (the tray click that restores the window) does
+  // not act once input is taken again.
+  const int16_t left = KeyState(kVkLButton);
+  const int16_t right = KeyState(kVkRButton);
+  const bool leftPressed = (left & 1) != 0;
+  const bool leftHeld = (left & 0x8000) != 0;
+  const bool rightPressed = (right & 1) != 0;
+  const bool rightHeld = (right & 0x8000) != 0;
+  if (!leftHeld) seeking_ = false;
+
+  if (InputBlocked(clock_.now()) || settings.winsetTask == 1) {
+    DiscardKeyPresses();
+    return 0;
+  }
+  if (!player.media) return 0;
+
+  const int hit = display_.HitTest();
+  MediaInfo info;
+  player.media->GetInfo(info);
+
+  // Seek bar: while the left button is held on it the media follows the
+  // cursor, and nothing else happens in this poll.
+  if (settings.winsetScroll == 1 && hit == kHitSeekBar && leftHeld) {
+    const double time = display_.TimeAtCursor(info.Length);
+    if (time >= 0.0) {
+      if (!seeking_ || time != lastSeekTime_) {
+        player.media->Play(time);
+        seeking_ = true;
+        lastSeekTime_ = time;
+      }
+      player.clickConsumed = 1;
+      return 0;
+    }
+  }
+
+  for (const CommandBinding& binding : kCommands) {
+    bool fires = (binding.key && KeyPressed(settings.*binding.key)) ||
+                 (binding.hit >= 0 && hit == binding.hit && leftPressed);
+    if (binding.command == Command::Slideshow && hit == kHitWindow && rightPressed) fires = true;
+    if (!fires) continue;
+
+    switch (binding.command) {
+      case Command::Pause:
+        TogglePauseOrSlideshow(info.Kind);
+        break;
+      case Command::Once:
+        SetPlayMode(kModeOnce);
+        break;
+      case Command::Loop:
+        SetPlayMode(kModeLoop);
+        break;
+      case Command::Series:
+        SetPlayMode(kModeSeries);
+        break;
+      case Command::Random:
+        SetPlayMode(kModeRandom);
+        break;
+      case Command::FullScreen:
+        ToggleFullScreen();
+        break;
+      case Command::Zoom:
+        ToggleZoom();
+        break;
+      case Command::Next:
+      case Command::Back:
+        Move(window, binding.command == Command::Next ? Direction::Forward : Direction::Backward);
+        player.media->GetInfo(info);  // a later command of this poll sees the new media
+        break;
+      case Command::Slideshow:
+        if (info.Kind != kKindImage) continue;  // no slideshow for other kinds
+        StartSlideshow();
+        break;
+      case Command::VolumeUp:
+      case Command::VolumeDown:
+        ChangeVolume(binding.command == Command::VolumeUp);
+        continue;  // a key only: no click to consume
+      case Command::Hide:
+        HideToTray();
+        break;
+    }
+    player.clickConsumed = 1;
+  }
+
+  if (hit == kHitExit && leftPressed) return 1;
+  if (player.clickConsumed) {
+    // The press that was acted on must not also end the program, however long
+    // the button stays down and wherever the cursor goes meanwhile.
+    if (!leftHeld) player.clickConsumed = 0;
+    return 0;
+  }
+  if (settings.winsetTask == 1) return 0;
+  if (hit == kHitExit && leftHeld) return 1;
+  if (settings.kestravoxLButtonExit == 1 && hit == kHitOutside && leftHeld) return 1;
+  if (settings.kestravoxRButtonExit == 1 && hit == kHitOutside && rightHeld) return 1;
+  if (KeyHeld(settings.keysetClose)) return 1;
+  return 0;
+}
+
+void MainLoop::TogglePauseOrSlideshow(int kind) {
+  if (kind == kKindImage && ProgramSettings().imagesetShow == 1) {
+    int& running = Player().slideshowRunning;
+    running = running ? 0 : 1;
+  } else {
+    Player().media->TogglePause();
+  }
+  display_.MarkButtonsDirty(1);
+  display_.Invalidate();
+}
+
+void MainLoop::SetPlayMode(int mode) {
+  ProgramSettings().soundsetLoop = mode;
+  display_.MarkButtonsDirty(1);
+  display_.MarkAllDirty();
+  display_.Invalidate();
+}
+
+void MainLoop::ToggleFullScreen() {
+  int& full = ProgramSettings().videosetFull;
+  MediaFile& media = *Player().media;
+  media.SetVideoSize(full == 0 ? 3 : 0, 0, 0);
+  full = full == 0 ? 1 : 0;
+  media.ShowVideo();
+  media.CenterVideo();
+  display_.MarkAllDirty();
+  display_.Invalidate();
+  Player().inputBlockedUntil = clock_.now() + kFullScreenInputBlockMs;
+}
+
+void MainLoop::ToggleZoom() {
+  int& scaleMatch = ProgramSettings().imagesetScaleMatch;
+  scaleMatch = scaleMatch == 0 ? 1 : 0;
+  display_.Layout();
+  display_.MarkAllDirty();
+  display_.Invalidate();
+}
+
+void MainLoop::StartSlideshow() {
+  ScanFolder(Player().fileList, false);
+  ProgramSettings().imagesetShow = 1;
+  display_.Layout();
+  display_.MarkAllDirty();
+  display_.Invalidate();
+  lastChange_ = clock_.now();
+  Player().slideshowRunning = 1;
+}
+
+void MainLoop::ChangeVolume(bool up) {
+  uint16_t value = 0;
+  // Without a readable volume there is nothing to step from.
+  if (GetVolume(value)) SetVolume(up ? VolumeAfterKeyUp(value) : VolumeAfterKeyDown(value));
+  display_.MarkTextDirty(1);
+  display_.Invalidate();
+}
+
+void MainLoop::HideToTray() {
+  Settings& settings = ProgramSettings();
+  display_.HideToTray();
+  settings.winsetTask = 1;
+  if (settings.soundsetBgmVolDown == 1) {
+    uint16_t value = 0;
+    if (GetVolume(value)) {
+      Player().volumeBeforeTray = VolumeToPercent(value);
+      SetVolume(PercentToVolume(settings.soundsetBgmVolume));
+    }
+  }
+  if (settings.soundsetLoop == kModeOnce) settings.soundsetLoop = kModeLoop;
+}
+
+void MainLoop::Move(WindowHandle window, Direction direction) {
+  const bool next = direction == Direction::Forward;
+  if (next) Log("NEXT 準備", 0);
+  ProgramSettings().soundsetEnd = 0;
+  ScanFolder(Player().fileList, false);
+  const bool random = ProgramSettings().soundsetLoop == kModeRandom;
+  if (!LoadFollowingEntry(window, direction, random, CurrentKind())) return;  // empty list
+
+  if (next) Log("NEXT 開始", 0);
+  Player().media->Play(-1.0);
+  display_.Layout();
+  display_.MarkAllDirty();
+  display_.Invalidate();
+  Player().clickConsumed = 1;
+  if (next) Log("NEXT 終了", 0);
+  lastChange_ = clock_.now();
+  seeking_ = false;
+}
+
+bool MainLoop::LoadFollowingEntry(WindowHandle window, Direction direction, bool random, int kindFilter) {
+  FileList& list = Player().fileList;
+  // One round: as many tries as the list has entries (in random mode as many
+  // picks), so a list where nothing opens still ends the move.
+  const int tries = static_cast<int>(list.entries.size());
+  for (int attempt = 0; attempt < tries; ++attempt) {
+    // A folder or playlist entry replaces the list while it loads.
+    const int count = static_cast<int>(list.entries.size());
+    if (count == 0) return attempt > 0;
+    list.index = random ? RandomIndex(count) : FollowingIndex(list.index, count, direction == Direction::Forward);
+    std::string path = list.entries[static_cast<std::size_t>(list.index)];  // LoadMedia rewrites it
+    // 9 (an archive was extracted) leaves nothing to play: go on searching.
+    if (LoadMedia(window, path, kindFilter) == kResultSuccess) return true;
+  }
+  return tries > 0;
+}
+
+bool MainLoop::HandleEnd(WindowHandle window, int kind) {
+  MediaFile* media = Player().media.get();
+  switch (ProgramSettings().soundsetLoop) {
+    case kModeLoop:
+      media->Play(0.0);
+      break;
+    case kModeSeries:
+    case kModeRandom:
+      ScanFolder(Player().fileList, false);
+      if (LoadFollowingEntry(window, Direction::Forward, ProgramSettings().soundsetLoop == kModeRandom, kind)) {
+        Player().media->Play(-1.0);
+        display_.Layout();
+      } else {
+        media->Stop();  // the folder has gone: nothing to go on with
+      }
+      break;
+    default:  // once
+      if (ProgramSettings().soundsetEnd == 1) return true;
+      media->Stop();
+      break;
+  }
+  display_.MarkAllDirty();
+  display_.Invalidate();
+  seeking_ = false;
+  return false;
+}
+
+void MainLoop::AdvanceSlideshow(WindowHandle window) {
+  ScanFolder(Player().fileList, false);
+  // List order also in random mode.
+  if (LoadFollowingEntry(window, Direction::Forward, false, kKindImage)) {
+    Player().media->Play(-1.0);
+    display_.Layout();
+    display_.MarkAllDirty();
+    display_.Invalidate();
+  }
+  lastChange_ = clock_.now();
+}
+
+int MainLoop::WatchMedia(WindowHandle window) {
+  PlayerState& player = Player();
+  if (!player.media) return 0;
+  const Settings& settings = ProgramSettings();
+  MediaInfo info;
+  player.media->GetInfo(info);
+  MediaState state{};
+  player.media->GetStatus(state);
+
+  switch (info.Kind) {
+    case kKindSound:
+    case kKindVideo: {
+      if (state.TimePos + 0.1 >= info.Length && HandleEnd(window, info.Kind)) return 1;
+      // RENEW refreshes of the time line per second of playback; 11: every step.
+      const double tick = std::trunc(settings.winmesRenew * state.TimePos);
+      if (settings.winmesRenew == 11 || tick != lastDrawnTick_) {
+        display_.MarkTextDirty(1);
+        display_.Invalidate();
+      }
+      lastDrawnTick_ = tick;
+      if (settings.winsetScroll == 1) display_.SetTrackbarTime(state.TimePos);
+      break;
+    }
+    case kKindUnplayable:
+    case kKindDocument:
+      if (lastDrawnTick_ == kNotDrawn) {
+        display_.MarkTextDirty(1);
+        display_.Invalidate();
+      }
+      lastDrawnTick_ = 0.0;
+      break;
+    case kKindImage: {
+      int x = lastCursorX_;
+      int y = lastCursorY_;
+      if (input_.GetCursorPos(x, y) && (x != lastCursorX_ || y != lastCursorY_)) {
+        display_.MarkButtonsDirty(1);
+        display_.Invalidate();
+        lastCursorX_ = x;
+        lastCursorY_ = y;
+      }
+      if (settings.imagesetShow == 1 && player.slideshowRunning == 1) {
+        const uint32_t elapsed = clock_.now() - lastChange_;  // wraps with the tick
+        const int64_t interval = static_cast<int64_t>(settings.imagesetShowSec > 0 ? settings.imagesetShowSec : 0) * 1000;
+        if (static_cast<int64_t>(elapsed) > interval) AdvanceSlideshow(window);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace qorve

@@ -1,0 +1,920 @@
+#include "player/core/main_loop.h"
+
+#include "common/log.h"
+#include "common/settings.h"
+#include "common/volume.h"
+#include "platform/mixer.h"
+#include "player/core/player_state.h"
+#include "support/temp_home.h"
+
+#include "display_fake.h"
+#include "media_fake.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Counts heap allocations while a test asks for it (the idle step must make
+// none). Every other allocation of the program passes straight through.
+namespace {
+std::atomic<bool> g_countAllocations{false};
+std::atomic<int> g_allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+  throw std::bad_alloc();
+}
+
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
+namespace qorve {
+namespace {
+
+using test::CurrentScriptedMedia;
+using test::MediaPlan;
+using test::RecordingDisplay;
+using test::ScriptedMedia;
+
+uint32_t g_now = 0;
+int g_sleptMs = 0;
+uint32_t FakeNow() { return g_now; }
+void FakeSleep(uint32_t ms) { g_sleptMs += static_cast<int>(ms); }
+
+const WindowHandle kWindow = nullptr;
+
+// Test parameters print as their case name.
+template <typename Case>
+  requires requires(const Case& c) { c.name; }
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
+
+// Scripted keys, counting how often each key is read.
+class CountingInput final : public InputPoller {
+ public:
+  int16_t GetAsyncKeyState(int virtualKey) override {
+    if (virtualKey > 0 && virtualKey < 256) ++reads[virtualKey];
+    return keys.GetAsyncKeyState(virtualKey);
+  }
+  bool GetCursorPos(int& x, int& y) override { return keys.GetCursorPos(x, y); }
+
+  ScriptedInput keys;
+  int reads[256] = {};
+};
+
+class MainLoopTest : public test::TempHome {
+ protected:
+  void SetUp() override {
+    TempHome::SetUp();
+    SetSystemMixerForTesting(CreateVirtualMixer(30000));
+    ResetSettings();
+    Settings& settings = ProgramSettings();
+    settings.kestravoxLog = 0;
+    settings.kestravoxMixPlay = 0;  // each fake class stays with its own kind
+    ResetPlayer();
+    g_now = 100000;
+    g_sleptMs = 0;
+    classes_ = std::make_unique<test::ScriptedClassGroups>();
+    folder_ = root() / "media";
+    std::filesystem::create_directories(folder_);
+  }
+
+  void TearDown() override {
+    loop_.reset();
+    ResetPlayer();
+    classes_.reset();
+    CloseLog();
+    SetSystemMixerForTesting(nullptr);
+    ResetSettings();
+    TempHome::TearDown();
+  }
+
+  static void ResetPlayer() {
+    PlayerState& player = Player();
+    player.media.reset();
+    player.fileList = FileList{};
+    player.inputBlockedUntil = 0;
+    player.clickConsumed = 0;
+    player.slideshowRunning = 0;
+    player.volumeBeforeTray = 0;
+  }
+
+  // Makes the files, then starts as the program does: the controller scans the
+  // folder of `first`, `first` is loaded and played.
+  void Start(std::initializer_list<const char*> names, const char* first) {
+    Start(std::vector<std::string>(names.begin(), names.end()), first);
+  }
+  void Start(const std::vector<std::string>& names, const std::string& first) {
+    for (const std::string& name : names) test::WriteFile(folder_ / name, "media bytes");
+    Player().fileList.firstArgument = (folder_ / first).string();
+    loop_ = std::make_unique<MainLoop>(display_, input_, ControllerClock{&FakeNow, &FakeSleep});
+    std::string path = Player().fileList.firstArgument;
+    LoadMedia(kWindow, path, 0);
+    Player().media->Play(-1.0);
+    if (ScriptedMedia* media = CurrentScriptedMedia()) media->plays.clear();
+    MediaPlan().opened.clear();
+  }
+
+  ScriptedMedia& Media() {
+    ScriptedMedia* media = CurrentScriptedMedia();
+    if (!media) {
+      ADD_FAILURE() << "the current media object is not a scripted one";
+      static ScriptedMedia none(kKindUnplayable);
+      return none;
+    }
+    return *media;
+  }
+  std::string CurrentName() {
+    ScriptedMedia* media = CurrentScriptedMedia();
+    return media ? media->FileName() : std::string("(none)");
+  }
+  static int ListSize() { return static_cast<int>(Player().fileList.entries.size()); }
+  static std::string Entry(int index) {
+    const int count = ListSize();
+    return std::filesystem::path(Player().fileList.entries.at(static_cast<std::size_t>((index % count + count) % count)))
+        .filename()
+        .string();
+  }
+  // Puts the current file at its end (TimePos + 0.1 reaches Length).
+  void EndCurrentFile() { Media().state.TimePos = MediaPlan().length; }
+  // Down now, with its press already seen by an earlier poll.
+  void Hold(int virtualKey) {
+    keys().Press(virtualKey);
+    keys().GetAsyncKeyState(virtualKey);
+  }
+  ScriptedInput& keys() { return input_.keys; }
+  int Step() { return loop_->Step(kWindow); }
+  int Poll() { return loop_->PollInput(kWindow); }
+
+  RecordingDisplay display_;
+  CountingInput input_;
+  std::unique_ptr<MainLoop> loop_;
+  std::unique_ptr<test::ScriptedClassGroups> classes_;
+  std::filesystem::path folder_;
+};
+
+// --- construction ---------------------------------------------------------
+
+TEST_F(MainLoopTest, ConstructionListsTheStartFolderAndFindsTheStartFile) {
+  Start({"a.ogg", "b.ogg", "c.ogg"}, "b.ogg");
+  EXPECT_EQ(ListSize(), 3);
+  EXPECT_EQ(Entry(Player().fileList.index), "b.ogg");
+  EXPECT_EQ(loop_->LastChange(), g_now);
+  loop_.reset();
+  EXPECT_TRUE(Player().fileList.entries.empty());
+}
+
+TEST_F(MainLoopTest, StepSleepsOneMillisecondOnlyWhenTheProgramGoesOn) {
+  Start({"a.ogg"}, "a.ogg");
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(g_sleptMs, 1);
+  Hold(kVkEscape);
+  EXPECT_EQ(Step(), -1);
+  EXPECT_EQ(g_sleptMs, 1);
+}
+
+// --- commands -------------------------------------------------------------
+
+enum class Trigger { Key, Button };
+
+class CommandTest;
+
+struct CommandCase {
+  const char* name;
+  int Settings::*key;  // null: button only
+  int hit;             // -1: key only
+  const char* file;    // the start file, which decides the media kind
+  void (*prepare)(CommandTest&);
+  void (*check)(CommandTest&);
+};
+
+class CommandTest : public MainLoopTest, public ::testing::WithParamInterface<std::tuple<CommandCase, Trigger>> {
+ public:
+  using MainLoopTest::display_;
+  using MainLoopTest::Entry;
+  using MainLoopTest::Media;
+  using MainLoopTest::CurrentName;
+  using MainLoopTest::loop_;
+  int startIndex = 0;
+};
+
+void NoPreparation(CommandTest&) {}
+
+const CommandCase kCommandCases[] = {
+    {"Pause", &Settings::keysetPause, 11, "b.ogg", NoPreparation,
+     [](CommandTest& t) {
+       EXPECT_EQ(t.Media().togglePauses, 1);
+       EXPECT_EQ(t.Media().state.PlayState, kPaused);
+       EXPECT_GE(t.display_.buttonsDirty, 1);
+     }},
+    {"PauseStopsTheSlideshow", &Settings::keysetPause, 11, "b.img",
+     [](CommandTest&) {
+       ProgramSettings().imagesetShow = 1;
+       Player().slideshowRunning = 1;
+     },
+     [](CommandTest& t) {
+       EXPECT_EQ(Player().slideshowRunning, 0);
+       EXPECT_EQ(t.Media().togglePauses, 0);
+     }},
+    {"Once", nullptr, 12, "b.ogg", [](CommandTest&) { ProgramSettings().soundsetLoop = 2; },
+     [](CommandTest& t) {
+       EXPECT_EQ(ProgramSettings().soundsetLoop, 0);
+       EXPECT_EQ(t.display_.allDirty, 1);
+     }},
+    {"Loop", &Settings::keysetLoop, 13, "b.ogg", NoPreparation,
+     [](CommandTest&) { EXPECT_EQ(ProgramSettings().soundsetLoop, 1); }},
+    {"Series", &Settings::keysetList, 14, "b.ogg", NoPreparation,
+     [](CommandTest&) { EXPECT_EQ(ProgramSettings().soundsetLoop, 2); }},
+    {"Random", &Settings::keysetRand, 15, "b.ogg", NoPreparation,
+     [](CommandTest&) { EXPECT_EQ(ProgramSettings().soundsetLoop, 3); }},
+    {"FullScreen", &Settings::keysetFull, 16, "b.avi", NoPreparation,
+     [](CommandTest& t) {
+       EXPECT_EQ(t.Media().videoSizes, std::vector<int>{3});
+       EXPECT_EQ(ProgramSettings().videosetFull, 1);
+       EXPECT_EQ(t.Media().showVideos, 1);
+       EXPECT_EQ(t.Media().centerVideos, 1);
+       EXPECT_EQ(Player().inputBlockedUntil, g_now + 25);
+     }},
+    {"FullScreenOff", &Settings::keysetFull, 16, "b.avi", [](CommandTest&) { ProgramSettings().videosetFull = 1; },
+     [](CommandTest& t) {
+       EXPECT_EQ(t.Media().videoSizes, std::vector<int>{0});
+       EXPECT_EQ(ProgramSettings().videosetFull, 0);
+     }},
+    {"Zoom", &Settings::keysetZoom, 17, "b.img", [](CommandTest&) { ProgramSettings().imagesetScaleMatch = 1; },
+     [](CommandTest& t) {
+       EXPECT_EQ(ProgramSettings().imagesetScaleMatch, 0);
+       EXPECT_EQ(t.display_.layouts, 1);
+     }},
+    {"Next", &Settings::keysetNext, 18, "b.ogg", [](CommandTest&) { ProgramSettings().soundsetEnd = 1; },
+     [](CommandTest& t) {
+       EXPECT_EQ(t.CurrentName(), t.Entry(t.startIndex + 1));
+       EXPECT_EQ(t.Media().plays, std::vector<double>{-1.0});
+       EXPECT_EQ(t.display_.layouts, 1);
+       EXPECT_EQ(ProgramSettings().soundsetEnd, 0);
+     }},
+    {"Back", &Settings::keysetBack, 19, "b.ogg", [](CommandTest&) { ProgramSettings().soundsetEnd = 1; },
+     [](CommandTest& t) {
+       EXPECT_EQ(t.CurrentName(), t.Entry(t.startIndex - 1));
+       EXPECT_EQ(t.Media().plays, std::vector<double>{-1.0});
+       EXPECT_EQ(ProgramSettings().soundsetEnd, 0);
+     }},
+    {"Slideshow", &Settings::keysetShow, 20, "b.img", [](CommandTest&) { g_now += 777; },
+     [](CommandTest& t) {
+       EXPECT_EQ(ProgramSettings().imagesetShow, 1);
+       EXPECT_EQ(Player().slideshowRunning, 1);
+       EXPECT_EQ(t.display_.layouts, 1);
+       EXPECT_EQ(t.CurrentName(), "b.img");  // starts on the picture shown
+       EXPECT_EQ(t.loop_->LastChange(), g_now);
+     }},
+    {"Hide", &Settings::keysetHidden, 21, "b.ogg", NoPreparation,
+     [](CommandTest& t) {
+       EXPECT_EQ(t.display_.hides, 1);
+       EXPECT_EQ(ProgramSettings().winsetTask, 1);
+     }},
+};
+
+std::vector<std::tuple<CommandCase, Trigger>> CommandTriggers() {
+  std::vector<std::tuple<CommandCase, Trigger>> cases;
+  for (const CommandCase& command : kCommandCases) {
+    if (command.key) cases.emplace_back(command, Trigger::Key);
+    if (command.hit >= 0) cases.emplace_back(command, Trigger::Button);
+  }
+  return cases;
+}
+
+TEST_P(CommandTest, FiresAndConsumesTheClick) {
+  const auto& [command, trigger] = GetParam();
+  const std::string extension = std::filesystem::path(command.file).extension().string();
+  Start({"a" + extension, "b" + extension, "c" + extension}, command.file);
+  startIndex = Player().fileList.index;
+  command.prepare(*this);
+  if (trigger == Trigger::Key) {
+    keys().Tap(ProgramSettings().*command.key);
+  } else {
+    display_.hit = command.hit;
+    keys().Press(kVkLButton);  // still down after the poll
+  }
+  EXPECT_EQ(Poll(), 0);
+  command.check(*this);
+  if (trigger == Trigger::Button) {
+    EXPECT_EQ(Player().clickConsumed, 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, CommandTest, ::testing::ValuesIn(CommandTriggers()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) == Trigger::Key ? "ByKey" : "ByButton");
+                         });
+
+TEST_F(MainLoopTest, KeysComeFromTheSettingsAndAreReadOncePerPoll) {
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().keysetPause = 'Q';
+  ProgramSettings().keysetLoop = 'Q';  // one key for two commands: both fire
+  keys().Tap('P');
+  Poll();
+  EXPECT_EQ(Media().togglePauses, 0);
+  keys().Tap('Q');
+  std::fill(std::begin(input_.reads), std::end(input_.reads), 0);
+  Poll();
+  EXPECT_EQ(Media().togglePauses, 1);
+  EXPECT_EQ(ProgramSettings().soundsetLoop, 1);
+  for (int key = 0; key < 256; ++key) EXPECT_LE(input_.reads[key], 1) << "key " << key;
+  EXPECT_EQ(input_.reads[kVkLButton], 1);
+  EXPECT_EQ(input_.reads[kVkRButton], 1);
+}
+
+TEST_F(MainLoopTest, SlideshowStartsOnlyForPicturesAlsoByRightClickInTheWindow) {
+  Start({"a.ogg", "a.img"}, "a.ogg");
+  keys().Tap(ProgramSettings().keysetShow);
+  Poll();
+  EXPECT_EQ(ProgramSettings().imagesetShow, 0);
+  EXPECT_EQ(display_.layouts, 0);
+
+  ProgramSettings().kestravoxMixPlay = 1;  // a picture may follow a sound
+  keys().Tap(ProgramSettings().keysetNext);
+  Poll();
+  ASSERT_EQ(CurrentName(), "a.img");
+  display_.hit = kHitWindow;
+  keys().Tap(kVkRButton);
+  Poll();
+  EXPECT_EQ(ProgramSettings().imagesetShow, 1);
+  EXPECT_EQ(Player().slideshowRunning, 1);
+}
+
+struct VolumeCase {
+  const char* name;
+  uint16_t start;
+  bool up;
+  uint16_t expected;
+};
+
+class VolumeKeyTest : public MainLoopTest, public ::testing::WithParamInterface<VolumeCase> {};
+
+TEST_P(VolumeKeyTest, StepsWithinTheRangeWithoutConsumingTheClick) {
+  Start({"a.ogg"}, "a.ogg");
+  ASSERT_TRUE(SetVolume(GetParam().start));
+  Hold(kVkLButton);  // a click in progress inside the window
+  keys().Tap(GetParam().up ? ProgramSettings().keysetVolumeUp : ProgramSettings().keysetVolumeDown);
+  Poll();
+  uint16_t volume = 0;
+  ASSERT_TRUE(GetVolume(volume));
+  EXPECT_EQ(volume, GetParam().expected);
+  EXPECT_EQ(display_.textDirty, 1);
+  EXPECT_EQ(Player().clickConsumed, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, VolumeKeyTest,
+                         ::testing::Values(VolumeCase{"UpToTheTop", 64000, true, 65535},
+                                           VolumeCase{"UpOneStep", 30000, true, 33276},
+                                           VolumeCase{"DownToSilence", 3000, false, 0},
+                                           VolumeCase{"DownOneStep", 30000, false, 26724}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct HideCase {
+  const char* name;
+  int bgmVolDown;
+  int modeBefore;
+  uint16_t expectedVolume;
+  int expectedRemembered;
+  int expectedMode;
+};
+
+class HideTest : public MainLoopTest, public ::testing::WithParamInterface<HideCase> {};
+
+TEST_P(HideTest, HidesLowersTheVolumeAndKeepsTheMusicGoing) {
+  Start({"a.ogg"}, "a.ogg");
+  Settings& settings = ProgramSettings();
+  settings.soundsetBgmVolDown = GetParam().bgmVolDown;
+  settings.soundsetBgmVolume = 10;
+  settings.soundsetLoop = GetParam().modeBefore;
+  ASSERT_TRUE(SetVolume(30000));
+  keys().Tap(settings.keysetHidden);
+  EXPECT_EQ(Poll(), 0);
+  EXPECT_EQ(display_.hides, 1);
+  EXPECT_EQ(settings.winsetTask, 1);
+  uint16_t volume = 0;
+  ASSERT_TRUE(GetVolume(volume));
+  EXPECT_EQ(volume, GetParam().expectedVolume);
+  EXPECT_EQ(Player().volumeBeforeTray, GetParam().expectedRemembered);
+  EXPECT_EQ(settings.soundsetLoop, GetParam().expectedMode);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, HideTest,
+                         ::testing::Values(HideCase{"BgmVolumeAndOnceBecomesLoop", 1, 0, 10 * 655, 30000 / 655, 1},
+                                           HideCase{"VolumeUntouchedWithoutBgmVolDown", 0, 0, 30000, 0, 1},
+                                           HideCase{"SeriesStaysSeries", 1, 2, 10 * 655, 30000 / 655, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- seek bar -------------------------------------------------------------
+
+TEST_F(MainLoopTest, SeekBarPressPlaysAtTheCursorTimeAndNothingElseFires) {
+  Start({"a.ogg", "b.ogg"}, "a.ogg");
+  display_.hit = kHitSeekBar;
+  display_.timeAtCursor = 42.5;
+  keys().Press(kVkLButton);
+  keys().Tap(ProgramSettings().keysetPause);
+  keys().Tap(ProgramSettings().keysetNext);
+  EXPECT_EQ(Poll(), 0);
+  EXPECT_EQ(Media().plays, std::vector<double>{42.5});
+  EXPECT_EQ(Media().togglePauses, 0);
+  EXPECT_EQ(CurrentName(), "a.ogg");
+  EXPECT_EQ(Player().clickConsumed, 1);
+}
+
+TEST_F(MainLoopTest, SeekBarDragFollowsTheCursorButARestingCursorSeeksOnce) {
+  Start({"a.ogg"}, "a.ogg");
+  display_.hit = kHitSeekBar;
+  display_.timeAtCursor = 10.0;
+  keys().Press(kVkLButton);
+  Poll();
+  Poll();
+  display_.timeAtCursor = 12.0;
+  Poll();
+  keys().Release(kVkLButton);
+  Poll();
+  keys().Press(kVkLButton);  // a new click on the same spot seeks again
+  Poll();
+  EXPECT_EQ(Media().plays, (std::vector<double>{10.0, 12.0, 12.0}));
+}
+
+struct SeekFallThroughCase {
+  const char* name;
+  int scroll;
+  double timeAtCursor;
+};
+
+class SeekFallThroughTest : public MainLoopTest, public ::testing::WithParamInterface<SeekFallThroughCase> {};
+
+TEST_P(SeekFallThroughTest, CommandsRunWhenTheSeekBarDoesNotTakeThePress) {
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().winsetScroll = GetParam().scroll;
+  display_.hit = kHitSeekBar;
+  display_.timeAtCursor = GetParam().timeAtCursor;
+  Hold(kVkLButton);
+  keys().Tap(ProgramSettings().keysetPause);
+  Poll();
+  EXPECT_TRUE(Media().plays.empty());
+  EXPECT_EQ(Media().togglePauses, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, SeekFallThroughTest,
+                         ::testing::Values(SeekFallThroughCase{"SeekBarOff", 0, 5.0},
+                                           SeekFallThroughCase{"CursorOffTheBar", 1, -1.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- quitting -------------------------------------------------------------
+
+enum Button { kUp, kTapped, kPressedAndHeld, kHeld };
+
+struct QuitCase {
+  const char* name;
+  int hit;
+  Button left;
+  Button right;
+  Button escape;
+  int lButtonExit;
+  int rButtonExit;
+  int clickConsumedBefore;
+  int expected;
+  int clickConsumedAfter;
+};
+
+class QuitTest : public MainLoopTest, public ::testing::WithParamInterface<QuitCase> {
+ protected:
+  void Set(int virtualKey, Button state) {
+    if (state == kTapped) keys().Tap(virtualKey);
+    if (state == kPressedAndHeld) keys().Press(virtualKey);
+    if (state == kHeld) Hold(virtualKey);
+  }
+};
+
+TEST_P(QuitTest, QuitTestsInTheirOrder) {
+  const QuitCase& c = GetParam();
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().kestravoxLButtonExit = c.lButtonExit;
+  ProgramSettings().kestravoxRButtonExit = c.rButtonExit;
+  Player().clickConsumed = c.clickConsumedBefore;
+  display_.hit = c.hit;
+  Set(kVkLButton, c.left);
+  Set(kVkRButton, c.right);
+  Set(kVkEscape, c.escape);
+  EXPECT_EQ(Poll(), c.expected);
+  EXPECT_EQ(Player().clickConsumed, c.clickConsumedAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MainLoop, QuitTest,
+    ::testing::Values(
+        QuitCase{"ExitButtonPressEndsEvenAfterAConsumedClick", 10, kPressedAndHeld, kUp, kUp, 1, 0, 1, 1, 1},
+        QuitCase{"ExitButtonTappedEnds", 10, kTapped, kUp, kUp, 1, 0, 0, 1, 0},
+        QuitCase{"ConsumedClickHeldOutsideDoesNotEnd", 0, kHeld, kUp, kUp, 1, 0, 1, 0, 1},
+        QuitCase{"ConsumedClickClearedOnReleaseAndEscIgnoredThatPoll", 1, kUp, kUp, kHeld, 1, 0, 1, 0, 0},
+        QuitCase{"ExitButtonHeldEnds", 10, kHeld, kUp, kUp, 0, 0, 0, 1, 0},
+        QuitCase{"LeftHeldOutsideEndsWithLButtonExit", 0, kHeld, kUp, kUp, 1, 0, 0, 1, 0},
+        QuitCase{"LeftHeldOutsideWithoutLButtonExit", 0, kHeld, kUp, kUp, 0, 0, 0, 0, 0},
+        QuitCase{"LeftHeldInsideDoesNotEnd", 1, kHeld, kUp, kUp, 1, 0, 0, 0, 0},
+        QuitCase{"RightHeldOutsideEndsWithRButtonExit", 0, kUp, kHeld, kUp, 1, 1, 0, 1, 0},
+        QuitCase{"RightHeldOutsideWithoutRButtonExit", 0, kUp, kHeld, kUp, 1, 0, 0, 0, 0},
+        QuitCase{"RightHeldInsideDoesNotEnd", 1, kUp, kHeld, kUp, 1, 1, 0, 0, 0},
+        QuitCase{"EscHeldEnds", 1, kUp, kUp, kHeld, 1, 0, 0, 1, 0},
+        QuitCase{"EscTappedAndReleasedDoesNotEnd", 1, kUp, kUp, kTapped, 1, 0, 0, 0, 0},
+        QuitCase{"NothingGoesOn", 1, kUp, kUp, kUp, 1, 1, 0, 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainLoopTest, HidingInThisPollKeepsTheProgramRunning) {
+  Start({"a.ogg"}, "a.ogg");
+  Hold(kVkEscape);
+  keys().Tap(ProgramSettings().keysetHidden);
+  EXPECT_EQ(Poll(), 0);
+  EXPECT_EQ(ProgramSettings().winsetTask, 1);
+  EXPECT_EQ(Poll(), 0);  // hidden: Esc does nothing
+}
+
+TEST_F(MainLoopTest, ClickOnNextDoesNotQuitWhileTheButtonStaysDownOutsideTheNewWindow) {
+  Start({"a.ogg", "b.ogg"}, "a.ogg");
+  ProgramSettings().kestravoxLButtonExit = 1;
+  display_.hit = kHitButtonBase + 8;
+  keys().Press(kVkLButton);
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(CurrentName(), "b.ogg");
+  display_.hit = kHitOutside;  // the new layout left the cursor outside
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(Step(), 0);
+  keys().Release(kVkLButton);
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(Player().clickConsumed, 0);
+  keys().Press(kVkLButton);  // a new click outside does end the program
+  EXPECT_EQ(Step(), -1);
+}
+
+TEST_F(MainLoopTest, QuitWhilePausedIsDroppedAndWorksAfterResuming) {
+  Start({"a.ogg"}, "a.ogg");
+  Media().state.PlayState = kPaused;
+  Hold(kVkEscape);
+  EXPECT_EQ(Step(), 0);
+  display_.hit = kHitButtonBase;
+  keys().Press(kVkLButton);
+  EXPECT_EQ(Step(), 0);
+  keys().Release(kVkLButton);
+  display_.hit = kHitWindow;
+  Media().state.PlayState = kPlaying;
+  EXPECT_EQ(Step(), -1);
+}
+
+// --- ignored input --------------------------------------------------------
+
+struct BlockCase {
+  const char* name;
+  uint32_t now;
+  uint32_t blockFor;
+};
+
+class InputBlockTest : public MainLoopTest, public ::testing::WithParamInterface<BlockCase> {};
+
+TEST_P(InputBlockTest, BlockedInputDoesNothingAndItsPressesAreDropped) {
+  Start({"a.ogg"}, "a.ogg");
+  g_now = GetParam().now;
+  Player().inputBlockedUntil = g_now + GetParam().blockFor;  // may wrap past 0
+  keys().Tap(ProgramSettings().keysetPause);
+  Hold(kVkEscape);
+  EXPECT_EQ(Step(), 0);
+  g_now += GetParam().blockFor - 1;
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(display_.hitTests, 0);
+  g_now += 1;
+  EXPECT_EQ(Step(), -1);  // Esc still down
+  EXPECT_EQ(Media().togglePauses, 0);  // the press made while blocked stays dropped
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, InputBlockTest,
+                         ::testing::Values(BlockCase{"AfterRestoreFromTray", 100000, 350},
+                                           BlockCase{"AcrossTheTickWrap", 0xFFFFFF00u, 0x200}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainLoopTest, NeverSetBlockDoesNotBlockAClockPastHalfItsRange) {
+  Start({"a.ogg"}, "a.ogg");
+  g_now = 0x90000000u;  // 28 days after boot; inputBlockedUntil is still 0
+  keys().Tap(ProgramSettings().keysetPause);
+  Poll();
+  EXPECT_EQ(Media().togglePauses, 1);
+}
+
+TEST_F(MainLoopTest, HiddenInTheTrayIgnoresInputButStillHandlesTheEndOfAFile) {
+  Start({"a.ogg", "b.ogg"}, "a.ogg");
+  ProgramSettings().winsetTask = 1;
+  ProgramSettings().soundsetLoop = 2;
+  keys().Tap(ProgramSettings().keysetPause);
+  keys().Tap(ProgramSettings().keysetNext);
+  Hold(kVkEscape);
+  display_.hit = kHitButtonBase;
+  keys().Press(kVkLButton);
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(display_.hitTests, 0);
+  EXPECT_EQ(Media().togglePauses, 0);
+  EXPECT_EQ(CurrentName(), "a.ogg");
+
+  EndCurrentFile();
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(CurrentName(), "b.ogg");
+
+  // Back from the tray: the presses made while hidden do not act now.
+  ProgramSettings().winsetTask = 0;
+  keys().Release(kVkEscape);
+  keys().Release(kVkLButton);
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(Media().togglePauses, 0);
+  EXPECT_EQ(CurrentName(), "b.ogg");
+}
+
+// --- end of a file and play modes -----------------------------------------
+
+TEST_F(MainLoopTest, OnceWithEndEndsTheProgramAtTheEndEvenWhileHidden) {
+  Start({"a.ogg", "b.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = 0;
+  ProgramSettings().soundsetEnd = 1;
+  ProgramSettings().winsetTask = 1;
+  EXPECT_EQ(Step(), 0);
+  Media().state.TimePos = MediaPlan().length - 0.05;  // within the end margin
+  EXPECT_EQ(Step(), -1);
+}
+
+TEST_F(MainLoopTest, OnceWithoutEndStopsAndNextClearsEndForTheRestOfTheRun) {
+  Start({"a.ogg", "b.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = 0;
+  ProgramSettings().soundsetEnd = 0;
+  EndCurrentFile();
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(Media().stops, 1);
+  EXPECT_EQ(display_.allDirty, 1);
+
+  ProgramSettings().soundsetEnd = 1;
+  keys().Tap(ProgramSettings().keysetNext);
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(CurrentName(), "b.ogg");
+  EXPECT_EQ(ProgramSettings().soundsetEnd, 0);
+  EndCurrentFile();
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(Media().stops, 1);
+}
+
+TEST_F(MainLoopTest, LoopRestartsTheFileAndALengthOfZeroRestartsEveryStep) {
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = 1;
+  EndCurrentFile();
+  Step();
+  EXPECT_EQ(Media().plays, std::vector<double>{0.0});
+  Media().plays.clear();
+  Media().SetLength(0.0);
+  Step();
+  Step();
+  Step();
+  EXPECT_EQ(Media().plays, (std::vector<double>{0.0, 0.0, 0.0}));
+}
+
+TEST_F(MainLoopTest, SeriesGoesOnToTheFollowingEntryAndWraps) {
+  Start({"a.ogg", "b.ogg", "c.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = 2;
+  const int start = Player().fileList.index;
+  for (int move = 1; move <= 3; ++move) {
+    EndCurrentFile();
+    EXPECT_EQ(Step(), 0);
+    EXPECT_EQ(CurrentName(), Entry(start + move));
+    EXPECT_EQ(Media().plays, std::vector<double>{-1.0});
+  }
+  EXPECT_EQ(display_.layouts, 3);
+}
+
+TEST_F(MainLoopTest, SeriesStopsWhenTheFolderHasGone) {
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = 2;
+  std::filesystem::remove_all(folder_);
+  EndCurrentFile();
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(Media().stops, 1);
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(Media().stops, 1);
+}
+
+TEST_F(MainLoopTest, RandomModeOnAOneEntryListReloadsThatEntry) {
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = 3;
+  EndCurrentFile();
+  Step();
+  EXPECT_EQ(MediaPlan().opened, std::vector<std::string>{"a.ogg"});
+  keys().Tap(ProgramSettings().keysetNext);
+  Step();
+  EXPECT_EQ(MediaPlan().opened, (std::vector<std::string>{"a.ogg", "a.ogg"}));
+  EXPECT_EQ(Media().plays, std::vector<double>{-1.0});
+}
+
+// --- redrawing ------------------------------------------------------------
+
+TEST_F(MainLoopTest, Renew3RedrawsTheTimeAtEachThirdOfASecond) {
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().winmesRenew = 3;
+  const double positions[] = {0.0, 0.1, 0.3, 0.34, 0.5, 0.66, 0.67, 1.0};
+  const int expected[] = {1, 0, 0, 1, 0, 0, 1, 1};
+  for (std::size_t i = 0; i < std::size(positions); ++i) {
+    Media().state.TimePos = positions[i];
+    const int before = display_.textDirty;
+    Step();
+    EXPECT_EQ(display_.textDirty - before, expected[i]) << "at " << positions[i];
+  }
+}
+
+TEST_F(MainLoopTest, Renew11RedrawsTheTimeEveryStep) {
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().winmesRenew = 11;
+  for (int i = 0; i < 4; ++i) Step();
+  EXPECT_EQ(display_.textDirty, 4);
+}
+
+TEST_F(MainLoopTest, SeekBarFollowsThePositionOnlyWhenShown) {
+  Start({"a.ogg"}, "a.ogg");
+  Media().state.TimePos = 12.5;
+  ProgramSettings().winsetScroll = 1;
+  Step();
+  ProgramSettings().winsetScroll = 0;
+  Step();
+  EXPECT_EQ(display_.trackbarTimes, std::vector<double>{12.5});
+}
+
+TEST_F(MainLoopTest, UnplayableFileDrawsItsTextOnce) {
+  MediaPlan().openResults["bad.ogg"] = kResultBrokenFile;
+  Start({"bad.ogg"}, "bad.ogg");
+  ASSERT_EQ(CurrentScriptedMedia(), nullptr);  // ERRORFILE
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(display_.textDirty, 1);
+}
+
+TEST_F(MainLoopTest, PictureRedrawsItsButtonsWhenTheCursorMoves) {
+  Start({"a.img"}, "a.img");
+  keys().SetCursor(10, 20);
+  Step();
+  Step();
+  keys().SetCursor(11, 20);
+  Step();
+  EXPECT_EQ(display_.buttonsDirty, 2);
+}
+
+TEST_F(MainLoopTest, IdleStepAllocatesNothing) {
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().winsetScroll = 1;
+  display_.trackbarTimes.reserve(100);
+  Media().state.TimePos = 5.0;
+  Step();
+  g_allocations = 0;
+  g_countAllocations = true;
+  for (int i = 0; i < 50; ++i) Step();
+  g_countAllocations = false;
+  EXPECT_EQ(g_allocations.load(), 0);
+}
+
+// --- moves ----------------------------------------------------------------
+
+class MoveDirectionTest : public MainLoopTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MoveDirectionTest, SkipsEntriesThatDoNotOpen) {
+  const int step = GetParam();
+  Start({"a.ogg", "b.ogg", "c.ogg", "d.ogg"}, "a.ogg");
+  const int start = Player().fileList.index;
+  MediaPlan().openResults[Entry(start + step)] = kResultBrokenFile;
+  MediaPlan().openResults[Entry(start + 2 * step)] = kResultNothingToPlay;  // 9 counts as a failure
+  keys().Tap(step > 0 ? ProgramSettings().keysetNext : ProgramSettings().keysetBack);
+  Poll();
+  EXPECT_EQ(MediaPlan().opened,
+            (std::vector<std::string>{Entry(start + step), Entry(start + 2 * step), Entry(start + 3 * step)}));
+  EXPECT_EQ(CurrentName(), Entry(start + 3 * step));
+  EXPECT_EQ(Player().fileList.index, (start + 3 * step + 4) % 4);
+}
+
+TEST_P(MoveDirectionTest, WrapsAroundTheEndOfTheList) {
+  const int step = GetParam();
+  Start({"a.ogg", "b.ogg", "c.ogg"}, "a.ogg");
+  const int edge = step > 0 ? 2 : 0;
+  Player().fileList.index = edge;
+  keys().Tap(step > 0 ? ProgramSettings().keysetNext : ProgramSettings().keysetBack);
+  Poll();
+  EXPECT_EQ(Player().fileList.index, step > 0 ? 0 : 2);
+  EXPECT_EQ(CurrentName(), Entry(step > 0 ? 0 : 2));
+
+  Player().fileList.index = 7;  // left past the end by a rescan of a shrunken folder
+  keys().Tap(step > 0 ? ProgramSettings().keysetNext : ProgramSettings().keysetBack);
+  Poll();
+  EXPECT_EQ(Player().fileList.index, step > 0 ? 0 : 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, MoveDirectionTest, ::testing::Values(1, -1),
+                         [](const auto& info) { return std::string(info.param > 0 ? "Next" : "Back"); });
+
+class NothingOpensTest : public MainLoopTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(NothingOpensTest, MoveEndsAfterOneRoundWithTheErrorShown) {
+  Start({"a.ogg", "b.ogg", "c.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = GetParam();
+  for (const char* name : {"a.ogg", "b.ogg", "c.ogg"}) MediaPlan().openResults[name] = kResultBrokenFile;
+  keys().Tap(ProgramSettings().keysetNext);
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(MediaPlan().opened.size(), 3u);
+  ASSERT_NE(Player().media, nullptr);
+  EXPECT_EQ(CurrentScriptedMedia(), nullptr);  // ERRORFILE
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(MediaPlan().opened.size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, NothingOpensTest, ::testing::Values(2, 3),
+                         [](const auto& info) { return std::string(info.param == 2 ? "InOrder" : "Random"); });
+
+TEST_F(MainLoopTest, MoveOnAnEmptyListKeepsTheCurrentMedia) {
+  Player().fileList.firstArgument.clear();  // nothing to scan
+  loop_ = std::make_unique<MainLoop>(display_, input_, ControllerClock{&FakeNow, &FakeSleep});
+  Player().media = std::make_unique<ScriptedMedia>(kKindSound);
+  MediaFile* before = Player().media.get();
+  ProgramSettings().soundsetLoop = 3;
+  keys().Tap(ProgramSettings().keysetNext);
+  EXPECT_EQ(Step(), 0);
+  keys().Tap(ProgramSettings().keysetBack);
+  EXPECT_EQ(Step(), 0);
+  EXPECT_EQ(Player().media.get(), before);
+  EXPECT_TRUE(MediaPlan().opened.empty());
+}
+
+TEST_F(MainLoopTest, MoveTriesOnlyClassesOfTheKindPlayedBefore) {
+  Start({"a.ogg", "b.img"}, "a.ogg");
+  ProgramSettings().kestravoxMixPlay = 0;
+  keys().Tap(ProgramSettings().keysetNext);
+  Poll();
+  // The picture is skipped without asking the image class; the sound reloads.
+  EXPECT_EQ(MediaPlan().opened, std::vector<std::string>{"a.ogg"});
+  EXPECT_EQ(CurrentName(), "a.ogg");
+}
+
+TEST_F(MainLoopTest, NextLogsItsStages) {
+  Start({"a.ogg", "b.ogg"}, "a.ogg");
+  ProgramSettings().kestravoxLog = 1;
+  keys().Tap(ProgramSettings().keysetBack);
+  Poll();
+  keys().Tap(ProgramSettings().keysetNext);
+  Poll();
+  CloseLog();
+  const std::string log = test::ReadFile(settingsFolder() / "LOG.TXT");
+  const auto prepare = log.find("\"NEXT 準備\"");
+  const auto start = log.find("\"NEXT 開始\"");
+  const auto done = log.find("\"NEXT 終了\"");
+  ASSERT_NE(prepare, std::string::npos);
+  ASSERT_NE(start, std::string::npos);
+  ASSERT_NE(done, std::string::npos);
+  EXPECT_LT(prepare, start);
+  EXPECT_LT(start, done);
+  EXPECT_EQ(log.find("NEXT 準備", start), std::string::npos);  // back logs none
+}
+
+// --- slideshow ------------------------------------------------------------
+
+class SlideshowTest : public MainLoopTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SlideshowTest, AdvancesInListOrderAfterShowSecSeconds) {
+  Start({"a.img", "b.img", "c.img"}, "a.img");
+  ProgramSettings().soundsetLoop = GetParam();
+  ProgramSettings().imagesetShow = 1;
+  ProgramSettings().imagesetShowSec = 2;
+  Player().slideshowRunning = 1;
+  const int start = Player().fileList.index;
+  const uint32_t began = loop_->LastChange();
+  for (int picture = 1; picture <= 3; ++picture) {
+    g_now = began + 2001u * static_cast<uint32_t>(picture) - 1;
+    Step();
+    EXPECT_EQ(CurrentName(), Entry(start + picture - 1));
+    g_now += 1;
+    Step();
+    EXPECT_EQ(CurrentName(), Entry(start + picture));
+    EXPECT_EQ(loop_->LastChange(), g_now);
+    EXPECT_EQ(Media().plays, std::vector<double>{-1.0});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, SlideshowTest, ::testing::Values(0, 3),
+                         [](const auto& info) { return std::string(info.param == 0 ? "Once" : "RandomMode"); });
+
+TEST_F(MainLoopTest, PausedSlideshowStays) {
+  Start({"a.img", "b.img"}, "a.img");
+  ProgramSettings().imagesetShow = 1;
+  ProgramSettings().imagesetShowSec = 1;
+  Player().slideshowRunning = 0;
+  g_now += 5000;
+  Step();
+  EXPECT_EQ(CurrentName(), "a.img");
+}
+
+}  // namespace
+}  // namespace qorve
