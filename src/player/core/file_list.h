@@ -19,18 +19,25 @@ struct FileList {
 
 // The entries of a playlist file's bytes: one path per line (CR LF or LF),
 // trailing CR, LF and NUL removed, empty lines skipped, no other trimming.
-// Lines that are not valid UTF-8 are decoded as CP932.
+// A NUL inside a line ends it (no path holds one). Lines that are not valid
+// UTF-8 are decoded as CP932. A line of any length is one entry.
 std::vector<std::string> ParsePlaylist(std::string_view bytes);
 
 // Reads a playlist into the list (entries only; source and index are the
-// caller's). False when the file cannot be read.
+// caller's). False, with the list untouched, when the path is not a regular
+// file or cannot be read. Relative entries stay as written; they are resolved
+// against the current directory when loaded.
 bool LoadPlaylist(FileList& list, const std::string& path);
 
-// Lists the files (not folders) of the start folder, in the order the file
-// system returns them: the first argument itself when the source is a folder,
-// else the folder the first argument lies in. Does nothing for a playlist or
-// an empty first argument. With findStart the index moves to the entry whose
-// file name equals the first argument's (ignoring case), when there is one.
+// Lists the regular files (and links to them; not folders, hidden files
+// included) of the start folder, sorted by name ignoring ASCII case (ties in
+// byte order), since directory order on Linux is arbitrary. The start folder
+// is the first argument itself when the source is a folder (its parent when it
+// names no folder), else the folder the first argument lies in. Does nothing
+// for a playlist or an empty first argument. An unreadable folder gives an
+// empty list. With findStart the index moves to the entry whose file name
+// equals the first argument's (exactly, else ignoring ASCII case), when there
+// is one; otherwise the index is left as it was, even past the new end.
 void ScanFolder(FileList& list, bool findStart);
 
 }  // namespace qorve

@@ -26,9 +26,12 @@ struct ClassGroup {
   GroupCondition condition;
   MediaCreator create;  // null while the class is not part of the program
   MediaCreator createAlternative;  // video group: MCIVIDEO when VIDEOSET DSHOW is 0
+  bool logsOutcome = false;  // logs "RETURN" on success and "ERR" on failure
 };
 
-// The groups in the order they are tried. Mutable so that tests can put
+// The groups in the order they are tried. A group whose creator is null does
+// not take part. The video group (kind 2) creates with `create` when VIDEOSET
+// DSHOW is 1, else with `createAlternative`. Mutable so that tests can put
 // creators of their own in.
 std::span<ClassGroup> ClassGroups();
 
@@ -41,10 +44,15 @@ std::string PathExtension(std::string_view path);
 std::string SniffExtension(std::string_view firstBytes, const std::string& extension);
 
 // Makes the current media object for `path` (rewritten in place with its
-// absolute form). Folders and playlists fill the file list and load their start
-// entry. kindFilter 0 tries any class, otherwise only classes that the filter
-// and MIXPLAY let take part. Afterwards Player().media is never null: on
-// failure it is an ERRORFILE showing why. Returns the MediaResult.
+// absolute, lexically normalised form). Folders (an extension-less name or an
+// existing folder) and playlists (*.LST) fill the file list and load their
+// start entry; an empty, missing or unreadable one leaves the list as it was
+// and gives code 3, and lists nested deeper than a few levels (a playlist that
+// lists itself) give code 4. kindFilter 0 tries any class, otherwise only
+// classes that the filter and MIXPLAY let take part. When no class takes part
+// the code is 4, or 3 when the path does not exist. Afterwards
+// Player().media is never null: on failure it is an ERRORFILE showing why.
+// Returns the MediaResult. User-interface thread only.
 int LoadMedia(WindowHandle owner, std::string& path, int kindFilter);
 
 }  // namespace qorve
