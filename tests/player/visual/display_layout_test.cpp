@@ -1,5 +1,6 @@
 #include "player/visual/display_layout.h"
 
+#include "common/log.h"
 #include "player/core/display_port.h"
 #include "player/core/media_file.h"
 #include "support/temp_home.h"
@@ -13,8 +14,10 @@ namespace {
 
 class DisplayLayoutTest : public test::TempHome {
  protected:
+  Settings savedSettings;
   void SetUp() override {
     TempHome::SetUp();
+    savedSettings = ProgramSettings();
     LoadSettings();
     settings = ProgramSettings();
     input.screenWidth = 1920;
@@ -24,6 +27,12 @@ class DisplayLayoutTest : public test::TempHome {
     input.scrollBarWidth = 15;
     input.currentWindow = Rect{300, 200, 500, 90};
   }
+  void TearDown() override {
+    CloseLog();
+    ProgramSettings() = savedSettings;  // later tests start from the record as it was
+    TempHome::TearDown();
+  }
+
 
   void AllButtons(int value) {
     for (const ButtonSlotInfo& info : ButtonTable()) {

@@ -1,5 +1,6 @@
 #include "player/visual/info_lines.h"
 
+#include "common/log.h"
 #include "player/core/file_list.h"
 #include "support/temp_home.h"
 
@@ -10,8 +11,10 @@ namespace {
 
 class InfoLinesTest : public test::TempHome {
  protected:
+  Settings savedSettings;
   void SetUp() override {
     TempHome::SetUp();
+    savedSettings = ProgramSettings();
     LoadSettings();
     settings = ProgramSettings();
     MediaInfo& info = input.info;
@@ -36,6 +39,12 @@ class InfoLinesTest : public test::TempHome {
     input.listSource = kListFolder;
     input.volume = 65535;
   }
+  void TearDown() override {
+    CloseLog();
+    ProgramSettings() = savedSettings;  // later tests start from the record as it was
+    TempHome::TearDown();
+  }
+
 
   Settings settings;
   InfoLineInput input;

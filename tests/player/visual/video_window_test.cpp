@@ -1,5 +1,6 @@
 #include "player/visual/video_window.h"
 
+#include "common/log.h"
 #include "fake_media.h"
 #include "platform/clock.h"
 #include "player/core/player_state.h"
@@ -34,8 +35,10 @@ class WheelCounter : public QObject {
 
 class VideoWindowTest : public test::TempHome {
  protected:
+  Settings savedSettings;
   void SetUp() override {
     TempHome::SetUp();
+    savedSettings = ProgramSettings();
     test::TestApplication();
     LoadSettings();
     auto media = std::make_unique<test::FakeMedia>(kKindVideo);
@@ -47,6 +50,8 @@ class VideoWindowTest : public test::TempHome {
   void TearDown() override {
     DestroyVideoWindow();
     Player().media.reset();
+    CloseLog();  // the next test logs into its own folder
+    ProgramSettings() = savedSettings;
     TempHome::TearDown();
   }
   test::FakeMedia* fake = nullptr;

@@ -1,5 +1,6 @@
 #include "player/visual/wnd_set.h"
 
+#include "common/log.h"
 #include "fake_media.h"
 #include "platform/input.h"
 #include "player/core/display_port.h"
@@ -18,8 +19,10 @@ namespace {
 
 class WndSetTest : public test::TempHome {
  protected:
+  Settings savedSettings;
   void SetUp() override {
     TempHome::SetUp();
+    savedSettings = ProgramSettings();
     test::TestApplication();
     LoadSettings();
     ProgramSettings().winsetBackColor = 0x00204060;  // COLORREF: blue 0x20, green 0x40, red 0x60
@@ -28,6 +31,7 @@ class WndSetTest : public test::TempHome {
     auto input = std::make_unique<ScriptedInput>();
     cursor = input.get();
     SetSystemInputForTesting(std::move(input));
+    DisplayWindowSet().SetPressed(0);  // the one instance outlives every test
     window = new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   }
 
@@ -35,6 +39,8 @@ class WndSetTest : public test::TempHome {
     delete window;
     Player().media.reset();
     SetSystemInputForTesting(CreateIdleInput());
+    CloseLog();  // the next test logs into its own folder
+    ProgramSettings() = savedSettings;
     TempHome::TearDown();
   }
 
