@@ -80,7 +80,14 @@ void WndSet::Attach(QWidget* window) {
   if (!Player().media || !window) return;
   if (window_ != window) {
     window_ = window;
-    QObject::connect(window, &QObject::destroyed, [this] { Forget(); });
+    attachedWindow_ = window;
+    // Only the window attached last counts: an earlier one going away later
+    // must not touch the current one.
+    QObject::connect(window, &QObject::destroyed, [this](QObject* gone) {
+      if (gone != attachedWindow_) return;
+      attachedWindow_ = nullptr;
+      Forget();
+    });
   }
   window->setAttribute(Qt::WA_OpaquePaintEvent);
   if (!scrollBar_) {

@@ -80,6 +80,7 @@ class WndSet {
   void PaintButtons(QPainter& p, const MediaInfo& info, const MediaState& state, int hit);
 
   QPointer<QWidget> window_;
+  const QObject* attachedWindow_ = nullptr;  // compared only, never used
   QPointer<QSlider> trackbar_;
   QPointer<QScrollBar> scrollBar_;
   std::optional<QFont> font_;

@@ -23,6 +23,7 @@ class FakeMedia final : public MediaFile {
   int pointerOnVideo = 0;
   QColor pictureColor{Qt::red};
   int drawCalls = 0;
+  int lastDrawY = 0;
   int stretchedCalls = 0;
   int lastVideoSize = -1;
   int fitCalls = 0;
@@ -46,6 +47,7 @@ class FakeMedia final : public MediaFile {
   }
   int Draw(DrawContext* dc, int x, int y, int width, int height, int, int) override {
     ++drawCalls;
+    lastDrawY = y;
     dc->painter->fillRect(x, y, width, height, pictureColor);
     return 1;
   }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QScreen>
 
 #include <cstdlib>
 
@@ -220,6 +221,71 @@ TEST_F(WndSetTest, SeekBarFollowsTheTimeAndSurvivesAZeroLength) {
   display.SetTrackbarTime(1e12);
   EXPECT_EQ(display.Trackbar()->value(), 32700);
   EXPECT_EQ(display.Trackbar()->geometry(), QRect(0, 50, 398, 28));
+}
+
+TEST_F(WndSetTest, TallPictureAfterAPictureScrolls) {
+  ProgramSettings().imagesetScaleMatch = 0;
+  test::FakeMedia& media = UseMedia(kKindImage);
+  media.info().Width = 300;
+  media.info().Height = 2000;
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  EXPECT_FALSE(display.VerticalScrollBar()->isVisible());
+  display.Layout();  // the same kind again: the screen is too low for it
+  QScrollBar* bar = display.VerticalScrollBar();
+  ASSERT_TRUE(bar->isVisible());
+  const int screenHeight = window->screen()->geometry().height();
+  EXPECT_EQ(window->height(), screenHeight - 32);
+  EXPECT_EQ(bar->maximum(), 2000 - (screenHeight - 32));
+  EXPECT_EQ(bar->geometry().right(), window->width() - 1);
+  bar->setValue(100);
+  Render();
+  EXPECT_EQ(media.lastDrawY, -100);
+}
+
+TEST_F(WndSetTest, SlideshowFillsTheScreenWithTheCentredPicture) {
+  ProgramSettings().imagesetShow = 1;
+  ProgramSettings().imagesetShowScale = 300;
+  test::FakeMedia& media = UseMedia(kKindImage);
+  media.info().Width = 100;
+  media.info().Height = 100;
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  EXPECT_EQ(Player().slideshowRunning, 1);
+  const QRect screen = window->screen()->geometry();
+  EXPECT_EQ(window->frameGeometry(), screen);
+  EXPECT_DOUBLE_EQ(display.Zoom(), 3.0);
+  display.MarkAllDirty();
+  const QImage image = Render();
+  EXPECT_EQ(media.stretchedCalls, 1);
+  const int left = (screen.width() - 300) / 2;
+  const int top = (screen.height() - 300) / 2;
+  EXPECT_EQ(image.pixelColor(left + 150, top + 150), QColor(Qt::red));
+  EXPECT_EQ(image.pixelColor(left - 2, top + 150), QColor(Qt::black));
+  EXPECT_EQ(image.pixelColor(left + 150, top - 2), QColor(Qt::black));
+}
+
+TEST_F(WndSetTest, TransparencyComesFromTheKindsAlphaSetting) {
+  ProgramSettings().winsetAlpha = 25;
+  UseMedia(kKindSound);
+  DisplayWindowSet().Attach(window);
+  EXPECT_NEAR(window->windowOpacity(), 191 / 255.0, 0.01);
+}
+
+TEST_F(WndSetTest, OnlyTheAttachedWindowGoingAwayResetsTheDisplay) {
+  UseMedia(kKindSound);
+  WndSet& display = DisplayWindowSet();
+  auto* first = new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+  display.Attach(first);
+  display.Attach(window);
+  delete first;
+  EXPECT_EQ(display.PreviousLayoutKind(), kKindSound);
+  EXPECT_EQ(display.Window(), window);
+  delete window;
+  window = nullptr;
+  EXPECT_EQ(display.PreviousLayoutKind(), 0);
+  EXPECT_EQ(display.Window(), nullptr);
+  EXPECT_FALSE(display.TrackbarPresent());
 }
 
 TEST_F(WndSetTest, WithoutMediaNothingHappens) {
