@@ -168,7 +168,11 @@ LayoutResult ComputeLayout(const LayoutInput& input, const Settings& settings) {
     result.moveWindow = true;
     result.window = Rect{x, y, width, height};
   } else if (IsSoundOrVideo(kind)) {
-    // The user may have moved or resized the window: it stays as it is.
+    // The user may have moved or resized the window: it stays as it is, and
+    // the button row stays at its right edge.
+    for (ButtonPlace& place : result.buttons) {
+      if (place.visible) place.x += current.width - width;
+    }
     if (settings.winsetScroll == 1) {
       result.trackbar = TrackbarAction::Place;
       result.trackbarWidth = current.width;

@@ -74,13 +74,13 @@ std::string FormatItem(const std::string& pattern, std::initializer_list<FormatA
       out += '%';  // not a conversion: the sign itself
       continue;
     }
-    const std::string spec = pattern.substr(i, end - i + 1);
+    const std::string conversionText = pattern.substr(i, end - i + 1);
     const bool matches = next != arguments.end() &&
                          ((conversion == 'd' && next->type == FormatArgument::Type::Int) ||
                           (conversion == 'f' && next->type == FormatArgument::Type::Double) ||
                           (conversion == 's' && next->type == FormatArgument::Type::Text));
     if (!matches) {
-      out += spec;
+      out += conversionText;
     } else {
       char buffer[64];
       if (conversion == 's') {
@@ -88,21 +88,21 @@ std::string FormatItem(const std::string& pattern, std::initializer_list<FormatA
         std::string text = next->text;
         int width = 0;
         bool left = false;
-        for (std::size_t k = 1; k + 1 < spec.size() && spec[k] != '.'; ++k) {
-          if (spec[k] == '-') left = true;
-          if (spec[k] >= '0' && spec[k] <= '9') width = width * 10 + (spec[k] - '0');
+        for (std::size_t k = 1; k + 1 < conversionText.size() && conversionText[k] != '.'; ++k) {
+          if (conversionText[k] == '-') left = true;
+          if (conversionText[k] >= '0' && conversionText[k] <= '9') width = width * 10 + (conversionText[k] - '0');
         }
         const int padding = width - static_cast<int>(text.size());
         if (padding > 0) text = left ? text + std::string(padding, ' ') : std::string(padding, ' ') + text;
         out += text;
       } else if (conversion == 'd') {
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), next->integer);
+        std::snprintf(buffer, sizeof buffer, conversionText.c_str(), next->integer);
         out += buffer;
       } else {
-        const int written = std::snprintf(buffer, sizeof buffer, spec.c_str(), next->real);
+        const int written = std::snprintf(buffer, sizeof buffer, conversionText.c_str(), next->real);
         if (written >= static_cast<int>(sizeof buffer)) {
           std::string large(static_cast<std::size_t>(written) + 1, '\0');
-          std::snprintf(large.data(), large.size(), spec.c_str(), next->real);
+          std::snprintf(large.data(), large.size(), conversionText.c_str(), next->real);
           large.resize(static_cast<std::size_t>(written));
           out += large;
         } else {

@@ -232,6 +232,8 @@ TEST_F(DisplayLayoutTest, SecondSoundKeepsTheUsersPositionAndSize) {
   EXPECT_EQ(result.trackbar, TrackbarAction::Place);
   EXPECT_EQ(result.trackbarWidth, 500);
   EXPECT_EQ(result.trackbarY, 90 - 28);
+  // The exit button sits at the right edge of the window as the user left it.
+  EXPECT_EQ(result.buttons[0].x, 500 - 32 - 1 - 2);
 }
 
 TEST_F(DisplayLayoutTest, FullScreenVideoLeavesEverythingButHidesTheButtons) {
