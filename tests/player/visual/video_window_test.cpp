@@ -1,0 +1,134 @@
+#include "player/visual/video_window.h"
+
+#include "common/log.h"
+#include "fake_media.h"
+#include "platform/clock.h"
+#include "player/core/player_state.h"
+#include "player/visual/video_window_widget.h"
+#include "player/visual/wnd_set.h"
+#include "qt_application.h"
+#include "support/temp_home.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+namespace qorve {
+namespace {
+
+void Mouse(QWidget* widget, QEvent::Type type, QPoint at) {
+  QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &event);
+}
+
+class WheelCounter : public QObject {
+ public:
+  int wheels = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Wheel) ++wheels;
+    return false;
+  }
+};
+
+class VideoWindowTest : public test::TempHome {
+ protected:
+  Settings savedSettings;
+  void SetUp() override {
+    TempHome::SetUp();
+    savedSettings = ProgramSettings();
+    test::TestApplication();
+    LoadSettings();
+    auto media = std::make_unique<test::FakeMedia>(kKindVideo);
+    fake = media.get();
+    Player().media = std::move(media);
+    Player().inputBlockedUntil = TimeGetTime();
+    Player().clickConsumed = 0;
+  }
+  void TearDown() override {
+    DestroyVideoWindow();
+    Player().media.reset();
+    CloseLog();  // the next test logs into its own folder
+    ProgramSettings() = savedSettings;
+    TempHome::TearDown();
+  }
+  test::FakeMedia* fake = nullptr;
+};
+
+TEST_F(VideoWindowTest, OneWindowAtATime) {
+  EXPECT_EQ(GetVideoWindow(), nullptr);
+  WindowHandle first = CreateVideoWindow();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(CreateVideoWindow(), first);
+  EXPECT_EQ(GetVideoWindow(), first);
+  VideoWindow* widget = VideoWindowWidget();
+  EXPECT_EQ(widget->objectName(), "QORVEVIDEO");
+  EXPECT_EQ(widget->geometry(), QRect(0, 0, 100, 100));
+  EXPECT_TRUE(widget->windowFlags() & Qt::WindowStaysOnTopHint);
+  DestroyVideoWindow();
+  EXPECT_EQ(GetVideoWindow(), nullptr);
+  DestroyVideoWindow();  // nothing to destroy: no harm
+}
+
+TEST_F(VideoWindowTest, DoubleClickSwitchesFullScreenAndBlocksInput) {
+  CreateVideoWindow();
+  VideoWindow* widget = VideoWindowWidget();
+  widget->show();
+  Mouse(widget, QEvent::MouseButtonDblClick, QPoint(50, 50));
+  EXPECT_EQ(fake->lastVideoSize, 3);
+  EXPECT_EQ(ProgramSettings().videosetFull, 1);
+  EXPECT_EQ(Player().clickConsumed, 1);
+  // Within the 30 ms block a second double click does nothing.
+  fake->lastVideoSize = -1;
+  widget->ToggleFullScreen();
+  EXPECT_EQ(fake->lastVideoSize, -1);
+  EXPECT_EQ(ProgramSettings().videosetFull, 1);
+  // Later, in full screen, a press in the top-left corner switches back.
+  Player().inputBlockedUntil = TimeGetTime();
+  Mouse(widget, QEvent::MouseButtonPress, QPoint(40, 40));
+  EXPECT_EQ(fake->lastVideoSize, -1);
+  Mouse(widget, QEvent::MouseButtonPress, QPoint(10, 10));
+  EXPECT_EQ(fake->lastVideoSize, 0);
+  EXPECT_EQ(ProgramSettings().videosetFull, 0);
+}
+
+TEST_F(VideoWindowTest, DoubleClickWithoutMediaDoesNothing) {
+  CreateVideoWindow();
+  Player().media.reset();
+  VideoWindowWidget()->ToggleFullScreen();
+  EXPECT_EQ(ProgramSettings().videosetFull, 0);
+}
+
+TEST_F(VideoWindowTest, ResizeAndTimerRefitThePicture) {
+  CreateVideoWindow();
+  VideoWindow* widget = VideoWindowWidget();
+  widget->show();
+  const int before = fake->fitCalls;
+  widget->resize(320, 240);
+  EXPECT_GT(fake->fitCalls, before);
+  const int afterResize = fake->fitCalls;
+  StartVideoWindowTimer(1);
+  QElapsedTimer waited;
+  waited.start();
+  while (waited.elapsed() < 50) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_EQ(fake->fitCalls, afterResize + 1);
+}
+
+TEST_F(VideoWindowTest, WheelGoesToTheDisplayWindow) {
+  QWidget display(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+  auto media = std::make_unique<test::FakeMedia>(kKindSound);
+  Player().media = std::move(media);
+  DisplayWindowSet().Attach(&display);
+  WheelCounter counter;
+  display.installEventFilter(&counter);
+  CreateVideoWindow();
+  QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(VideoWindowWidget(), &wheel);
+  EXPECT_EQ(counter.wheels, 1);
+}
+
+}  // namespace
+}  // namespace qorve

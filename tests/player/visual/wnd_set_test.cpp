@@ -1,0 +1,299 @@
+#include "player/visual/wnd_set.h"
+
+#include "common/log.h"
+#include "fake_media.h"
+#include "platform/input.h"
+#include "player/core/display_port.h"
+#include "player/core/player_state.h"
+#include "qt_application.h"
+#include "support/temp_home.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QScreen>
+
+#include <cstdlib>
+
+namespace qorve {
+namespace {
+
+class WndSetTest : public test::TempHome {
+ protected:
+  Settings savedSettings;
+  void SetUp() override {
+    TempHome::SetUp();
+    savedSettings = ProgramSettings();
+    test::TestApplication();
+    LoadSettings();
+    ProgramSettings().winsetBackColor = 0x00204060;  // COLORREF: blue 0x20, green 0x40, red 0x60
+    ProgramSettings().fontsetFontColor = 0x00000000;
+    ProgramSettings().winsetAlpha = 0;
+    auto input = std::make_unique<ScriptedInput>();
+    cursor = input.get();
+    SetSystemInputForTesting(std::move(input));
+    DisplayWindowSet().SetPressed(0);  // the one instance outlives every test
+    window = new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  }
+
+  void TearDown() override {
+    delete window;
+    Player().media.reset();
+    SetSystemInputForTesting(CreateIdleInput());
+    CloseLog();  // the next test logs into its own folder
+    ProgramSettings() = savedSettings;
+    TempHome::TearDown();
+  }
+
+  test::FakeMedia& UseMedia(int kind) {
+    auto media = std::make_unique<test::FakeMedia>(kind);
+    test::FakeMedia& ref = *media;
+    Player().media = std::move(media);
+    return ref;
+  }
+
+  QImage Render() {
+    QImage image(window->size(), QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    QPainter painter(&image);
+    DisplayWindowSet().Paint(painter);
+    return image;
+  }
+
+  // Whether any pixel of the band differs from `color`.
+  static bool AnyPixelDiffers(const QImage& image, const QRect& band, QColor color) {
+    for (int y = band.top(); y <= band.bottom(); ++y) {
+      for (int x = band.left(); x <= band.right(); ++x) {
+        if (image.pixelColor(x, y) != color) return true;
+      }
+    }
+    return false;
+  }
+
+  static QImage Crop(const QImage& image, const QRect& rect) { return image.copy(rect); }
+
+  ScriptedInput* cursor = nullptr;
+  QWidget* window = nullptr;
+  const QColor background{0x60, 0x40, 0x20};
+};
+
+TEST_F(WndSetTest, SoundWindowPaintsBackgroundTextAndButtons) {
+  test::FakeMedia& media = UseMedia(kKindSound);
+  SetInfoText(media.info().Title, "タイトル Title");
+  SetInfoText(media.info().Artist, "歌手");
+  media.info().SampleRate = 44100;
+  media.info().Channels = 2;
+  SetInfoText(media.info().FileName, "song.ogg");
+  media.info().Length = 100;
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  ASSERT_TRUE(window->isVisible());
+  EXPECT_GT(display.LineHeight(), 10);
+  ASSERT_TRUE(display.Buttons()[0].visible);
+
+  display.MarkAllDirty();
+  const QImage image = Render();
+  // With QORVE_DISPLAY_SHOT=<file.png> the painted window is kept for a person to judge.
+  if (const char* shot = std::getenv("QORVE_DISPLAY_SHOT")) image.save(shot);
+  const int line = display.LineHeight();
+  // Nothing outside the drawing: no magenta survives.
+  EXPECT_FALSE(AnyPixelDiffers(image, QRect(0, 0, 1, 1), background));
+  EXPECT_EQ(image.pixelColor(window->width() / 2, 3 * line + 8), background);
+  // Text in the first line.
+  EXPECT_TRUE(AnyPixelDiffers(image, QRect(5, 5, 200, line), background));
+  // The exit button is not background.
+  const ButtonPlace exit = display.Buttons()[0];
+  EXPECT_NE(image.pixelColor(exit.x + 16, exit.y + 16), background);
+  // The seek bar lies under the text.
+  ASSERT_TRUE(display.TrackbarPresent());
+  EXPECT_EQ(display.Trackbar()->geometry().y(), 3 * line + 13);
+  EXPECT_EQ(display.Trackbar()->maximum(), 32700);
+}
+
+TEST_F(WndSetTest, TextRefreshRedrawsOnlyTheStatusLine) {
+  test::FakeMedia& media = UseMedia(kKindSound);
+  SetInfoText(media.info().Title, "Title");
+  media.info().Length = 600;
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  display.MarkAllDirty();
+  const QImage before = Render();
+  const int line = display.LineHeight();
+
+  // Another title without a full redraw: line 1 keeps the old text.
+  SetInfoText(media.info().Title, "Another much longer title");
+  media.state.TimePos = 321.0;
+  display.MarkTextDirty(1);
+  const QImage after = Render();
+  const QRect first(0, 0, 300, line + 5);
+  const QRect third(5, 2 * line + 5, 300, line);
+  EXPECT_EQ(Crop(after, first), Crop(before, first));
+  EXPECT_NE(Crop(after, third), Crop(before, third));
+}
+
+TEST_F(WndSetTest, ButtonUnderTheCursorShowsItsHoverFace) {
+  UseMedia(kKindSound);
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  display.MarkAllDirty();
+  const QImage normal = Render();
+  const ButtonPlace exit = display.Buttons()[0];
+  const QRect frame = window->frameGeometry();
+  cursor->SetCursor(frame.x() + exit.x + 16, frame.y() + exit.y + 16);
+  EXPECT_EQ(display.HitTest(), kHitButtonBase + 0);
+  display.MarkButtonsDirty(1);
+  const QImage hover = Render();
+  const QRect cell(exit.x, exit.y, 32, 32);
+  EXPECT_NE(Crop(hover, cell), Crop(normal, cell));
+  display.SetPressed(1);
+  display.MarkButtonsDirty(1);
+  const QImage pressed = Render();
+  EXPECT_NE(Crop(pressed, cell), Crop(hover, cell));
+
+  cursor->SetCursor(frame.x() + 3, frame.y() + 3);
+  EXPECT_EQ(display.HitTest(), kHitWindow);
+  cursor->SetCursor(frame.x() - 5, frame.y() + 3);
+  EXPECT_EQ(display.HitTest(), kHitOutside);
+}
+
+TEST_F(WndSetTest, HiddenWindowHasNothingUnderTheCursor) {
+  ProgramSettings().winsetMode = 2;
+  UseMedia(kKindSound);
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  EXPECT_FALSE(window->isVisible());
+  const QRect frame = window->frameGeometry();
+  cursor->SetCursor(frame.center().x(), frame.center().y());
+  EXPECT_EQ(display.HitTest(), kHitOutside);
+}
+
+TEST_F(WndSetTest, ModeTwoShowsAnErrorText) {
+  ProgramSettings().winsetMode = 2;
+  test::FakeMedia& media = UseMedia(kKindUnplayable);
+  media.errorText = "このファイルには対応していません。";
+  SetInfoText(media.info().Codec, "Codec X");
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  ASSERT_TRUE(window->isVisible());
+  EXPECT_FALSE(display.TrackbarPresent());
+  display.MarkAllDirty();
+  const QImage image = Render();
+  const int line = display.LineHeight();
+  EXPECT_TRUE(AnyPixelDiffers(image, QRect(5, 5, 300, line), background));
+  // The hint two line heights lower.
+  EXPECT_TRUE(AnyPixelDiffers(image, QRect(5, 5 + 2 * line, 300, line), background));
+  EXPECT_FALSE(AnyPixelDiffers(image, QRect(5, 5 + line + 2, 300, line - 4), background));
+}
+
+TEST_F(WndSetTest, ImageIsDrawnAboveABlackStripWithTheButtonsAtTheLeft) {
+  test::FakeMedia& media = UseMedia(kKindImage);
+  media.info().Width = 300;
+  media.info().Height = 200;
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  EXPECT_EQ(window->size(), QSize(300, 232));
+  EXPECT_DOUBLE_EQ(display.Zoom(), 1.0);
+  display.MarkAllDirty();
+  const QImage image = Render();
+  EXPECT_EQ(media.drawCalls, 1);
+  EXPECT_EQ(image.pixelColor(150, 100), QColor(Qt::red));
+  EXPECT_EQ(image.pixelColor(290, 220), QColor(Qt::black));
+  const ButtonPlace show = display.Buttons()[10];
+  EXPECT_EQ(show.x, 2);
+  EXPECT_EQ(show.y, 232 - 31);
+  EXPECT_NE(image.pixelColor(show.x + 16, show.y + 16), QColor(Qt::black));
+}
+
+TEST_F(WndSetTest, SeekBarFollowsTheTimeAndSurvivesAZeroLength) {
+  test::FakeMedia& media = UseMedia(kKindSound);
+  media.info().Length = 0;
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  ASSERT_NE(display.Trackbar(), nullptr);
+  EXPECT_EQ(display.Trackbar()->maximum(), 0);
+  display.SetTrackbarTime(12.0);
+  EXPECT_EQ(display.Trackbar()->value(), 0);
+
+  media.info().Length = 100;
+  display.PlaceTrackbar(400, 50);
+  display.SetTrackbarTime(50.0);
+  EXPECT_EQ(display.Trackbar()->value(), 327 * 50);
+  display.SetTrackbarTime(1e12);
+  EXPECT_EQ(display.Trackbar()->value(), 32700);
+  EXPECT_EQ(display.Trackbar()->geometry(), QRect(0, 50, 398, 28));
+}
+
+TEST_F(WndSetTest, TallPictureAfterAPictureScrolls) {
+  ProgramSettings().imagesetScaleMatch = 0;
+  test::FakeMedia& media = UseMedia(kKindImage);
+  media.info().Width = 300;
+  media.info().Height = 2000;
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  EXPECT_FALSE(display.VerticalScrollBar()->isVisible());
+  display.Layout();  // the same kind again: the screen is too low for it
+  QScrollBar* bar = display.VerticalScrollBar();
+  ASSERT_TRUE(bar->isVisible());
+  const int screenHeight = window->screen()->geometry().height();
+  EXPECT_EQ(window->height(), screenHeight - 32);
+  EXPECT_EQ(bar->maximum(), 2000 - (screenHeight - 32));
+  EXPECT_EQ(bar->geometry().right(), window->width() - 1);
+  bar->setValue(100);
+  Render();
+  EXPECT_EQ(media.lastDrawY, -100);
+}
+
+TEST_F(WndSetTest, SlideshowFillsTheScreenWithTheCentredPicture) {
+  ProgramSettings().imagesetShow = 1;
+  ProgramSettings().imagesetShowScale = 300;
+  test::FakeMedia& media = UseMedia(kKindImage);
+  media.info().Width = 100;
+  media.info().Height = 100;
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  EXPECT_EQ(Player().slideshowRunning, 1);
+  const QRect screen = window->screen()->geometry();
+  EXPECT_EQ(window->frameGeometry(), screen);
+  EXPECT_DOUBLE_EQ(display.Zoom(), 3.0);
+  display.MarkAllDirty();
+  const QImage image = Render();
+  EXPECT_EQ(media.stretchedCalls, 1);
+  const int left = (screen.width() - 300) / 2;
+  const int top = (screen.height() - 300) / 2;
+  EXPECT_EQ(image.pixelColor(left + 150, top + 150), QColor(Qt::red));
+  EXPECT_EQ(image.pixelColor(left - 2, top + 150), QColor(Qt::black));
+  EXPECT_EQ(image.pixelColor(left + 150, top - 2), QColor(Qt::black));
+}
+
+TEST_F(WndSetTest, TransparencyComesFromTheKindsAlphaSetting) {
+  ProgramSettings().winsetAlpha = 25;
+  UseMedia(kKindSound);
+  DisplayWindowSet().Attach(window);
+  EXPECT_NEAR(window->windowOpacity(), 191 / 255.0, 0.01);
+}
+
+TEST_F(WndSetTest, OnlyTheAttachedWindowGoingAwayResetsTheDisplay) {
+  UseMedia(kKindSound);
+  WndSet& display = DisplayWindowSet();
+  auto* first = new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+  display.Attach(first);
+  display.Attach(window);
+  delete first;
+  EXPECT_EQ(display.PreviousLayoutKind(), kKindSound);
+  EXPECT_EQ(display.Window(), window);
+  delete window;
+  window = nullptr;
+  EXPECT_EQ(display.PreviousLayoutKind(), 0);
+  EXPECT_EQ(display.Window(), nullptr);
+  EXPECT_FALSE(display.TrackbarPresent());
+}
+
+TEST_F(WndSetTest, WithoutMediaNothingHappens) {
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(display.HitTest(), kHitOutside);
+}
+
+}  // namespace
+}  // namespace qorve
