@@ -18,7 +18,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-export QORVE_HOME="$work/settings" QORVE_MIXER=virtual QORVE_MIXER_START=30000 LANG=ja_JP.UTF-8
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR="$work/runtime" QORVE_HOME="$work/settings" QORVE_MIXER=virtual QORVE_MIXER_START=30000 LANG=ja_JP.UTF-8
 mkdir -p "$work/My.Music"
 for name in a b c; do printf 'no sound here %s\n' "$name" > "$work/My.Music/$name.xyz"; done
 
@@ -33,7 +34,10 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 echo "window at $X,$Y size ${WIDTH}x$HEIGHT"
 # Placed at the bottom of the screen, 12 pixels in from the left.
 [ "$X" -eq 12 ] || { echo "window left edge $X, expected 12"; exit 1; }
-[ $((Y + HEIGHT)) -ge 740 ] && [ $((Y + HEIGHT)) -le 768 ] || { echo "window bottom $((Y + HEIGHT)) not at the screen bottom"; exit 1; }
+screen_height=$(xdotool getdisplaygeometry | cut -d' ' -f2)
+bottom=$((Y + HEIGHT))
+[ "$bottom" -ge $((screen_height - 40)) ] && [ "$bottom" -le "$screen_height" ] || {
+  echo "window bottom $bottom not at the screen bottom ($screen_height)"; exit 1; }
 
 # Something is drawn: the window holds more than one colour.
 sleep 0.5
@@ -55,16 +59,31 @@ hold_key space
 wait_for '[ -z "$(visible_window)" ]'
 echo "hidden in the notification area"
 
-# The tray icon: trayer's embedded icon window, or our own corner icon window.
-icon=$(xdotool search --name '^KESTRAVOX2$' | head -n 1 || true)
-if [ -n "$icon" ]; then
-  eval "$(xdotool getwindowgeometry --shell "$icon")"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
-else
-  tray=$(xdotool search --class trayer | head -n 1)
-  eval "$(xdotool getwindowgeometry --shell "$tray")"
-  xdotool mousemove $((X + 10)) $((Y + HEIGHT / 2)) click 1
-fi
+# The tray icon: the window Qt embeds in trayer's panel, or our own corner
+# icon window where no notification area exists.
+icon_centre() {
+  local panel id
+  panel=$(xdotool search --class trayer | while read -r id; do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    [ "$WIDTH" -ge 100 ] && echo "$X $Y $WIDTH $HEIGHT"
+  done | head -n 1)
+  for id in $(xdotool search --name '.*'); do
+    case "$(xdotool getwindowname "$id" 2>/dev/null)" in qorve|KESTRAVOX2) ;; *) continue ;; esac
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    [ "$WIDTH" -le 40 ] && [ "$HEIGHT" -le 40 ] && [ "$Y" -lt 40 ] || continue
+    if [ -n "$panel" ]; then
+      read -r px py pw ph <<<"$panel"
+      [ "$X" -ge "$px" ] && [ "$X" -lt $((px + pw)) ] || continue
+    fi
+    echo "$((X + WIDTH / 2)) $((Y + HEIGHT / 2))"
+    return 0
+  done
+  return 1
+}
+wait_for icon_centre
+read -r icon_x icon_y <<<"$(icon_centre)"
+echo "tray icon at $icon_x,$icon_y"
+xdotool mousemove "$icon_x" "$icon_y" click 1
 wait_for '[ -n "$(visible_window)" ]'
 echo "restored from the notification area"
 

@@ -2,6 +2,7 @@
 # notification area) for the length of one test. Source it, then call
 # start_x_session [with-tray]; stop_x_session runs on exit.
 
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xvfb.sh"
 x_session_pids=()
 
 stop_x_session() {
@@ -9,6 +10,7 @@ stop_x_session() {
   for pid in "${x_session_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${x_session_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   x_session_pids=()
+  stop_xvfb
 }
 
 # Exits with 77 (skipped) when the X tools are missing.
@@ -17,20 +19,9 @@ start_x_session() {
   for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
   done
-  local n
-  for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then break; fi
-  done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  x_session_pids+=($!)
-  export DISPLAY=":$n"
+  start_xvfb /dev/null || { echo "no X server could be started"; exit 1; }
   unset WAYLAND_DISPLAY
   export QT_QPA_PLATFORM=xcb
-  local i
-  for i in $(seq 1 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-  done
   if [ "${1:-}" = with-tray ] && command -v trayer >/dev/null; then
     trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
       --transparent false >/dev/null 2>&1 &
