@@ -34,6 +34,15 @@ class InputPoller {
   virtual int16_t GetAsyncKeyState(int virtualKey) = 0;
   // Screen coordinates of the cursor; false when unknown (x, y unchanged).
   virtual bool GetCursorPos(int& x, int& y) = 0;
+
+  // A descriptor that turns readable when input events arrive, or -1. An
+  // event loop that watches it says so once with WatchEventDescriptor() and
+  // then calls InputArrived() whenever it is readable; the backend then no
+  // longer looks at the descriptor itself on every poll (one system call less
+  // a poll).
+  virtual int EventDescriptor() const { return -1; }
+  virtual void WatchEventDescriptor() {}
+  virtual void InputArrived() {}
 };
 
 std::unique_ptr<InputPoller> CreateX11Input();  // null without a display

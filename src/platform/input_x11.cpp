@@ -122,6 +122,16 @@ class X11InputImpl final : public X11Input {
   X11InputCounters Counters() const override { return counters_; }
   bool Connected() const override { return connected_; }
 
+  int EventDescriptor() const override {
+    return connected_ && source_ == X11InputSource::kRawEvents ? ConnectionNumber(display_) : -1;
+  }
+  void WatchEventDescriptor() override { descriptorWatched_ = true; }
+  // Reads what arrived at once: left unread, the descriptor would stay
+  // readable and keep waking the event loop.
+  void InputArrived() override {
+    if (connected_) DrainEvents(true);
+  }
+
  private:
   static void OnConnectionLost(Display*, void* self) {
     static_cast<X11InputImpl*>(self)->connected_ = false;
@@ -241,12 +251,15 @@ class X11InputImpl final : public X11Input {
 
   bool ConnectionHasData() {
     if (XEventsQueued(display_, QueuedAlready) > 0) return true;
+    // Events that reach the socket are drained by InputArrived.
+    if (descriptorWatched_) return false;
     pollfd socket{ConnectionNumber(display_), POLLIN, 0};
     return poll(&socket, 1, 0) > 0;
   }
 
-  void DrainEvents() {
-    if (!ConnectionHasData()) return;
+  // `socketReadable`: the caller knows the socket has data.
+  void DrainEvents(bool socketReadable = false) {
+    if (!socketReadable && !ConnectionHasData()) return;
     // XPending reads what the socket holds without blocking; a closed
     // connection ends in OnConnectionLost.
     while (connected_ && XPending(display_) > 0) {
@@ -286,6 +299,7 @@ class X11InputImpl final : public X11Input {
   X11InputSource source_ = X11InputSource::kSnapshots;
   int xiOpcode_ = -1;
   bool connected_ = true;
+  bool descriptorWatched_ = false;  // the event loop calls InputArrived
   KeyStateTracker tracker_;
   unsigned char logicalOfPhysical_[32] = {};
   int64_t lastUpdateUs_ = INT64_MIN / 2;

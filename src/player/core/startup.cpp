@@ -17,8 +17,10 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,19 +51,34 @@ void SaveWindowRectangle(const MainWindow& window) {
   SaveSettings(1);
 }
 
-// Gives every moment the window system leaves idle to the controller. The
-// step itself sleeps 1 ms; it also runs when events keep coming, so a stream
-// of events (a window drag) never starves it.
-void RunMessageLoop(MainWindow& window, MainLoop& mainLoop) {
+// How often the window system's events are looked at between steps. Window
+// events wait at most this long; the controller's own polling stays at 1 ms.
+constexpr uint32_t kEventPassMs = 8;
+
+// Runs the controller's step (which sleeps 1 ms) and, every few steps, one
+// pass over the window system's events without waiting. An idle step thus
+// costs little more than its sleep: looking at the event sources is a system
+// call of its own, made an eighth as often. A stream of events (a window drag)
+// never starves the step, as each pass handles only what is there. Input
+// events are read by the input backend when its descriptor turns readable.
+void RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) {
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
-  uint32_t lastStep = TimeGetTime();
+  std::unique_ptr<QSocketNotifier> inputNotifier;
+  if (const int descriptor = input.EventDescriptor(); descriptor >= 0) {
+    inputNotifier = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+    QObject::connect(inputNotifier.get(), &QSocketNotifier::activated, [&input] { input.InputArrived(); });
+    input.WatchEventDescriptor();
+  }
+  uint32_t lastPass = TimeGetTime() - kEventPassMs;
   while (!window.QuitPosted()) {
-    const bool processed = dispatcher->processEvents(QEventLoop::AllEvents);
     const uint32_t now = TimeGetTime();
-    if (processed && now - lastStep < 2) continue;
-    // deleteLater() requests made from the step run only when asked for here.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    lastStep = now;
+    if (now - lastPass >= kEventPassMs) {
+      lastPass = now;
+      dispatcher->processEvents(QEventLoop::AllEvents);
+      // deleteLater() requests made from the step run only when asked for here.
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      if (window.QuitPosted()) break;
+    }
     if (mainLoop.Step(&window) == -1) {
       if (ProgramSettings().winsetMode == 1) SaveWindowRectangle(window);
       window.DestroyWindow();
@@ -91,7 +108,8 @@ int RunPlayer(int argc, char** argv) {
   // The controller exists before the settings are read, as it scans the start
   // folder first; its constructor's log line therefore never reaches the log.
   DisplayWindowPort display;
-  MainLoop mainLoop(display, SystemInput());
+  InputPoller& input = SystemInput();
+  MainLoop mainLoop(display, input);
 
   SeedRandom(static_cast<unsigned>(std::time(nullptr)));
   LoadSettings();
@@ -101,7 +119,6 @@ int RunPlayer(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   InstallJapaneseFontSubstitutes();
 
-  int exitCode = 0;
   {
     MainWindow window;
     display.SetWindow(&window);
@@ -121,7 +138,7 @@ int RunPlayer(int argc, char** argv) {
     if (settings.kestravoxResetVolume == 1) GetVolume(Player().volumeAtStart);
     if (settings.winsetTask == 1) StartInTray(window);
 
-    RunMessageLoop(window, mainLoop);
+    RunMessageLoop(window, mainLoop, input);
 
     Log("メッセージループ終了", 0);
     Player().media.reset();
@@ -130,7 +147,7 @@ int RunPlayer(int argc, char** argv) {
     display.SetWindow(nullptr);
   }
   CloseLog();
-  return exitCode;
+  return 0;
 }
 
 }  // namespace qorve
