@@ -7,6 +7,7 @@
 #include "player/core/file_list.h"
 #include "player/core/media_factory.h"
 #include "player/core/player_state.h"
+#include "player/core/tray_mode.h"
 
 #include <cmath>
 #include <string>
@@ -300,17 +301,7 @@ void MainLoop::ChangeVolume(bool up) {
 }
 
 void MainLoop::HideToTray() {
-  Settings& settings = ProgramSettings();
-  display_.HideToTray();
-  settings.winsetTask = 1;
-  if (settings.soundsetBgmVolDown == 1) {
-    uint16_t value = 0;
-    if (GetVolume(value)) {
-      Player().volumeBeforeTray = VolumeToPercent(value);
-      SetVolume(PercentToVolume(settings.soundsetBgmVolume));
-    }
-  }
-  if (settings.soundsetLoop == kModeOnce) settings.soundsetLoop = kModeLoop;
+  EnterTray(display_);
 }
 
 void MainLoop::Move(WindowHandle window, Direction direction) {

@@ -4,6 +4,7 @@
 #include "common/volume.h"
 #include "platform/clock.h"
 #include "player/core/player_state.h"
+#include "player/core/tray_mode.h"
 #include "player/visual/wnd_set.h"
 
 #include <QCloseEvent>
@@ -157,7 +158,7 @@ void MainWindow::RestoreFromTray() {
   settings.winsetTask = 0;
   Player().clickConsumed = 1;
   DisplayWindowSet().SetPressed(0);
-  if (settings.soundsetBgmVolDown == 1) SetVolume(PercentToVolume(Player().volumeBeforeTray));
+  RestoreTrayVolume();
   Player().inputBlockedUntil = TimeGetTime() + kRestoreInputBlockMs;
 }
 

@@ -2,7 +2,6 @@
 
 #include "common/log.h"
 #include "common/settings.h"
-#include "common/volume.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/launch.h"
@@ -12,6 +11,7 @@
 #include "player/core/main_window.h"
 #include "player/core/media_factory.h"
 #include "player/core/player_state.h"
+#include "player/core/tray_mode.h"
 #include "player/visual/video_window.h"
 #include "player/visual/wnd_set.h"
 
@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include <csignal>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -26,20 +27,6 @@
 
 namespace qorve {
 namespace {
-
-// Hides the window in the tray at start-up (WINSET TASK or -B): the music
-// must not end by itself while hidden, and the tray volume applies.
-void StartInTray(MainWindow& window) {
-  Settings& settings = ProgramSettings();
-  window.HideToTray();
-  if (settings.soundsetLoop == 0) settings.soundsetLoop = 1;
-  if (settings.soundsetBgmVolDown == 1) {
-    uint16_t volume = 0;
-    GetVolume(volume);
-    Player().volumeBeforeTray = VolumeToPercent(volume);
-    SetVolume(PercentToVolume(settings.soundsetBgmVolume));
-  }
-}
 
 void SaveWindowRectangle(const MainWindow& window) {
   Settings& settings = ProgramSettings();
@@ -49,6 +36,21 @@ void SaveWindowRectangle(const MainWindow& window) {
   settings.winsetWidth = frame.width();
   settings.winsetHeight = frame.height();
   SaveSettings(1);
+}
+
+// Set by SIGINT, SIGTERM and SIGHUP: the program ends as if asked by the user,
+// so the volume is restored and a placed window's rectangle saved.
+volatile std::sig_atomic_t endRequested = 0;
+
+void RequestEnd(int) {
+  endRequested = 1;
+}
+
+void CatchEndSignals() {
+  struct sigaction action {};
+  action.sa_handler = RequestEnd;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
 // How often the window system's events are looked at between steps. Window
@@ -79,19 +81,10 @@ void RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) 
       QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
       if (window.QuitPosted()) break;
     }
-    if (mainLoop.Step(&window) == -1) {
+    if (mainLoop.Step(&window) == -1 || endRequested) {
       if (ProgramSettings().winsetMode == 1) SaveWindowRectangle(window);
       window.DestroyWindow();
     }
-  }
-}
-
-void RestoreVolumeAtExit() {
-  const Settings& settings = ProgramSettings();
-  if (settings.kestravoxResetVolume == 1) {
-    SetVolume(Player().volumeAtStart);
-  } else if (settings.winsetTask == 1 && settings.soundsetBgmVolDown == 1) {
-    SetVolume(PercentToVolume(Player().volumeBeforeTray));
   }
 }
 
@@ -111,6 +104,7 @@ int RunPlayer(int argc, char** argv) {
   InputPoller& input = SystemInput();
   MainLoop mainLoop(display, input);
 
+  CatchEndSignals();
   SeedRandom(static_cast<unsigned>(std::time(nullptr)));
   LoadSettings();
   ApplySwitches(arguments, ProgramSettings());
@@ -134,9 +128,8 @@ int RunPlayer(int argc, char** argv) {
     Player().media->Play(-1.0);
     Log("ファイルオープン完了", 0);
 
-    Settings& settings = ProgramSettings();
-    if (settings.kestravoxResetVolume == 1) GetVolume(Player().volumeAtStart);
-    if (settings.winsetTask == 1) StartInTray(window);
+    RememberVolumeAtStart();
+    if (ProgramSettings().winsetTask == 1) EnterTray(display);
 
     RunMessageLoop(window, mainLoop, input);
 
