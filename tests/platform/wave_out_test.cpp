@@ -18,6 +18,7 @@ struct FormatCase {
   const char* name;
   WAVEFORMATEX format;
   MMRESULT expected;
+  friend void PrintTo(const FormatCase& format, std::ostream* out) { *out << format.name; }
 };
 
 class PcmFormatTest : public ::testing::TestWithParam<FormatCase> {};

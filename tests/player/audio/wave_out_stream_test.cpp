@@ -18,6 +18,7 @@ struct OpenFailure {
   const char* name;
   std::function<void(VirtualSoundCard&, WAVEFORMATEX&, bool& emptyFill)> arrange;
   long code;
+  friend void PrintTo(const OpenFailure& failure, std::ostream* out) { *out << failure.name; }
 };
 
 class WaveOutOpenFailureTest : public test::WaveOutStreamTest, public ::testing::WithParamInterface<OpenFailure> {};

@@ -55,6 +55,7 @@ struct TickSchedule {
   std::vector<uint32_t> positions;  // device positions at which the ticks fire
   std::vector<int> refilled;        // the buffer each of them refills
   std::vector<bool> wraps;          // whether it queues the next pass
+  friend void PrintTo(const TickSchedule& schedule, std::ostream* out) { *out << schedule.name; }
 };
 
 class WaveOutTickTest : public WaveOutStreamThreadsTest, public ::testing::WithParamInterface<TickSchedule> {};
@@ -91,6 +92,8 @@ TEST_P(WaveOutTickTest, TicksFireAtTheirBytePositionsAndTheWrapTickQueuesTheNext
     EXPECT_EQ(call.bytes, s);
     EXPECT_NE(call.thread, std::this_thread::get_id());
     if (schedule.wraps[tick]) ++writes;
+    // The worker queues the next pass right after the fill has returned.
+    for (int i = 0; i < 5000 && card->Writes().size() < writes; ++i) std::this_thread::sleep_for(1ms);
     const auto written = card->Writes();
     ASSERT_EQ(written.size(), writes) << "tick " << tick;
     if (schedule.wraps[tick]) {
@@ -132,6 +135,7 @@ struct BufferSetting {
   int bytes;
   int expectedCount;
   uint32_t expectedBytes;
+  friend void PrintTo(const BufferSetting& setting, std::ostream* out) { *out << setting.name; }
 };
 
 class WaveOutBufferSettingTest : public WaveOutStreamThreadsTest,
