@@ -33,6 +33,14 @@ int64_t MonotonicMicros() {
   return static_cast<int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
 }
 
+// The kernel's tick-resolution clock (a few ms): enough for the periodic
+// snapshot, and cheaper to read on every poll.
+int64_t CoarseMonotonicMicros() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+}
+
 // Xlib's I/O error handler is global and its default ends the process. Ours
 // returns for our own connections, so that their exit handler marks them lost
 // and the program goes on; other connections get the handler that was there.
@@ -195,6 +203,18 @@ class X11InputImpl final : public X11Input {
   // connection has any (no round trip when idle); with snapshots, asks.
   void Update() {
     if (!connected_) return;
+    if (descriptorWatched_ && source_ == X11InputSource::kRawEvents) {
+      // New events are read by InputArrived when they reach the socket; only
+      // those Xlib queued while reading a reply, and the snapshot, remain.
+      const int64_t now = CoarseMonotonicMicros();
+      if (now - lastSnapshotUs_ >= kSnapshotIntervalUs) {
+        lastSnapshotUs_ = now;
+        ++counters_.updates;
+        TakeSnapshot(true);
+      }
+      if (XQLength(display_) > 0) DrainEvents();  // reads the queue length without locking
+      return;
+    }
     const int64_t now = MonotonicMicros();
     if (now - lastUpdateUs_ < kUpdateIntervalUs) return;
     lastUpdateUs_ = now;

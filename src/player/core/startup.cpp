@@ -55,12 +55,12 @@ void CatchEndSignals() {
 
 // How often the window system's events are looked at between steps. Window
 // events wait at most this long; the controller's own polling stays at 1 ms.
-constexpr uint32_t kEventPassMs = 8;
+constexpr uint32_t kEventPassMs = 16;
 
 // Runs the controller's step (which sleeps 1 ms) and, every few steps, one
 // pass over the window system's events without waiting. An idle step thus
 // costs little more than its sleep: looking at the event sources is a system
-// call of its own, made an eighth as often. A stream of events (a window drag)
+// call of its own, made a sixteenth as often. A stream of events (a window drag)
 // never starves the step, as each pass handles only what is there. Input
 // events are read by the input backend when its descriptor turns readable.
 void RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) {
