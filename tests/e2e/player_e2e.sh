@@ -9,17 +9,9 @@ bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x_session.sh"
 
-work=$(mktemp -d)
-player=0
-cleanup() {
-  [ "$player" != 0 ] && kill "$player" 2>/dev/null || true
-  stop_x_session
-  rm -rf "$work"
-}
-trap cleanup EXIT
+begin_e2e
 
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime" QORVE_HOME="$work/settings" QORVE_MIXER=virtual QORVE_MIXER_START=30000 LANG=ja_JP.UTF-8
+export QORVE_HOME="$work/settings" QORVE_MIXER_START=30000 LANG=ja_JP.UTF-8
 mkdir -p "$work/My.Music"
 for name in a b c; do printf 'no sound here %s\n' "$name" > "$work/My.Music/$name.xyz"; done
 

@@ -9,16 +9,7 @@ bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x_session.sh"
 
-work=$(mktemp -d)
-player=0
-cleanup() {
-  [ "$player" != 0 ] && kill "$player" 2>/dev/null || true
-  stop_x_session
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime" QORVE_MIXER=virtual
+begin_e2e
 mkdir -p "$work/music"
 printf 'no sound\n' > "$work/music/a.xyz"
 

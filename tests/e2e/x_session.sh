@@ -30,6 +30,23 @@ start_x_session() {
   fi
 }
 
+# The start of every end-to-end test: `work`, a private folder removed at
+# exit with everything the test started (the player's pid goes in `player`),
+# a private runtime folder, and the virtual mixer.
+begin_e2e() {
+  work=$(mktemp -d)
+  player=0
+  trap end_e2e EXIT
+  mkdir -m 700 "$work/runtime"
+  export XDG_RUNTIME_DIR="$work/runtime" QORVE_MIXER=virtual
+}
+
+end_e2e() {
+  if [ "$player" != 0 ]; then kill "$player" 2>/dev/null || true; fi
+  stop_x_session
+  rm -rf "$work"
+}
+
 # Waits up to $2 seconds (default 10) for a command to succeed.
 wait_for() {
   local command=$1 limit=${2:-10} i

@@ -3,7 +3,7 @@
 #include "common/log.h"
 #include "player/core/display_port.h"
 #include "player/core/media_file.h"
-#include "support/temp_home.h"
+#include "support/settings_home.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +12,10 @@
 namespace qorve {
 namespace {
 
-class DisplayLayoutTest : public test::TempHome {
+class DisplayLayoutTest : public test::SettingsHome {
  protected:
-  Settings savedSettings;
   void SetUp() override {
-    TempHome::SetUp();
-    savedSettings = ProgramSettings();
-    LoadSettings();
+    SettingsHome::SetUp();
     settings = ProgramSettings();
     input.screenWidth = 1920;
     input.screenHeight = 1080;
@@ -28,9 +25,7 @@ class DisplayLayoutTest : public test::TempHome {
     input.currentWindow = Rect{300, 200, 500, 90};
   }
   void TearDown() override {
-    CloseLog();
-    ProgramSettings() = savedSettings;  // later tests start from the record as it was
-    TempHome::TearDown();
+    SettingsHome::TearDown();
   }
 
 

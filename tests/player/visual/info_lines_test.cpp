@@ -2,20 +2,17 @@
 
 #include "common/log.h"
 #include "player/core/file_list.h"
-#include "support/temp_home.h"
+#include "support/settings_home.h"
 
 #include <gtest/gtest.h>
 
 namespace qorve {
 namespace {
 
-class InfoLinesTest : public test::TempHome {
+class InfoLinesTest : public test::SettingsHome {
  protected:
-  Settings savedSettings;
   void SetUp() override {
-    TempHome::SetUp();
-    savedSettings = ProgramSettings();
-    LoadSettings();
+    SettingsHome::SetUp();
     settings = ProgramSettings();
     MediaInfo& info = input.info;
     info.Kind = kKindSound;
@@ -40,9 +37,7 @@ class InfoLinesTest : public test::TempHome {
     input.volume = 65535;
   }
   void TearDown() override {
-    CloseLog();
-    ProgramSettings() = savedSettings;  // later tests start from the record as it was
-    TempHome::TearDown();
+    SettingsHome::TearDown();
   }
 
 

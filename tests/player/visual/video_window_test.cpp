@@ -7,7 +7,7 @@
 #include "player/visual/video_window_widget.h"
 #include "player/visual/wnd_set.h"
 #include "qt_application.h"
-#include "support/temp_home.h"
+#include "support/settings_home.h"
 
 #include <gtest/gtest.h>
 
@@ -33,14 +33,11 @@ class WheelCounter : public QObject {
   }
 };
 
-class VideoWindowTest : public test::TempHome {
+class VideoWindowTest : public test::SettingsHome {
  protected:
-  Settings savedSettings;
   void SetUp() override {
-    TempHome::SetUp();
-    savedSettings = ProgramSettings();
+    SettingsHome::SetUp();
     test::TestApplication();
-    LoadSettings();
     auto media = std::make_unique<test::FakeMedia>(kKindVideo);
     fake = media.get();
     Player().media = std::move(media);
@@ -50,9 +47,7 @@ class VideoWindowTest : public test::TempHome {
   void TearDown() override {
     DestroyVideoWindow();
     Player().media.reset();
-    CloseLog();  // the next test logs into its own folder
-    ProgramSettings() = savedSettings;
-    TempHome::TearDown();
+    SettingsHome::TearDown();
   }
   test::FakeMedia* fake = nullptr;
 };

@@ -6,7 +6,7 @@
 #include "player/core/display_port.h"
 #include "player/core/player_state.h"
 #include "qt_application.h"
-#include "support/temp_home.h"
+#include "support/settings_home.h"
 
 #include <gtest/gtest.h>
 
@@ -18,14 +18,11 @@
 namespace qorve {
 namespace {
 
-class WndSetTest : public test::TempHome {
+class WndSetTest : public test::SettingsHome {
  protected:
-  Settings savedSettings;
   void SetUp() override {
-    TempHome::SetUp();
-    savedSettings = ProgramSettings();
+    SettingsHome::SetUp();
     test::TestApplication();
-    LoadSettings();
     ProgramSettings().winsetBackColor = 0x00204060;  // COLORREF: blue 0x20, green 0x40, red 0x60
     ProgramSettings().fontsetFontColor = 0x00000000;
     ProgramSettings().winsetAlpha = 0;
@@ -40,9 +37,7 @@ class WndSetTest : public test::TempHome {
     delete window;
     Player().media.reset();
     SetSystemInputForTesting(CreateIdleInput());
-    CloseLog();  // the next test logs into its own folder
-    ProgramSettings() = savedSettings;
-    TempHome::TearDown();
+    SettingsHome::TearDown();
   }
 
   test::FakeMedia& UseMedia(int kind) {
