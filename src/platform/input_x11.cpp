@@ -72,13 +72,15 @@ class IoErrorGuard {
     return previous ? previous(display) : 0;
   }
 
+  // Never destroyed: an input object held by another static may close its
+  // connection during exit, after statics made later are gone.
   static std::mutex& Mutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
   }
   static std::vector<Display*>& Displays() {
-    static std::vector<Display*> displays;
-    return displays;
+    static auto* displays = new std::vector<Display*>;
+    return *displays;
   }
   static inline bool installed_ = false;
   static inline XIOErrorHandler previous_ = nullptr;
