@@ -19,6 +19,7 @@ FlacTags ScanFlacTags(std::string_view head) {
       {"ALBUM=", &FlacTags::album},
   };
   constexpr std::size_t kLengthBytes = 4;
+  constexpr uint32_t kMaxBlockBytes = 0xFFFFFF;  // a metadata block's 24-bit length
   for (std::size_t at = kLengthBytes; at < head.size(); ++at) {
     for (const auto& name : kNames) {
       if (head.size() - at < name.name.size()) continue;
@@ -27,7 +28,10 @@ FlacTags ScanFlacTags(std::string_view head) {
       for (std::size_t i = 0; i < kLengthBytes; ++i) {
         entryBytes |= static_cast<uint32_t>(static_cast<uint8_t>(head[at - kLengthBytes + i])) << (8 * i);
       }
-      if (entryBytes < name.name.size()) continue;  // not the start of an entry
+      // Not the start of an entry: a length shorter than the name, or longer
+      // than a metadata block can be (the byte before a look-alike such as
+      // "SUBTITLE=" is a letter, which makes the length huge).
+      if (entryBytes < name.name.size() || entryBytes > kMaxBlockBytes) continue;
       const std::size_t valueStart = at + name.name.size();
       std::string_view value = head.substr(valueStart, entryBytes - name.name.size());
       value = value.substr(0, value.find('\0'));
