@@ -42,6 +42,7 @@ struct FLAC::Decoder {
   uint32_t outBits = 0;    // the output's: 8, 16, 24 or 32
   uint32_t shift = 0;      // outBits - bits: scales 12- or 20-bit samples up
   std::vector<int32_t> accumulator;  // interleaved frames, the file's scale
+  std::size_t firstFrame = 0;  // where the held frames start in the accumulator
   std::size_t heldFrames = 0;
   bool ended = false;  // a seek past the end: nothing to decode until the next seek
 
@@ -52,11 +53,17 @@ struct FLAC::Decoder {
     auto& self = *static_cast<Decoder*>(client);
     const uint32_t block = frame->header.blocksize;
     const uint32_t frameChannels = frame->header.channels;
-    const std::size_t needed = (self.heldFrames + block) * self.channels;
+    const std::size_t needed = (self.firstFrame + self.heldFrames + block) * self.channels;
     if (needed > self.accumulator.size()) self.accumulator.resize(needed);
-    int32_t* out = self.accumulator.data() + self.heldFrames * self.channels;
-    for (uint32_t i = 0; i < block; ++i) {
-      for (uint32_t c = 0; c < self.channels; ++c) *out++ = c < frameChannels ? buffer[c][i] : 0;
+    int32_t* out = self.accumulator.data() + (self.firstFrame + self.heldFrames) * self.channels;
+    for (uint32_t c = 0; c < self.channels; ++c) {
+      int32_t* to = out + c;
+      if (c < frameChannels) {
+        const FLAC__int32* from = buffer[c];
+        for (uint32_t i = 0; i < block; ++i, to += self.channels) *to = from[i];
+      } else {
+        for (uint32_t i = 0; i < block; ++i, to += self.channels) *to = 0;
+      }
     }
     self.heldFrames += block;
     return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
@@ -72,9 +79,17 @@ struct FLAC::Decoder {
   // Damaged frames are skipped; the decoder finds the next one by itself.
   static void Error(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void*) {}
 
-  // Writes `frames` accumulated frames at `out` in the output format.
+  // Moves the held frames to the accumulator's start, before a frame is
+  // decoded behind them (fewer than a chunk's frames are held then).
+  void Compact() {
+    if (firstFrame == 0) return;
+    std::memmove(accumulator.data(), accumulator.data() + firstFrame * channels, heldFrames * channels * sizeof(int32_t));
+    firstFrame = 0;
+  }
+
+  // Writes the first `frames` held frames at `out` in the output format.
   void Convert(uint8_t* out, std::size_t frames) const {
-    const int32_t* in = accumulator.data();
+    const int32_t* in = accumulator.data() + firstFrame * channels;
     const std::size_t samples = frames * channels;
     switch (outBits) {
       case 8:
@@ -82,9 +97,8 @@ struct FLAC::Decoder {
         break;
       case 16:
         for (std::size_t i = 0; i < samples; ++i) {
-          const uint32_t v = static_cast<uint32_t>(in[i]) << shift;
-          *out++ = static_cast<uint8_t>(v);
-          *out++ = static_cast<uint8_t>(v >> 8);
+          const auto v = static_cast<int16_t>(static_cast<uint32_t>(in[i]) << shift);
+          std::memcpy(out + 2 * i, &v, 2);  // little-endian hosts only, as the whole program
         }
         break;
       case 24:
@@ -195,15 +209,15 @@ void FLAC::Fill(uint8_t* buffer, uint32_t bytes) {
     const uint32_t chunk = std::min(chunkBytes, bytes - offset);
     const std::size_t room = chunk / frameBytes;
     while (d.heldFrames < room && !d.ended &&
-           FLAC__stream_decoder_get_state(d.decoder) != FLAC__STREAM_DECODER_END_OF_STREAM &&
-           FLAC__stream_decoder_process_single(d.decoder)) {
+           FLAC__stream_decoder_get_state(d.decoder) != FLAC__STREAM_DECODER_END_OF_STREAM) {
+      d.Compact();
+      if (!FLAC__stream_decoder_process_single(d.decoder)) break;
     }
     const std::size_t frames = std::min(d.heldFrames, room);
     d.Convert(buffer + offset, frames);
     // Past the end the chunk plays silence, not what it held a pass ago.
     std::memset(buffer + offset + frames * frameBytes, silence, chunk - frames * frameBytes);
-    const std::size_t rest = (d.heldFrames - frames) * d.channels;
-    std::memmove(d.accumulator.data(), d.accumulator.data() + frames * d.channels, rest * sizeof(int32_t));
+    d.firstFrame = d.heldFrames == frames ? 0 : d.firstFrame + frames;
     d.heldFrames -= frames;
   }
 }
@@ -213,6 +227,7 @@ int FLAC::Play(double from) {
   if (!(from >= 0.0)) from = 0.0;  // -1.0 (start), any other negative, NaN
   stream_->Pause();
   Decoder& d = *decoder_;
+  d.firstFrame = 0;
   d.heldFrames = 0;
   // A decoder at its end (or after a failed seek) must be flushed before it
   // seeks again.
@@ -225,6 +240,7 @@ int FLAC::Play(double from) {
   d.ended = (total != 0 && target >= static_cast<double>(total)) || target >= 0x1p63;
   if (!d.ended && !FLAC__stream_decoder_seek_absolute(d.decoder, static_cast<uint64_t>(target))) {
     FLAC__stream_decoder_flush(d.decoder);
+    d.firstFrame = 0;
     d.heldFrames = 0;
     d.ended = true;
   }
