@@ -3,6 +3,8 @@
 #include "common/log.h"
 #include "common/settings.h"
 #include "player/core/player_state.h"
+#include "player/formats/flac.h"
+#include "player/formats/ogg.h"
 #include "player/visual/errorfile.h"
 #include "platform/text.h"
 
@@ -163,13 +165,13 @@ std::span<ClassGroup> ClassGroups() {
   static std::array<ClassGroup, 13> groups = {{
       {{"MP3"}, "MP3", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"APE"}, "APE", kKindSound, FilterOrMixPlay, nullptr, nullptr},
-      {{"OGG"}, "OGG", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"OGG"}, "OGG", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<OGG>(); }, nullptr},
       {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"SPC", "SP1", "SP2", "SP3", "SP4", "SP5", "SP6", "SP7", "SP8", "SP9"},
        "SNESAPU", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"MIO"}, "MIO", kKindSound, FilterOrMixPlay, nullptr, nullptr},
-      {{"FLAC"}, "FLAC", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"FLAC"}, "FLAC", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<FLAC>(); }, nullptr},
       {{"WAV", "MP3", "AU", "MID", "MIDI", "RMI", "WMA", "CDA", "AIF"},
        "MCISOUND", kKindSound, FilterOrMixPlay, nullptr, nullptr, true},
       {{"MPG", "MPE", "MPEG", "AVI", "MOV", "OGM", "RM", "RA", "RAM", "WMV"},

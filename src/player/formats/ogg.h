@@ -1,0 +1,45 @@
+// OGG: the media class of Ogg Vorbis files. libvorbisfile decodes the stream
+// into 16-bit PCM that WaveOutStream plays; four comments fill MediaInfo.
+#pragma once
+
+#include "player/audio/wave_out_stream.h"
+#include "player/core/media_file.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qorve {
+
+class OGG final : public MediaFile {
+ public:
+  OGG();
+  // Stops and closes the stream (ending its worker) before the decoder is freed.
+  ~OGG() override;
+
+  // 0, 3 (the file cannot be opened), 5 (not an Ogg Vorbis stream) or 6 (the
+  // output device cannot be opened).
+  int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
+  int Close() override { return 0; }
+  // Any negative `from` plays from 0; a time past the end plays silence.
+  int Play(double from) override;
+  int Pause() override;
+  int Stop() override;
+  // Pauses while playing, else plays again from 0.
+  int TogglePause() override;
+  void GetStatus(MediaState& out) override;
+
+ private:
+  struct Decoder;
+
+  // The fill procedure: `bytes` bytes of PCM at the decoder's position, silence
+  // after the end of the stream. Runs on whichever thread the stream calls it;
+  // the stream never runs it on two at once.
+  void Fill(uint8_t* buffer, uint32_t bytes);
+
+  std::unique_ptr<WaveOutStream> stream_;
+  uint32_t bytesPerSecond_ = 0;
+  std::unique_ptr<Decoder> decoder_;
+};
+
+}  // namespace qorve

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# qorve-info --pcm renders exactly what the reference decoders (oggdec, flac -d)
+# decode, sample for sample: whole files, and from a seek point on (Vorbis: the
+# sample the seek lands on; FLAC: the whole second). Files are made here with
+# sox, oggenc and flac. Also: --pcm on a file that does not play through the
+# wave-out engine exits 3, bad usage exits 2.
+# Usage: pcm_identity_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+for tool in sox oggenc oggdec flac; do
+  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QORVE_HOME="$work/home" QORVE_MIXER=virtual
+cd "$work"
+info="$bin/qorve-info"
+failures=0
+
+# The samples of a WAV file as 32-bit signed raw values (any width, any header).
+samples() { sox "$1" -t raw -e signed -b 32 -; }
+same_pcm() {  # ours reference label
+  if [ "$(soxi -c "$1")/$(soxi -r "$1")" != "$(soxi -c "$2")/$(soxi -r "$2")" ]; then
+    echo "FAIL $3: format $(soxi -c "$1")/$(soxi -r "$1") vs $(soxi -c "$2")/$(soxi -r "$2")"
+    failures=$((failures + 1))
+  elif ! cmp -s <(samples "$1") <(samples "$2"); then
+    echo "FAIL $3: $(soxi -s "$1") vs $(soxi -s "$2") samples, or different values"
+    failures=$((failures + 1))
+  else
+    echo "ok   $3 ($(soxi -s "$1") frames)"
+  fi
+}
+
+# A short piece: a plucked line over a soft chord, so every codec has work.
+make_wav() {  # name rate channels bits
+  sox -n -r "$2" -c 1 -b 16 "$1.lead.wav" synth 2.5 pluck C4 pluck E4 pluck G4 fade 0 2.5 0.3 2>/dev/null ||
+    sox -n -r "$2" -c 1 -b 16 "$1.lead.wav" synth 2.5 pluck 262 fade 0 2.5 0.3
+  sox -n -r "$2" -c 1 -b 16 "$1.pad.wav" synth 2.5 sine 130.8 sine 196 vol 0.3
+  sox -m "$1.lead.wav" "$1.pad.wav" -c "$3" -b "$4" "$1.wav" dither -s 2>/dev/null ||
+    sox -m "$1.lead.wav" "$1.pad.wav" -c "$3" -b "$4" "$1.wav"
+}
+
+check_file() {  # file reference.wav rate
+  local file=$1 reference=$2 rate=$3
+  "$info" --pcm ours.wav "$file" >/dev/null
+  same_pcm ours.wav "$reference" "$file whole"
+  "$info" --pcm ours.wav --from 1 "$file" >/dev/null
+  sox "$reference" ref_from.wav trim "${rate}s"
+  same_pcm ours.wav ref_from.wav "$file --from 1"
+  "$info" --pcm ours.wav --from 1 --seconds 0.5 "$file" >/dev/null
+  sox "$reference" ref_part.wav trim "${rate}s" "$((rate / 2))s"
+  same_pcm ours.wav ref_part.wav "$file --from 1 --seconds 0.5"
+}
+
+for rate in 44100 48000; do
+  for channels in 1 2; do
+    name="v${rate}c$channels"
+    make_wav "$name" "$rate" "$channels" 16
+    oggenc -Q "$name.wav" -o "$name.ogg"
+    oggdec -Q "$name.ogg" -o "$name.ref.wav"
+    check_file "$name.ogg" "$name.ref.wav" "$rate"
+  done
+done
+
+for shape in 44100:1:16 44100:2:16 48000:1:16 48000:2:16 44100:2:8 44100:1:8 48000:2:24 44100:1:24; do
+  IFS=: read -r rate channels bits <<<"$shape"
+  name="f${rate}c${channels}b$bits"
+  make_wav "$name" "$rate" "$channels" "$bits"
+  flac -s -f "$name.wav" -o "$name.flac"
+  flac -s -f -d "$name.flac" -o "$name.ref.wav"
+  check_file "$name.flac" "$name.ref.wav" "$rate"
+done
+
+printf 'not sound\n' >text.txt
+set +e
+"$info" --pcm ours.wav text.txt >/dev/null 2>err.txt
+code=$?
+"$info" --from 1 text.txt >/dev/null 2>&1
+usage=$?
+set -e
+if [ "$code" != 3 ] || ! grep -q "wave-out" err.txt; then
+  echo "FAIL --pcm on a text file: exit $code, $(cat err.txt)"
+  failures=$((failures + 1))
+fi
+if [ "$usage" != 2 ]; then
+  echo "FAIL --from without --pcm: exit $usage"
+  failures=$((failures + 1))
+fi
+[ "$failures" = 0 ] || { echo "$failures failed"; exit 1; }
+echo "all PCM identical"
