@@ -3,6 +3,7 @@
 #include "common/log.h"
 #include "common/settings.h"
 #include "player/core/player_state.h"
+#include "player/module/mod.h"
 #include "player/visual/errorfile.h"
 #include "platform/text.h"
 
@@ -164,7 +165,7 @@ std::span<ClassGroup> ClassGroups() {
       {{"MP3"}, "MP3", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"APE"}, "APE", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"OGG"}, "OGG", kKindSound, FilterOrMixPlay, nullptr, nullptr},
-      {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, [] { return std::unique_ptr<MediaFile>(new MOD); }, nullptr},
       {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"SPC", "SP1", "SP2", "SP3", "SP4", "SP5", "SP6", "SP7", "SP8", "SP9"},
        "SNESAPU", kKindSound, FilterOrMixPlay, nullptr, nullptr},
