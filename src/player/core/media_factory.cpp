@@ -5,6 +5,7 @@
 #include "player/core/player_state.h"
 #include "player/formats/flac.h"
 #include "player/formats/ogg.h"
+#include "player/module/mod.h"
 #include "player/visual/errorfile.h"
 #include "platform/text.h"
 
@@ -166,7 +167,7 @@ std::span<ClassGroup> ClassGroups() {
       {{"MP3"}, "MP3", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"APE"}, "APE", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"OGG"}, "OGG", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<OGG>(); }, nullptr},
-      {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MOD>(); }, nullptr},
       {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"SPC", "SP1", "SP2", "SP3", "SP4", "SP5", "SP6", "SP7", "SP8", "SP9"},
        "SNESAPU", kKindSound, FilterOrMixPlay, nullptr, nullptr},
