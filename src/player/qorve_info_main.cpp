@@ -71,14 +71,36 @@ bool ParseArguments(int argc, char** argv, Request& request) {
   return !request.path.empty();
 }
 
+// Passes everything on to a device and notes the sample rate it is opened
+// with: not every media class states its rate in its description.
+class RateNotingDevice final : public WaveOutDevice {
+ public:
+  RateNotingDevice(std::unique_ptr<WaveOutDevice> device, int& rate) : device_(std::move(device)), rate_(rate) {}
+  MMRESULT Open(const WAVEFORMATEX& format) override {
+    const MMRESULT result = device_->Open(format);
+    if (result == MMSYSERR_NOERROR) rate_ = static_cast<int>(format.nSamplesPerSec);
+    return result;
+  }
+  MMRESULT Write(const uint8_t* data, uint32_t bytes) override { return device_->Write(data, bytes); }
+  MMRESULT Pause() override { return device_->Pause(); }
+  MMRESULT Restart() override { return device_->Restart(); }
+  MMRESULT Reset() override { return device_->Reset(); }
+  MMRESULT GetPosition(uint32_t& bytes) override { return device_->GetPosition(bytes); }
+  MMRESULT Close() override { return device_->Close(); }
+
+ private:
+  std::unique_ptr<WaveOutDevice> device_;
+  int& rate_;
+};
+
 // LoadMedia as at the player's start: the argument is the list's start, so a
 // folder or an extension-less name lists its folder. Counts the wave-out
-// devices the media object opens on the way.
-int Load(const std::string& argument, const WaveOutFactory& devices, int& devicesMade) {
+// devices the media object opens on the way and notes their sample rate.
+int Load(const std::string& argument, const WaveOutFactory& devices, int& devicesMade, int& sampleRate) {
   devicesMade = 0;
-  SetWaveOutFactory([&devices, &devicesMade] {
+  SetWaveOutFactory([&devices, &devicesMade, &sampleRate]() -> std::unique_ptr<WaveOutDevice> {
     ++devicesMade;
-    return devices();
+    return std::make_unique<RateNotingDevice>(devices(), sampleRate);
   });
   Player().fileList.firstArgument = argument;
   std::string path = argument;
@@ -126,7 +148,8 @@ int main(int argc, char** argv) {
   // without the sound card and without a sound.
   VirtualSoundCard silentCard(false);
   int devicesMade = 0;
-  const int result = Load(request.path, [&silentCard] { return silentCard.NewDevice(); }, devicesMade);
+  int sampleRate = 0;
+  const int result = Load(request.path, [&silentCard] { return silentCard.NewDevice(); }, devicesMade, sampleRate);
 
   MediaInfo info;
   Player().media->GetInfo(info);
@@ -141,7 +164,8 @@ int main(int argc, char** argv) {
   Player().media.reset();
   if (request.pcmPath.empty()) return 0;
 
-  if (result != kResultSuccess || devicesMade == 0 || info.SampleRate <= 0) {
+  if (info.SampleRate > 0) sampleRate = info.SampleRate;
+  if (result != kResultSuccess || devicesMade == 0 || sampleRate <= 0) {
     std::fprintf(stderr, "qorve-info: %s does not play through the wave-out engine: no PCM to render\n",
                  request.path.c_str());
     return kExitNotWaveOut;
@@ -150,19 +174,21 @@ int main(int argc, char** argv) {
   // The capture keeps exactly the frames asked for: from `from` to the end of
   // the media (its Length) or for the seconds given.
   const double endTime = request.seconds >= 0 ? request.from + request.seconds : info.Length;
-  const double wanted = std::max(0.0, std::round((endTime - request.from) * info.SampleRate));
+  const double wanted = std::max(0.0, std::round((endTime - request.from) * sampleRate));
   const auto frames = static_cast<uint64_t>(wanted);
   CaptureOptions capture;
   capture.path = request.pcmPath;
   capture.pace = CapturePace::Fast;
-  capture.maxSeconds = (static_cast<double>(frames) + 0.5) / info.SampleRate;  // never 0 (no limit)
+  capture.maxSeconds = (static_cast<double>(frames) + 0.5) / sampleRate;  // never 0 (no limit)
   std::remove(request.pcmPath.c_str());
-  if (Load(request.path, [&capture] { return CreateCaptureWaveOut(capture); }, devicesMade) != kResultSuccess) {
+  int renderRate = 0;
+  if (Load(request.path, [&capture] { return CreateCaptureWaveOut(capture); }, devicesMade, renderRate) !=
+      kResultSuccess) {
     std::fprintf(stderr, "qorve-info: cannot render %s into %s\n", request.path.c_str(), request.pcmPath.c_str());
     Player().media.reset();
     return kExitRenderFailed;
   }
-  const bool rendered = Render(request.from, frames, info.SampleRate);
+  const bool rendered = Render(request.from, frames, sampleRate);
   Player().media.reset();  // closes the capture: its header is written
   SetWaveOutFactory(nullptr);
   if (!rendered) {

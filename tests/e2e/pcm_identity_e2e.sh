@@ -7,6 +7,7 @@
 # Usage: pcm_identity_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
+demo=$(cd "$(dirname "$0")/../../demo" && pwd)
 for tool in sox oggenc oggdec flac; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
 done
@@ -70,6 +71,17 @@ for shape in 44100:1:16 44100:2:16 48000:1:16 48000:2:16 44100:2:8 44100:1:8 480
   flac -s -f -d "$name.flac" -o "$name.ref.wav"
   check_file "$name.flac" "$name.ref.wav" "$rate"
 done
+
+# A tracker module states no sample rate of its own: the render takes the
+# rate the engine opens the device with.
+module="$demo/qorve_demo.xm"
+if "$info" --pcm module.wav --from 2 --seconds 3 "$module" >/dev/null 2>err.txt &&
+  [ "$(soxi -s module.wav)" = 132300 ] && [ "$(sox module.wav -n stat 2>&1 | awk '/RMS +amplitude/ {print ($3 > 0.01)}')" = 1 ]; then
+  :
+else
+  echo "FAIL --pcm of the demo module: $(cat err.txt)"
+  failures=$((failures + 1))
+fi
 
 printf 'not sound\n' >text.txt
 set +e
