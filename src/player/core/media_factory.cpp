@@ -3,6 +3,7 @@
 #include "common/log.h"
 #include "common/settings.h"
 #include "player/core/player_state.h"
+#include "player/formats/mcisound.h"
 #include "player/visual/errorfile.h"
 #include "platform/text.h"
 
@@ -171,7 +172,7 @@ std::span<ClassGroup> ClassGroups() {
       {{"MIO"}, "MIO", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"FLAC"}, "FLAC", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"WAV", "MP3", "AU", "MID", "MIDI", "RMI", "WMA", "CDA", "AIF"},
-       "MCISOUND", kKindSound, FilterOrMixPlay, nullptr, nullptr, true},
+       "MCISOUND", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MCISOUND>(); }, nullptr, true},
       {{"MPG", "MPE", "MPEG", "AVI", "MOV", "OGM", "RM", "RA", "RAM", "WMV"},
        "DIRECTSHOW", kKindVideo, FilterOrMixPlay, nullptr, nullptr, true},
       {{"LZH", "LHA", "ZIP", "RAR", "GCA", "TAR", "GZ", "BZ2", "YZ1", "ACE", "EXE", "REZ", "CAB"},
