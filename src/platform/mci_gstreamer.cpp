@@ -23,6 +23,8 @@ namespace {
 
 constexpr GstClockTime kPrerollTimeout = 20 * GST_SECOND;
 constexpr GstClockTime kStateTimeout = 5 * GST_SECOND;
+constexpr GstClockTime kErrorWait = GST_SECOND;
+constexpr int kPrerollAttempts = 3;
 // The capture file's format: every MCI device writes the same one, so that
 // files played in series append to one capture.
 constexpr uint32_t kCaptureRate = 44100;
@@ -30,8 +32,27 @@ constexpr uint16_t kCaptureChannels = 2;
 constexpr uint16_t kCaptureBits = 16;
 constexpr auto kPlayOutLimit = std::chrono::seconds(2);
 
+// GStreamer's own AIFF parser (1.22) now and then pushes its first buffer
+// before playbin has linked its pad, stops with "not-linked", and playbin
+// swallows the error, so the preroll never ends. libav's AIFF demuxer reads
+// the same files without that race, so it is preferred.
+void PreferReliableParsers() {
+  GstRegistry* registry = gst_registry_get();
+  if (GstPluginFeature* aiff = gst_registry_lookup_feature(registry, "aiffparse")) {
+    if (GstPluginFeature* libav = gst_registry_lookup_feature(registry, "avdemux_aiff")) {
+      gst_plugin_feature_set_rank(aiff, GST_RANK_NONE);
+      gst_object_unref(libav);
+    }
+    gst_object_unref(aiff);
+  }
+}
+
 bool InitGstreamer() {
-  static const bool ready = gst_init_check(nullptr, nullptr, nullptr);
+  static const bool ready = [] {
+    if (!gst_init_check(nullptr, nullptr, nullptr)) return false;
+    PreferReliableParsers();
+    return true;
+  }();
   return ready;
 }
 
@@ -81,10 +102,7 @@ class GstreamerDevice final : public MciDevice {
     }
     bus_ = gst_element_get_bus(pipeline_);
 
-    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
-    const GstStateChangeReturn prerolled = gst_element_get_state(pipeline_, nullptr, nullptr, kPrerollTimeout);
-    if (prerolled == GST_STATE_CHANGE_FAILURE) return BusError();
-    if (prerolled == GST_STATE_CHANGE_ASYNC) return MCIERR_DRIVER;  // hangs in preroll
+    if (const MCIERROR error = Preroll()) return error;
     QueryLength();
     mode_ = MCI_MODE_STOP;
     return MCIERR_NO_ERROR;
@@ -263,14 +281,56 @@ class GstreamerDevice final : public MciDevice {
     }
   }
 
-  MCIERROR BusError() {
-    GstMessage* message = bus_ ? gst_bus_pop_filtered(bus_, GST_MESSAGE_ERROR) : nullptr;
-    if (!message) return MCIERR_DRIVER;
-    GError* error = nullptr;
-    gst_message_parse_error(message, &error, nullptr);
-    const MCIERROR mapped = MciErrorFromGstError(error);
-    g_clear_error(&error);
-    gst_message_unref(message);
+  // Brings the pipeline to PAUSED with its first buffer at the sinks. A
+  // parser can lose the race with the decoder's pad being linked and stop
+  // with a flow error ("not-linked") while the pipeline waits on; such a
+  // preroll is tried again, a few times, from the start.
+  MCIERROR Preroll() {
+    MCIERROR error = MCIERR_DRIVER;
+    for (int attempt = 0; attempt < kPrerollAttempts; ++attempt) {
+      if (attempt > 0) {
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_bus_set_flushing(bus_, TRUE);
+        gst_bus_set_flushing(bus_, FALSE);
+      }
+      const GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+      if (change == GST_STATE_CHANGE_SUCCESS || change == GST_STATE_CHANGE_NO_PREROLL) return MCIERR_NO_ERROR;
+      if (change == GST_STATE_CHANGE_ASYNC) {
+        GstMessage* message = gst_bus_timed_pop_filtered(
+            bus_, kPrerollTimeout, static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
+        if (!message) return MCIERR_DRIVER;  // hangs in preroll
+        const bool done = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE;
+        if (!done) gst_bus_post(bus_, message);  // back on the bus for BusError
+        else gst_message_unref(message);
+        if (done) return MCIERR_NO_ERROR;
+      }
+      bool flowError = false;
+      error = BusError(&flowError);
+      if (!flowError) return error;
+    }
+    return error;
+  }
+
+  // The error that made a state change fail. Elements post their errors from
+  // their own threads, so the message may arrive a little after the failure;
+  // of several, the first that names a cause is taken.
+  MCIERROR BusError(bool* flowError = nullptr) {
+    MCIERROR mapped = MCIERR_DRIVER;
+    GstClockTime wait = kErrorWait;
+    while (bus_) {
+      GstMessage* message = gst_bus_timed_pop_filtered(bus_, wait, GST_MESSAGE_ERROR);
+      if (!message) break;
+      GError* error = nullptr;
+      gst_message_parse_error(message, &error, nullptr);
+      const MCIERROR found = MciErrorFromGstError(error);
+      if (flowError && error && error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_FAILED) {
+        *flowError = true;
+      }
+      g_clear_error(&error);
+      gst_message_unref(message);
+      if (mapped == MCIERR_DRIVER) mapped = found;
+      wait = 0;
+    }
     return mapped;
   }
 
