@@ -174,6 +174,23 @@ class GstreamerDevice final : public MciDevice {
                : MCIERR_DRIVER;
   }
 
+  // The picture's size (0 × 0 for sound alone). The window and the
+  // destination rectangle come with the video-window work.
+  MCIERROR Source(MCI_RECT& rect) override {
+    rect = MCI_RECT{0, 0, 0, 0};
+    GstPad* pad = nullptr;
+    g_signal_emit_by_name(pipeline_, "get-video-pad", 0, &pad);
+    if (!pad) return MCIERR_NO_ERROR;
+    if (GstCaps* caps = gst_pad_get_current_caps(pad)) {
+      const GstStructure* structure = gst_caps_get_structure(caps, 0);
+      gst_structure_get_int(structure, "width", &rect.right);
+      gst_structure_get_int(structure, "height", &rect.bottom);
+      gst_caps_unref(caps);
+    }
+    gst_object_unref(pad);
+    return MCIERR_NO_ERROR;
+  }
+
  private:
   MCIERROR MakeAudioSink() {
     const AudioChoice choice = ChooseAudio();

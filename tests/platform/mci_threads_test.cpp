@@ -137,6 +137,25 @@ TEST_F(MciDevices, WaveFilePlaysIntoTheCaptureAndStopsAtItsEnd) {
   EXPECT_NEAR(static_cast<double>(captured.size() - 44), 88200.0, 4410.0);
 }
 
+TEST_F(MciDevices, WhereGivesThePictureSizeOfAVideoAndNoneForSound) {
+  if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg makes the file";
+  const auto video = root() / "clip.avi";
+  ASSERT_EQ(std::system(("ffmpeg -loglevel error -nostdin -y -f lavfi -i testsrc=size=64x48:rate=10 -f lavfi -i "
+                         "sine=frequency=440 -t 0.5 -c:v mpeg4 -c:a pcm_s16le '" + video.string() + "'").c_str()),
+            0);
+  test::ScopedEnv audio;
+  audio.Set("QORVE_AUDIO", ("wav-fast:" + (root() / "capture.wav").string()).c_str());
+  MCIDEVICEID id = 0;
+  ASSERT_EQ(OpenTyped("MPEGVideo", video.string(), id), MCIERR_NO_ERROR);
+  MCI_DGV_RECT_PARMS where{};
+  ASSERT_EQ(mciSendCommand(id, MCI_WHERE, MCI_DGV_WHERE_SOURCE | MCI_WAIT, &where), MCIERR_NO_ERROR);
+  EXPECT_EQ(where.rc.right - where.rc.left, 64);
+  EXPECT_EQ(where.rc.bottom - where.rc.top, 48);
+  EXPECT_NEAR(Status(id, MCI_STATUS_LENGTH), 500.0, 10.0);
+  MCI_GENERIC_PARMS generic{};
+  mciSendCommand(id, MCI_CLOSE, 0, &generic);
+}
+
 // ---- CD ------------------------------------------------------------------
 
 TEST_F(MciDevices, CdWithoutADriveOrDiscIsNotReady) {
