@@ -128,7 +128,8 @@ MCIERROR Dispatch(MCIDEVICEID id, uint32_t message, uintptr_t flags, void* param
       const auto* play = static_cast<const MCI_PLAY_PARMS*>(params);
       if (flags & MCI_TO) return MCIERR_UNSUPPORTED_FUNCTION;
       if (flags & MCI_FROM) {
-        if (play->dwFrom > device.Length()) return MCIERR_OUTOFRANGE;
+        const uint32_t length = device.Length();  // 0: not known (yet)
+        if (length > 0 && play->dwFrom > length) return MCIERR_OUTOFRANGE;
         if (const MCIERROR error = device.Seek(play->dwFrom)) return error;
       }
       return device.Play();
@@ -139,7 +140,8 @@ MCIERROR Dispatch(MCIDEVICEID id, uint32_t message, uintptr_t flags, void* param
       if (flags & MCI_SEEK_TO_START) return device.Seek(0);
       if (flags & MCI_SEEK_TO_END) return device.Seek(device.Length());
       const uint32_t to = static_cast<const MCI_SEEK_PARMS*>(params)->dwTo;
-      if (to > device.Length()) return MCIERR_OUTOFRANGE;
+      const uint32_t length = device.Length();
+      if (length > 0 && to > length) return MCIERR_OUTOFRANGE;
       return device.Seek(to);
     }
     case MCI_STOP:
