@@ -6,6 +6,7 @@
 #include "player/formats/flac.h"
 #include "player/formats/ogg.h"
 #include "player/module/mod.h"
+#include "player/formats/mcisound.h"
 #include "player/visual/errorfile.h"
 #include "platform/text.h"
 
@@ -174,7 +175,7 @@ std::span<ClassGroup> ClassGroups() {
       {{"MIO"}, "MIO", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"FLAC"}, "FLAC", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<FLAC>(); }, nullptr},
       {{"WAV", "MP3", "AU", "MID", "MIDI", "RMI", "WMA", "CDA", "AIF"},
-       "MCISOUND", kKindSound, FilterOrMixPlay, nullptr, nullptr, true},
+       "MCISOUND", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MCISOUND>(); }, nullptr, true},
       {{"MPG", "MPE", "MPEG", "AVI", "MOV", "OGM", "RM", "RA", "RAM", "WMV"},
        "DIRECTSHOW", kKindVideo, FilterOrMixPlay, nullptr, nullptr, true},
       {{"LZH", "LHA", "ZIP", "RAR", "GCA", "TAR", "GZ", "BZ2", "YZ1", "ACE", "EXE", "REZ", "CAB"},
