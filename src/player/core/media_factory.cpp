@@ -3,6 +3,7 @@
 #include "common/log.h"
 #include "common/settings.h"
 #include "player/core/player_state.h"
+#include "player/formats/ape.h"
 #include "player/formats/flac.h"
 #include "player/formats/ogg.h"
 #include "player/visual/errorfile.h"
@@ -164,7 +165,7 @@ std::span<ClassGroup> ClassGroups() {
   using enum GroupCondition;
   static std::array<ClassGroup, 13> groups = {{
       {{"MP3"}, "MP3", kKindSound, FilterOrMixPlay, nullptr, nullptr},
-      {{"APE"}, "APE", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"APE"}, "APE", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<APE>(); }, nullptr},
       {{"OGG"}, "OGG", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<OGG>(); }, nullptr},
       {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, nullptr, nullptr},
