@@ -17,7 +17,7 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio
-  gstreamer1.0-x gstreamer1.0-gl
+  gstreamer1.0-x gstreamer1.0-gl gstreamer1.0-plugins-ugly
   libfluidsynth-dev timgm6mb-soundfont
   libvorbis-dev libflac-dev libpng-dev zlib1g-dev libmpg123-dev libgme-dev
   libarchive-dev libcurl4-openssl-dev libavcodec-dev libavformat-dev libavutil-dev

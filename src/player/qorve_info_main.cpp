@@ -118,6 +118,9 @@ int main(int argc, char** argv) {
   // Nothing here changes the volume: keep the sound card's mixer out of the
   // settings' default tray volume (and its diagnostics off the terminal).
   setenv("QORVE_MIXER", "virtual", 1);
+  // Nor does it sound: a device opened to learn a file's length plays into
+  // nothing, so a machine without a sound card still gets its answer.
+  setenv("QORVE_AUDIO", "wav-fast:/dev/null", 1);
   LoadSettings();
   ProgramSettings().kestravoxLog = 0;  // the first log line would empty the player's log
   SeedRandom(static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));

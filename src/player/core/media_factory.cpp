@@ -5,6 +5,8 @@
 #include "player/core/player_state.h"
 #include "player/formats/ape.h"
 #include "player/formats/flac.h"
+#include "player/formats/mcisound.h"
+#include "player/formats/mp3.h"
 #include "player/formats/ogg.h"
 #include "player/formats/snesapu.h"
 #include "player/visual/errorfile.h"
@@ -165,7 +167,7 @@ int ExpandList(WindowHandle owner, const std::string& path, ListSource source) {
 std::span<ClassGroup> ClassGroups() {
   using enum GroupCondition;
   static std::array<ClassGroup, 13> groups = {{
-      {{"MP3"}, "MP3", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"MP3"}, "MP3", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MP3>(); }, nullptr},
       {{"APE"}, "APE", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<APE>(); }, nullptr},
       {{"OGG"}, "OGG", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<OGG>(); }, nullptr},
       {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, nullptr, nullptr},
@@ -175,7 +177,7 @@ std::span<ClassGroup> ClassGroups() {
       {{"MIO"}, "MIO", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"FLAC"}, "FLAC", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<FLAC>(); }, nullptr},
       {{"WAV", "MP3", "AU", "MID", "MIDI", "RMI", "WMA", "CDA", "AIF"},
-       "MCISOUND", kKindSound, FilterOrMixPlay, nullptr, nullptr, true},
+       "MCISOUND", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MCISOUND>(); }, nullptr, true},
       {{"MPG", "MPE", "MPEG", "AVI", "MOV", "OGM", "RM", "RA", "RAM", "WMV"},
        "DIRECTSHOW", kKindVideo, FilterOrMixPlay, nullptr, nullptr, true},
       {{"LZH", "LHA", "ZIP", "RAR", "GCA", "TAR", "GZ", "BZ2", "YZ1", "ACE", "EXE", "REZ", "CAB"},

@@ -1,0 +1,468 @@
+// The "MPEGVideo" MCI device (and the one a file's extension opens): a
+// GStreamer playbin prerolled at open, driven by the user-interface thread.
+// Sound goes to ALSA through alsasink, or, for the capture settings of
+// QORVE_AUDIO, through an appsink into the wave-out layer's capture device,
+// paced by the pipeline clock ("wav:") or as fast as it decodes ("wav-fast:").
+// The appsink callback runs on a GStreamer streaming thread and touches only
+// the capture device, which serialises its own calls.
+#include "platform/mci_gstreamer.h"
+
+#include "platform/wave_out.h"
+
+#include <gst/app/gstappsink.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <thread>
+
+namespace qorve {
+namespace {
+
+constexpr GstClockTime kPrerollTimeout = 20 * GST_SECOND;
+constexpr GstClockTime kStateTimeout = 5 * GST_SECOND;
+constexpr GstClockTime kErrorWait = GST_SECOND;
+constexpr int kPrerollAttempts = 3;
+// The capture file's format: every MCI device writes the same one, so that
+// files played in series append to one capture.
+constexpr uint32_t kCaptureRate = 44100;
+constexpr uint16_t kCaptureChannels = 2;
+constexpr uint16_t kCaptureBits = 16;
+constexpr auto kPlayOutLimit = std::chrono::seconds(2);
+
+// GStreamer's own AIFF parser (1.22) now and then pushes its first buffer
+// before playbin has linked its pad, stops with "not-linked", and playbin
+// swallows the error, so the preroll never ends. libav's AIFF demuxer reads
+// the same files without that race, so it is preferred.
+void PreferReliableParsers() {
+  GstRegistry* registry = gst_registry_get();
+  if (GstPluginFeature* aiff = gst_registry_lookup_feature(registry, "aiffparse")) {
+    if (GstPluginFeature* libav = gst_registry_lookup_feature(registry, "avdemux_aiff")) {
+      gst_plugin_feature_set_rank(aiff, GST_RANK_NONE);
+      gst_object_unref(libav);
+    }
+    gst_object_unref(aiff);
+  }
+}
+
+bool InitGstreamer() {
+  static const bool ready = [] {
+    if (!gst_init_check(nullptr, nullptr, nullptr)) return false;
+    PreferReliableParsers();
+    return true;
+  }();
+  return ready;
+}
+
+enum class AudioOutput { Alsa, CaptureRealTime, CaptureFast, None };
+
+struct AudioChoice {
+  AudioOutput output = AudioOutput::None;
+  std::string target;  // ALSA PCM name or capture path
+};
+
+AudioChoice ChooseAudio() {
+  const char* setting = std::getenv("QORVE_AUDIO");
+  const std::string_view value = setting ? setting : "";
+  if (value.empty() || value == "alsa") {
+    const char* device = std::getenv("QORVE_AUDIO_DEVICE");
+    return {AudioOutput::Alsa, device && *device ? device : "default"};
+  }
+  if (value.starts_with("wav:")) return {AudioOutput::CaptureRealTime, std::string(value.substr(4))};
+  if (value.starts_with("wav-fast:")) return {AudioOutput::CaptureFast, std::string(value.substr(9))};
+  return {};
+}
+
+uint32_t ToMilliseconds(gint64 nanoseconds) {
+  if (nanoseconds <= 0) return 0;
+  const gint64 ms = nanoseconds / GST_MSECOND;
+  return ms > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(ms);
+}
+
+class GstreamerDevice final : public MciDevice {
+ public:
+  ~GstreamerDevice() override { Shutdown(); }
+
+  MCIERROR Open(const GstreamerSource& source) {
+    if (!InitGstreamer()) return MCIERR_CANNOT_LOAD_DRIVER;
+    pipeline_ = gst_element_factory_make("playbin", nullptr);
+    if (!pipeline_) return MCIERR_CANNOT_LOAD_DRIVER;
+    gst_object_ref_sink(pipeline_);
+    g_object_set(pipeline_, "uri", source.uri.c_str(), nullptr);
+    // No window yet: pictures of a file with video are decoded and dropped.
+    GstElement* video = gst_element_factory_make("fakevideosink", nullptr);
+    if (!video) video = gst_element_factory_make("fakesink", nullptr);
+    if (video) g_object_set(pipeline_, "video-sink", video, nullptr);
+    if (const MCIERROR error = MakeAudioSink()) return error;
+    if (source.setupSource) {
+      setupSource_ = source.setupSource;
+      g_signal_connect(pipeline_, "source-setup", G_CALLBACK(OnSourceSetup), this);
+    }
+    bus_ = gst_element_get_bus(pipeline_);
+
+    if (const MCIERROR error = Preroll()) return error;
+    QueryLength();
+    mode_ = MCI_MODE_STOP;
+    return MCIERR_NO_ERROR;
+  }
+
+  MCIERROR Play() override {
+    DrainBus();
+    if (ended_) return MCIERR_NO_ERROR;  // at the end: nothing left to play
+    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) return BusError();
+    if (capture_) capture_->Restart();
+    mode_ = MCI_MODE_PLAY;
+    return MCIERR_NO_ERROR;
+  }
+
+  MCIERROR Pause() override {
+    DrainBus();
+    if (ended_) return MCIERR_NO_ERROR;
+    Hold();
+    mode_ = MCI_MODE_PAUSE;
+    return MCIERR_NO_ERROR;
+  }
+
+  MCIERROR Stop() override {
+    DrainBus();
+    if (!ended_) Hold();
+    mode_ = MCI_MODE_STOP;
+    return MCIERR_NO_ERROR;
+  }
+
+  MCIERROR Seek(uint32_t milliseconds) override {
+    DrainBus();
+    Hold();
+    if (mode_ == MCI_MODE_PLAY) mode_ = MCI_MODE_STOP;  // a seek stops playback
+    if (!SeekTo(static_cast<gint64>(milliseconds) * GST_MSECOND)) return MCIERR_DRIVER;
+    return MCIERR_NO_ERROR;
+  }
+
+  uint32_t Position() override {
+    DrainBus();
+    if (ended_) return Length();
+    gint64 position = 0;
+    if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position)) return lastPosition_;
+    lastPosition_ = ToMilliseconds(position);
+    if (length_ > 0 && lastPosition_ > length_) lastPosition_ = length_;
+    return lastPosition_;
+  }
+
+  uint32_t Length() override {
+    if (length_ == 0) QueryLength();  // some streams learn their length only while playing
+    return length_;
+  }
+
+  uint32_t Mode() override {
+    DrainBus();
+    return mode_;
+  }
+
+  MCIERROR SetSpeed(uint32_t thousandths) override {
+    if (thousandths == 0) return MCIERR_OUTOFRANGE;
+    DrainBus();
+    rate_ = thousandths / 1000.0;
+    if (ended_) return MCIERR_NO_ERROR;
+    gint64 position = 0;
+    gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position);
+    return gst_element_seek(pipeline_, rate_, GST_FORMAT_TIME,
+                            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                            GST_SEEK_TYPE_SET, position, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE)
+               ? MCIERR_NO_ERROR
+               : MCIERR_DRIVER;
+  }
+
+  // The picture's size (0 × 0 for sound alone). The window and the
+  // destination rectangle come with the video-window work.
+  MCIERROR Source(MCI_RECT& rect) override {
+    rect = MCI_RECT{0, 0, 0, 0};
+    GstPad* pad = nullptr;
+    g_signal_emit_by_name(pipeline_, "get-video-pad", 0, &pad);
+    if (!pad) return MCIERR_NO_ERROR;
+    if (GstCaps* caps = gst_pad_get_current_caps(pad)) {
+      const GstStructure* structure = gst_caps_get_structure(caps, 0);
+      gst_structure_get_int(structure, "width", &rect.right);
+      gst_structure_get_int(structure, "height", &rect.bottom);
+      gst_caps_unref(caps);
+    }
+    gst_object_unref(pad);
+    return MCIERR_NO_ERROR;
+  }
+
+ private:
+  MCIERROR MakeAudioSink() {
+    const AudioChoice choice = ChooseAudio();
+    if (choice.output == AudioOutput::None) return MCIERR_DEVICE_NOT_READY;
+    if (choice.output == AudioOutput::Alsa) {
+      GstElement* sink = gst_element_factory_make("alsasink", nullptr);
+      if (!sink) return MCIERR_CANNOT_LOAD_DRIVER;
+      g_object_set(sink, "device", choice.target.c_str(), nullptr);
+      g_object_set(pipeline_, "audio-sink", sink, nullptr);
+      return MCIERR_NO_ERROR;
+    }
+
+    capture_ = CreateCaptureWaveOut({choice.target, choice.output == AudioOutput::CaptureFast ? CapturePace::Fast
+                                                                                             : CapturePace::RealTime});
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = kCaptureChannels;
+    format.nSamplesPerSec = kCaptureRate;
+    format.wBitsPerSample = kCaptureBits;
+    format.nBlockAlign = kCaptureChannels * kCaptureBits / 8;
+    format.nAvgBytesPerSec = kCaptureRate * format.nBlockAlign;
+    const MMRESULT opened = capture_->Open(format);
+    if (opened != MMSYSERR_NOERROR) {
+      capture_.reset();
+      return opened == MMSYSERR_ALLOCATED ? MCIERR_MUST_USE_SHAREABLE : MCIERR_DEVICE_NOT_READY;
+    }
+    capture_->Pause();  // nothing is heard before Play
+
+    GError* error = nullptr;
+    GstElement* bin = gst_parse_bin_from_description("audioconvert ! audioresample ! appsink name=capture", TRUE, &error);
+    if (!bin) {
+      g_clear_error(&error);
+      return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(bin), "capture");
+    GstCaps* caps = gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "rate", G_TYPE_INT,
+                                        static_cast<int>(kCaptureRate), "channels", G_TYPE_INT,
+                                        static_cast<int>(kCaptureChannels), "layout", G_TYPE_STRING, "interleaved",
+                                        nullptr);
+    gst_app_sink_set_caps(GST_APP_SINK(sink), caps);
+    gst_caps_unref(caps);
+    // In real time the pipeline clock hands each buffer over when it is due,
+    // so the capture's queue stays short and the position is what is heard.
+    g_object_set(sink, "sync", choice.output == AudioOutput::CaptureRealTime ? TRUE : FALSE, nullptr);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = OnSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+    gst_object_unref(sink);
+    g_object_set(pipeline_, "audio-sink", bin, nullptr);
+    return MCIERR_NO_ERROR;
+  }
+
+  static GstFlowReturn OnSample(GstAppSink* sink, gpointer data) {
+    auto* self = static_cast<GstreamerDevice*>(data);
+    GstSample* sample = gst_app_sink_pull_sample(sink);
+    if (!sample) return GST_FLOW_EOS;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstMapInfo map;
+    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+      self->capture_->Write(map.data, static_cast<uint32_t>(map.size));
+      self->written_ += map.size;
+      gst_buffer_unmap(buffer, &map);
+    }
+    gst_sample_unref(sample);
+    return GST_FLOW_OK;
+  }
+
+  static void OnSourceSetup(GstElement*, GstElement* source, gpointer data) {
+    static_cast<GstreamerDevice*>(data)->setupSource_(source);
+  }
+
+  // The pipeline paused and the capture device with it.
+  void Hold() {
+    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    gst_element_get_state(pipeline_, nullptr, nullptr, kStateTimeout);
+    if (capture_) capture_->Pause();
+  }
+
+  bool SeekTo(gint64 nanoseconds) {
+    const bool sought = gst_element_seek(pipeline_, rate_, GST_FORMAT_TIME,
+                                         static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                         GST_SEEK_TYPE_SET, nanoseconds, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+    gst_element_get_state(pipeline_, nullptr, nullptr, kStateTimeout);
+    if (capture_) capture_->Reset();  // what was queued belongs to the old place
+    DrainBus();
+    ended_ = false;
+    lastPosition_ = ToMilliseconds(nanoseconds);
+    return sought;
+  }
+
+  void QueryLength() {
+    gint64 duration = 0;
+    if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration)) length_ = ToMilliseconds(duration);
+  }
+
+  // Takes note of the end of the stream and of errors while playing (both
+  // stop the device).
+  void DrainBus() {
+    if (!bus_) return;
+    while (GstMessage* message = gst_bus_pop_filtered(
+               bus_, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
+      ended_ = true;
+      mode_ = MCI_MODE_STOP;
+      gst_message_unref(message);
+    }
+  }
+
+  // Brings the pipeline to PAUSED with its first buffer at the sinks. A
+  // parser can lose the race with the decoder's pad being linked and stop
+  // with a flow error ("not-linked") while the pipeline waits on; such a
+  // preroll is tried again, a few times, from the start.
+  MCIERROR Preroll() {
+    MCIERROR error = MCIERR_DRIVER;
+    for (int attempt = 0; attempt < kPrerollAttempts; ++attempt) {
+      if (attempt > 0) {
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_bus_set_flushing(bus_, TRUE);
+        gst_bus_set_flushing(bus_, FALSE);
+      }
+      const GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+      if (change == GST_STATE_CHANGE_SUCCESS || change == GST_STATE_CHANGE_NO_PREROLL) return MCIERR_NO_ERROR;
+      if (change == GST_STATE_CHANGE_ASYNC) {
+        GstMessage* message = gst_bus_timed_pop_filtered(
+            bus_, kPrerollTimeout, static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
+        if (!message) return MCIERR_DRIVER;  // hangs in preroll
+        const bool done = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE;
+        if (!done) gst_bus_post(bus_, message);  // back on the bus for BusError
+        else gst_message_unref(message);
+        if (done) return MCIERR_NO_ERROR;
+      }
+      bool flowError = false;
+      error = BusError(&flowError);
+      if (!flowError) return error;
+    }
+    return error;
+  }
+
+  // The error that made a state change fail. Elements post their errors from
+  // their own threads, so the message may arrive a little after the failure;
+  // of several, the first that names a cause is taken.
+  MCIERROR BusError(bool* flowError = nullptr) {
+    MCIERROR mapped = MCIERR_DRIVER;
+    GstClockTime wait = kErrorWait;
+    while (bus_) {
+      GstMessage* message = gst_bus_timed_pop_filtered(bus_, wait, GST_MESSAGE_ERROR);
+      if (!message) break;
+      GError* error = nullptr;
+      gst_message_parse_error(message, &error, nullptr);
+      const MCIERROR found = MciErrorFromGstError(error);
+      if (flowError && error && error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_FAILED) {
+        *flowError = true;
+      }
+      g_clear_error(&error);
+      gst_message_unref(message);
+      if (mapped == MCIERR_DRIVER) mapped = found;
+      wait = 0;
+    }
+    return mapped;
+  }
+
+  void Shutdown() {
+    DrainBus();
+    // A stream that ended plays out what the capture still holds.
+    if (capture_ && ended_ && mode_ == MCI_MODE_STOP) {
+      const auto until = std::chrono::steady_clock::now() + kPlayOutLimit;
+      capture_->Restart();
+      uint32_t played = 0;
+      while (capture_->GetPosition(played) == MMSYSERR_NOERROR && played < static_cast<uint32_t>(written_.load()) &&
+             std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    }
+    if (pipeline_) {
+      gst_element_set_state(pipeline_, GST_STATE_NULL);
+      gst_object_unref(pipeline_);
+      pipeline_ = nullptr;
+    }
+    if (bus_) {
+      gst_object_unref(bus_);
+      bus_ = nullptr;
+    }
+    if (capture_) capture_->Close();
+  }
+
+  GstElement* pipeline_ = nullptr;
+  GstBus* bus_ = nullptr;
+  std::unique_ptr<WaveOutDevice> capture_;
+  std::atomic<uint64_t> written_{0};  // bytes handed to the capture device (streaming thread)
+  std::function<void(GstElement*)> setupSource_;
+  uint32_t mode_ = MCI_MODE_STOP;
+  bool ended_ = false;  // the stream reached its end (or failed) since the last seek
+  uint32_t length_ = 0;
+  uint32_t lastPosition_ = 0;
+  double rate_ = 1.0;
+};
+
+}  // namespace
+
+MCIERROR MciErrorFromGstError(const GError* error) {
+  if (!error) return MCIERR_DRIVER;
+  if (error->domain == GST_RESOURCE_ERROR) {
+    switch (error->code) {
+      case GST_RESOURCE_ERROR_NOT_FOUND:
+        return MCIERR_FILE_NOT_FOUND;
+      case GST_RESOURCE_ERROR_OPEN_READ:
+      case GST_RESOURCE_ERROR_READ:
+      case GST_RESOURCE_ERROR_SEEK:
+      case GST_RESOURCE_ERROR_NOT_AUTHORIZED:
+        return MCIERR_FILE_READ;
+      case GST_RESOURCE_ERROR_BUSY:
+        return MCIERR_MUST_USE_SHAREABLE;
+      case GST_RESOURCE_ERROR_OPEN_WRITE:
+      case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
+      case GST_RESOURCE_ERROR_WRITE:
+      case GST_RESOURCE_ERROR_SETTINGS:
+        return MCIERR_DEVICE_NOT_READY;
+      default:
+        return MCIERR_DRIVER;
+    }
+  }
+  if (error->domain == GST_STREAM_ERROR) {
+    switch (error->code) {
+      case GST_STREAM_ERROR_TYPE_NOT_FOUND:
+      case GST_STREAM_ERROR_WRONG_TYPE:
+      case GST_STREAM_ERROR_CODEC_NOT_FOUND:
+      case GST_STREAM_ERROR_DECODE:
+      case GST_STREAM_ERROR_DEMUX:
+      case GST_STREAM_ERROR_FORMAT:
+      case GST_STREAM_ERROR_NOT_IMPLEMENTED:
+      case GST_STREAM_ERROR_DECRYPT:
+      case GST_STREAM_ERROR_DECRYPT_NOKEY:
+        return MCIERR_INVALID_FILE;
+      default:
+        return MCIERR_DRIVER;
+    }
+  }
+  if (error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN) return MCIERR_INVALID_FILE;
+  if (error->domain == GST_LIBRARY_ERROR && error->code == GST_LIBRARY_ERROR_INIT) return MCIERR_CANNOT_LOAD_DRIVER;
+  return MCIERR_DRIVER;
+}
+
+std::unique_ptr<MciDevice> OpenGstreamerSource(const GstreamerSource& source, MCIERROR& error) {
+  auto device = std::make_unique<GstreamerDevice>();
+  error = device->Open(source);
+  if (error != MCIERR_NO_ERROR) return nullptr;
+  return device;
+}
+
+std::unique_ptr<MciDevice> OpenGstreamerDevice(const std::string& path, MCIERROR& error) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    error = MCIERR_FILE_NOT_FOUND;
+    return nullptr;
+  }
+  if (!std::filesystem::is_regular_file(path, ec)) {  // a folder, FIFO or device is no media file
+    error = MCIERR_INVALID_FILE;
+    return nullptr;
+  }
+  if (!InitGstreamer()) {
+    error = MCIERR_CANNOT_LOAD_DRIVER;
+    return nullptr;
+  }
+  GError* uriError = nullptr;
+  gchar* uri = gst_filename_to_uri(path.c_str(), &uriError);
+  if (!uri) {
+    g_clear_error(&uriError);
+    error = MCIERR_FILE_NOT_FOUND;
+    return nullptr;
+  }
+  GstreamerSource source{uri, {}};
+  g_free(uri);
+  return OpenGstreamerSource(source, error);
+}
+
+}  // namespace qorve
