@@ -3,10 +3,13 @@
 #include "common/log.h"
 #include "common/settings.h"
 #include "player/core/player_state.h"
+#include "player/formats/ape.h"
 #include "player/formats/flac.h"
-#include "player/formats/ogg.h"
-#include "player/module/mod.h"
 #include "player/formats/mcisound.h"
+#include "player/formats/mp3.h"
+#include "player/formats/ogg.h"
+#include "player/formats/snesapu.h"
+#include "player/module/mod.h"
 #include "player/visual/errorfile.h"
 #include "platform/text.h"
 
@@ -165,13 +168,13 @@ int ExpandList(WindowHandle owner, const std::string& path, ListSource source) {
 std::span<ClassGroup> ClassGroups() {
   using enum GroupCondition;
   static std::array<ClassGroup, 13> groups = {{
-      {{"MP3"}, "MP3", kKindSound, FilterOrMixPlay, nullptr, nullptr},
-      {{"APE"}, "APE", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"MP3"}, "MP3", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MP3>(); }, nullptr},
+      {{"APE"}, "APE", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<APE>(); }, nullptr},
       {{"OGG"}, "OGG", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<OGG>(); }, nullptr},
       {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MOD>(); }, nullptr},
       {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"SPC", "SP1", "SP2", "SP3", "SP4", "SP5", "SP6", "SP7", "SP8", "SP9"},
-       "SNESAPU", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+       "SNESAPU", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<SNESAPU>(); }, nullptr},
       {{"MIO"}, "MIO", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"FLAC"}, "FLAC", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<FLAC>(); }, nullptr},
       {{"WAV", "MP3", "AU", "MID", "MIDI", "RMI", "WMA", "CDA", "AIF"},

@@ -4,6 +4,7 @@
 #include "player/formats/mcisound.h"
 
 #include "common/settings.h"
+#include "platform/folders.h"
 #include "player/core/media_factory.h"
 #include "player/core/player_state.h"
 #include "player/formats/media_tools.h"
@@ -192,8 +193,12 @@ TEST_F(McisoundPlayback, FactoryGivesMp3FilesToMcisound) {
   ASSERT_TRUE(test::RunQuietly("lame --quiet -b 128 --tt Title " + test::Quote(tone_) + " " + test::Quote(mp3)));
   test::ScopedEnv env;
   env.Set("QORVE_AUDIO", ("wav-fast:" + (root() / "capture.wav").string()).c_str());
+  // A program folder without the VBMP3 module: the MP3 class gives way.
+  SetProgramFolderForTesting(root());
   std::string path = mp3.string();
-  ASSERT_EQ(LoadMedia(nullptr, path, 0), kResultSuccess);
+  const int result = LoadMedia(nullptr, path, 0);
+  SetProgramFolderForTesting({});
+  ASSERT_EQ(result, kResultSuccess);
   MediaInfo info;
   Player().media->GetInfo(info);
   EXPECT_STREQ(info.Title, "Title");

@@ -1,0 +1,50 @@
+// APE: the media class of Monkey's Audio files. The SDK stand-in decodes the
+// file into PCM of its own format that WaveOutStream plays; the compression
+// level names the codec and four APE tag fields fill MediaInfo.
+#pragma once
+
+#include "player/audio/wave_out_stream.h"
+#include "player/core/media_file.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class IAPEDecompress;
+
+namespace qorve {
+
+class APE final : public MediaFile {
+ public:
+  APE();
+  // Stops and closes the stream (ending its worker) before the decoder is freed.
+  ~APE() override;
+
+  // 0, 5 (missing, unreadable, not Monkey's Audio, or no decodable audio) or 6
+  // (the output device cannot be opened).
+  int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
+  int Close() override { return 0; }
+  // -1.0 (or any negative) plays from 0; the decoder is placed at the block
+  // from / Length of the way through the file.
+  int Play(double from) override;
+  int Pause() override;
+  int Stop() override;
+  // Pauses while playing, else plays again from 0.
+  int TogglePause() override;
+  void GetStatus(MediaState& out) override;
+
+ private:
+  // The fill procedure: whole blocks from the decoder, silence after the end.
+  void Fill(uint8_t* buffer, uint32_t bytes);
+
+  std::unique_ptr<WaveOutStream> stream_;
+  uint32_t bytesPerSecond_ = 0;
+  int64_t totalBlocks_ = 0;
+  uint32_t blockBytes_ = 0;  // one sample frame over all channels
+  std::unique_ptr<IAPEDecompress> decoder_;
+};
+
+// The codec text of a compression level ("" for a level without a name).
+const char* ApeCodecText(int compressionLevel);
+
+}  // namespace qorve

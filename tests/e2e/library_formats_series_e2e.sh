@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The player end to end with the capture device, offscreen: a folder of a
+# Monkey's Audio file, an MP3 file and an SPC image played in series (-C) goes
+# through the three in order, each through its own decoder (the SDK stand-in,
+# VBMP3.so, SNESAPU.so), into one capture file.
+# Usage: library_formats_series_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+shared=$(cd "$(dirname "$0")/../../../shared/media" 2>/dev/null && pwd) || { echo "no shared media"; exit 77; }
+for tool in sox lame; do
+  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
+done
+work=$(mktemp -d)
+player=0
+cleanup() {
+  if [ "$player" != 0 ]; then kill "$player" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export QT_QPA_PLATFORM=offscreen QORVE_MIXER=virtual
+unset DISPLAY WAYLAND_DISPLAY
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR="$work/runtime"
+fail() { echo "FAIL: $*"; exit 1; }
+near() { awk -v v="$1" -v t="$2" -v d="$3" 'BEGIN { exit !(v >= t - d && v <= t + d) }'; }
+
+mkdir -p "$work/music"
+ln -s "$shared/ape/taglib_mac-399.ape" "$work/music/a.ape"  # 3.55 s
+sox -n -r 44100 -c 2 -b 16 "$work/b.wav" synth 2 sine 660 vol 0.5
+lame --quiet -b 128 "$work/b.wav" "$work/music/b.mp3"        # 2 s
+# The SPC image with the length field set to 3 seconds.
+{ head -c $((0xA9)) "$shared/spc/ferris-nu.spc"; printf '003'; tail -c +$((0xA9 + 4)) "$shared/spc/ferris-nu.spc"; } \
+  >"$work/music/c.spc"
+
+export QORVE_HOME="$work/home" QORVE_AUDIO="wav:$work/series.wav"
+mkdir -p "$QORVE_HOME"
+printf '[KESTRAVOX]\r\nLOG=1\r\n[SOUNDSET]\r\nLOOP=0\r\nEND=1\r\n' >"$QORVE_HOME/$(id -un).INI"
+"$bin/qorve" "$work/music/a.ape" -C &
+player=$!
+log="$QORVE_HOME/LOG.TXT"
+for i in $(seq 1 3000); do
+  grep -qF "\"$work/music/a.ape\" , \"1\"" "$log" 2>/dev/null && break
+  kill -0 "$player" 2>/dev/null || fail "the player ended during the series"
+  sleep 0.01
+done
+kill -TERM "$player"
+wait "$player" || fail "the player did not end cleanly"
+player=0
+loads=$(grep -oE "\"$work/music/[a-z]+\.[a-z0-9]+\" , \"[01]\"" "$log" | sed "s|$work/music/||g" | tr -d '" ' | paste -sd ' ')
+echo "  loaded: $loads"
+# The folder lists its files in the file system's order.
+case "$loads" in
+  "a.ape,0 b.mp3,1 c.spc,1 a.ape,1" | "a.ape,0 c.spc,1 b.mp3,1 a.ape,1") ;;
+  *) fail "not each file once: $loads" ;;
+esac
+mp3_at=3.8
+[ "${loads#a.ape,0 c.spc}" = "$loads" ] || mp3_at=6.7
+duration=$(soxi -D "$work/series.wav")
+echo "  captured $duration s"
+# APE until 0.1 s before its end, the whole MP3, the SPC until 0.1 s before 3 s.
+near "$duration" 8.35 0.4 || fail "capture of $duration s, not about 3.45 + 2 + 2.9 s"
+found=$(sox "$work/series.wav" -n remix 1 trim "$mp3_at" 1.0 stat 2>&1 | sed -n 's/^Rough[[:space:]]*frequency:[[:space:]]*//p')
+echo "  MP3 part: $found Hz"
+near "$found" 660 15 || fail "the MP3 part is at $found Hz"
+echo "ok"

@@ -1,0 +1,220 @@
+// SNESAPU with the emulator module of the program folder: the tag and length
+// of real and built images, the PCM equal to libgme's rendering through ffmpeg,
+// the output rate, play mode 1, and a missing module.
+#include "player/formats/snesapu.h"
+
+#include "common/settings.h"
+#include "media_maker.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
+#include "support/temp_home.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace qorve::test {
+namespace {
+
+const std::string kSpcFolder = std::string(QORVE_SHARED_DIR) + "/media/spc/";
+
+class SnesapuTest : public TempHome {
+ protected:
+  void SetUp() override {
+    TempHome::SetUp();
+    LoadSettings();
+    SetWaveOutFactory([this] { return card.NewDevice(); });
+  }
+  void TearDown() override {
+    media.reset();
+    SetWaveOutFactory(nullptr);
+    SetProgramFolderForTesting({});
+    LoadSettings();
+    TempHome::TearDown();
+  }
+  int OpenMedia(const std::string& path) {
+    media = std::make_unique<SNESAPU>();
+    return media->Open(path, "SPC", nullptr);
+  }
+  MediaInfo Info() const {
+    MediaInfo info;
+    media->GetInfo(info);
+    return info;
+  }
+  MediaState Status() {
+    MediaState state{};
+    media->GetStatus(state);
+    return state;
+  }
+  // A silent image with the ID666 length field `seconds` and a title.
+  std::string BuildImage(const std::string& seconds) {
+    std::string image(66048, '\0');
+    image.replace(0, 33, "SNES-SPC700 Sound File Data v0.30");
+    image.replace(0x2E, 5, "Built");
+    image.replace(0xA9, seconds.size(), seconds);
+    const std::string path = (root() / "built.spc").string();
+    WriteFile(path, image);
+    return path;
+  }
+  // What ffmpeg's libgme input renders of the first `seconds` at `rate`.
+  std::string Reference(const std::string& path, int seconds, int rate) {
+    const std::string raw = (root() / "reference.raw").string();
+    EXPECT_TRUE(RunCommand("ffmpeg -v quiet -y -sample_rate " + std::to_string(rate) + " -i '" + path + "' -t " +
+                           std::to_string(seconds) + " -f s16le '" + raw + "'"));
+    return ReadFile(raw);
+  }
+  // Plays until `bytes` have been heard, a pass of the ring at a time.
+  std::vector<uint8_t> PlayFor(std::size_t bytes) {
+    std::vector<uint8_t> played;
+    card.TakePlayed();
+    while (played.size() < bytes) {
+      const uint32_t before = card.Position();
+      card.Advance(std::min<uint64_t>(card.QueuedBytes(), bytes - played.size()));
+      const std::vector<uint8_t> chunk = card.TakePlayed();
+      played.insert(played.end(), chunk.begin(), chunk.end());
+      // The worker refills the buffer whose turn has ended and queues the next pass.
+      const uint32_t deadline = TimeGetTime() + 5000;
+      while (card.QueuedBytes() == 0 && TimeGetTime() - deadline > 0x80000000u) SleepMs(1);
+      if (card.Position() == before) break;
+    }
+    return played;
+  }
+
+  VirtualSoundCard card;
+  std::unique_ptr<SNESAPU> media;
+};
+
+struct RealFile {
+  const char* name;
+  const char* title;
+  const char* artist;
+  const char* game;
+  double length;
+};
+
+class SnesapuRealFileTest : public SnesapuTest, public ::testing::WithParamInterface<RealFile> {};
+
+TEST_P(SnesapuRealFileTest, ReadsTheTagAndPlaysWhatLibgmeRendersForTwentySeconds) {
+  if (!HaveTools({"ffmpeg"})) GTEST_SKIP() << "ffmpeg missing";
+  const std::string path = kSpcFolder + GetParam().name;
+  const std::string reference = Reference(path, 20, 44100);
+  ASSERT_EQ(OpenMedia(path), kResultSuccess);
+  const MediaInfo info = Info();
+  EXPECT_STREQ(info.Title, GetParam().title);
+  EXPECT_STREQ(info.Artist, GetParam().artist);
+  EXPECT_STREQ(info.Album, GetParam().game);
+  EXPECT_DOUBLE_EQ(info.Length, GetParam().length);
+  EXPECT_EQ(info.SampleRate, 44100);
+  EXPECT_EQ(info.Channels, 2);
+  EXPECT_EQ(info.Bits, 16);
+
+  media->Play(-1.0);
+  const std::vector<uint8_t> played = PlayFor(20 * 44100 * 4);
+  ASSERT_EQ(played.size(), 20u * 44100 * 4);
+  ASSERT_GE(reference.size(), played.size());
+  EXPECT_EQ(std::memcmp(played.data(), reference.data(), played.size()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SnesapuRealFileTest,
+                         ::testing::Values(RealFile{"ferris-nu.spc", "nu", "ferris", "elix - nu", 121},
+                                           RealFile{"smashit_noID666.spc", "", "", "", 180}),
+                         [](const auto& info) { return std::to_string(info.index); });
+
+TEST_F(SnesapuTest, OutputRateComesFromHzAndHalfVolumeHalvesTheSound) {
+  if (!HaveTools({"ffmpeg"})) GTEST_SKIP() << "ffmpeg missing";
+  const std::string path = kSpcFolder + "ferris-nu.spc";
+  const std::string reference = Reference(path, 4, 32000);
+  ProgramSettings().spcsetHz = 32000;
+  ProgramSettings().spcsetVolume = 0x10000;
+  ASSERT_EQ(OpenMedia(path), kResultSuccess);
+  EXPECT_EQ(Info().SampleRate, 32000);
+  media->Play(-1.0);
+  const std::vector<uint8_t> played = PlayFor(4 * 32000 * 4);
+  ASSERT_EQ(played.size(), reference.size());
+  int16_t ours = 0;
+  int16_t theirs = 0;
+  long louder = 0;
+  for (std::size_t i = 0; i < played.size(); i += 2) {
+    std::memcpy(&ours, &played[i], 2);
+    std::memcpy(&theirs, &reference[i], 2);
+    if (std::abs(ours * 2 - theirs) > 1) ++louder;
+  }
+  EXPECT_EQ(louder, 0);
+}
+
+TEST_F(SnesapuTest, LengthFieldDigitsElse180Seconds) {
+  ASSERT_EQ(OpenMedia(BuildImage("095")), kResultSuccess);
+  EXPECT_DOUBLE_EQ(Info().Length, 95);
+  EXPECT_STREQ(Info().Title, "Built");
+  ASSERT_EQ(OpenMedia(BuildImage(std::string("\x5f\x00", 2))), kResultSuccess);
+  EXPECT_DOUBLE_EQ(Info().Length, 180);
+}
+
+TEST_F(SnesapuTest, PlayModeOneIgnoresSeeksAndNeverEnds) {
+  ProgramSettings().soundsetLoop = 1;
+  ASSERT_EQ(OpenMedia(BuildImage("010")), kResultSuccess);
+  media->Play(-1.0);
+  card.Advance(44100 * 4 * 2);
+  media->Play(5.0);  // a click on the seek bar: nothing happens
+  EXPECT_DOUBLE_EQ(Status().TimePos, 2.0);
+  EXPECT_DOUBLE_EQ(Info().Length, 86400);
+  PlayFor(44100 * 4 * 12);
+  EXPECT_DOUBLE_EQ(Status().TimePos, 14.0);  // past the song's 10 s, still running
+
+  ProgramSettings().soundsetLoop = 2;
+  media->Play(5.0);
+  EXPECT_DOUBLE_EQ(Status().TimePos, 5.0);
+  EXPECT_DOUBLE_EQ(Info().Length, 10);
+}
+
+TEST_F(SnesapuTest, PlayFromSecondsSoundsAsTheEmulationDoesThere) {
+  if (!HaveTools({"ffmpeg"})) GTEST_SKIP() << "ffmpeg missing";
+  const std::string path = kSpcFolder + "ferris-nu.spc";
+  const std::string reference = Reference(path, 8, 44100);
+  ASSERT_EQ(OpenMedia(path), kResultSuccess);
+  media->Play(3.0);
+  EXPECT_DOUBLE_EQ(Status().TimePos, 3.0);
+  EXPECT_EQ(Status().PlayState, kPlaying);
+  const std::vector<uint8_t> played = PlayFor(5 * 44100 * 4);
+  ASSERT_EQ(played.size(), 5u * 44100 * 4);
+  EXPECT_EQ(std::memcmp(played.data(), reference.data() + 3 * 44100 * 4, played.size()), 0);
+
+  media->Play(60.0);
+  EXPECT_DOUBLE_EQ(Status().TimePos, 60.0);
+  const std::vector<uint8_t> later = PlayOnePass(card);
+  EXPECT_LT(std::count(later.begin(), later.end(), 0), static_cast<long>(later.size() / 2));
+  media->TogglePause();
+  EXPECT_EQ(Status().PlayState, kPaused);
+  media->TogglePause();
+  EXPECT_DOUBLE_EQ(Status().TimePos, 0.0);
+}
+
+struct OpenFailure {
+  const char* name;
+  bool moduleMissing;
+  bool fileMissing;
+  bool deviceFails;
+  int result;
+};
+
+class SnesapuOpenFailureTest : public SnesapuTest, public ::testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(SnesapuOpenFailureTest, ReportsWhyItCannotPlay) {
+  const OpenFailure& failure = GetParam();
+  if (failure.moduleMissing) SetProgramFolderForTesting(root());
+  if (failure.deviceFails) card.FailOpens(MMSYSERR_ALLOCATED);
+  const std::string path = failure.fileMissing ? (root() / "none.spc").string() : kSpcFolder + "ferris-nu.spc";
+  EXPECT_EQ(OpenMedia(path), failure.result);
+  media.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SnesapuOpenFailureTest,
+                         ::testing::Values(OpenFailure{"ModuleMissing", true, false, false, kResultLibraryNotFound},
+                                           OpenFailure{"FileMissing", false, true, false, kResultFileNotFound},
+                                           OpenFailure{"DeviceBusy", false, false, true, kResultDeviceInUse}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace qorve::test
