@@ -4,6 +4,7 @@
 #include "common/settings.h"
 #include "player/core/player_state.h"
 #include "player/formats/flac.h"
+#include "player/formats/mio.h"
 #include "player/formats/ogg.h"
 #include "player/visual/errorfile.h"
 #include "platform/text.h"
@@ -170,7 +171,7 @@ std::span<ClassGroup> ClassGroups() {
       {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"SPC", "SP1", "SP2", "SP3", "SP4", "SP5", "SP6", "SP7", "SP8", "SP9"},
        "SNESAPU", kKindSound, FilterOrMixPlay, nullptr, nullptr},
-      {{"MIO"}, "MIO", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"MIO"}, "MIO", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MIO>(); }, nullptr},
       {{"FLAC"}, "FLAC", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<FLAC>(); }, nullptr},
       {{"WAV", "MP3", "AU", "MID", "MIDI", "RMI", "WMA", "CDA", "AIF"},
        "MCISOUND", kKindSound, FilterOrMixPlay, nullptr, nullptr, true},
