@@ -6,6 +6,7 @@
 #include "player/formats/flac.h"
 #include "player/formats/mio.h"
 #include "player/formats/ogg.h"
+#include "player/formats/vqf.h"
 #include "player/visual/errorfile.h"
 #include "platform/text.h"
 
@@ -168,7 +169,7 @@ std::span<ClassGroup> ClassGroups() {
       {{"APE"}, "APE", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"OGG"}, "OGG", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<OGG>(); }, nullptr},
       {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, nullptr, nullptr},
-      {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<VQF>(); }, nullptr},
       {{"SPC", "SP1", "SP2", "SP3", "SP4", "SP5", "SP6", "SP7", "SP8", "SP9"},
        "SNESAPU", kKindSound, FilterOrMixPlay, nullptr, nullptr},
       {{"MIO"}, "MIO", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MIO>(); }, nullptr},
