@@ -41,7 +41,10 @@ void InversePairs(float* x, std::size_t n) {
   }
 }
 
+// Rounds half away from zero and holds to 16 bits; NaN (a coefficient of 0
+// in a corrupt block divides by zero) is silence.
 int16_t ToSample(float r) {
+  if (std::isnan(r)) return 0;
   const double rounded = r >= 0 ? std::floor(r + 0.5) : std::ceil(r - 0.5);
   if (rounded <= -32768.0) return -32768;
   if (rounded >= 32767.0) return 32767;

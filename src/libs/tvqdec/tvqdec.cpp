@@ -41,6 +41,7 @@ void Free() {
 // Samples per frame of a TwinVQ mode (rate in kHz, kbit/s per channel); 0 for
 // no mode.
 int FrameSizeOf(int rateKhz, int bitRatePerChannel) {
+  if (rateKhz < 8 || rateKhz > 44 || bitRatePerChannel < 8 || bitRatePerChannel > 48) return 0;
   switch ((rateKhz << 8) + bitRatePerChannel) {
     case (8 << 8) + 8:
     case (11 << 8) + 8:
