@@ -6,9 +6,11 @@
 #include "player/formats/ape.h"
 #include "player/formats/flac.h"
 #include "player/formats/mcisound.h"
+#include "player/formats/mio.h"
 #include "player/formats/mp3.h"
 #include "player/formats/ogg.h"
 #include "player/formats/snesapu.h"
+#include "player/formats/vqf.h"
 #include "player/module/mod.h"
 #include "player/visual/errorfile.h"
 #include "platform/text.h"
@@ -172,10 +174,10 @@ std::span<ClassGroup> ClassGroups() {
       {{"APE"}, "APE", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<APE>(); }, nullptr},
       {{"OGG"}, "OGG", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<OGG>(); }, nullptr},
       {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MOD>(); }, nullptr},
-      {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<VQF>(); }, nullptr},
       {{"SPC", "SP1", "SP2", "SP3", "SP4", "SP5", "SP6", "SP7", "SP8", "SP9"},
        "SNESAPU", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<SNESAPU>(); }, nullptr},
-      {{"MIO"}, "MIO", kKindSound, FilterOrMixPlay, nullptr, nullptr},
+      {{"MIO"}, "MIO", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MIO>(); }, nullptr},
       {{"FLAC"}, "FLAC", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<FLAC>(); }, nullptr},
       {{"WAV", "MP3", "AU", "MID", "MIDI", "RMI", "WMA", "CDA", "AIF"},
        "MCISOUND", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MCISOUND>(); }, nullptr, true},

@@ -1,0 +1,50 @@
+// MIO: the media class of Entis MIO files. Our MIO decoder library turns the
+// file into blocks of PCM that WaveOutStream plays; the tags come from a byte
+// scan of the file's header (mio_tag_scan.h).
+#pragma once
+
+#include "libs/mio/mio_decoder.h"
+#include "libs/mio/mio_file.h"
+#include "player/audio/wave_out_stream.h"
+#include "player/core/media_file.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qorve {
+
+class MIO final : public MediaFile {
+ public:
+  MIO();
+  // Stops and closes the stream (ending its worker) before the decoder closes.
+  ~MIO() override;
+
+  // 0, 3 (the file cannot be read), 5 (no MIO file, or a coding the decoder
+  // library does not decode) or 6 (the output device cannot be opened).
+  int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
+  int Close() override { return 0; }
+  // Any negative `from` plays from 0; a time past the end plays silence.
+  int Play(double from) override;
+  int Pause() override;
+  int Stop() override;
+  // Pauses while playing, else plays again from 0.
+  int TogglePause() override;
+  void GetStatus(MediaState& out) override;
+
+ private:
+  // The fill procedure: the decoder's block at the next frame, silence past
+  // the end. Runs on whichever thread the stream calls it; the stream never
+  // runs it on two at once.
+  void Fill(uint8_t* buffer, uint32_t bytes);
+  void ReadTags(const std::string& path);
+
+  std::unique_ptr<WaveOutStream> stream_;
+  mio::MioFile file_;
+  std::unique_ptr<mio::MioDecoder> decoder_;
+  uint32_t bytesPerSecond_ = 0;
+  uint32_t blockAlign_ = 0;
+  uint32_t nextFrame_ = 0;  // touched by Fill, and by Play between Pause and Seek
+};
+
+}  // namespace qorve

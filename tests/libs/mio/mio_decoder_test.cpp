@@ -1,0 +1,234 @@
+// The MIO decoder: the two real lossy files against their reference output,
+// the hand-built lossless files of the format description, lossless files
+// made here (stereo, several chunks, lead and non-lead), blocks from any
+// frame across chunks, silence after a corrupt chunk until the next lead
+// chunk, the gamma-word variant, and files it refuses.
+#include "libs/mio/mio_decoder.h"
+#include "mio_maker.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace qorve::test {
+namespace {
+
+const std::string kMedia = std::string(QORVE_SHARED_DIR) + "/media/mio/";
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every frame of the file, block after block.
+std::vector<uint8_t> DecodeAll(mio::MioDecoder& decoder) {
+  std::vector<uint8_t> all;
+  for (uint32_t frame = 0; frame < decoder.TotalFrames(); frame += mio::MioDecoder::kBlockFrames) {
+    auto block = decoder.DecodeAt(frame);
+    all.insert(all.end(), block->pcm.begin(), block->pcm.end());
+    decoder.Release(std::move(block));
+  }
+  all.resize(static_cast<std::size_t>(decoder.TotalFrames()) * decoder.BlockAlign());
+  return all;
+}
+
+std::vector<int16_t> Samples16(const std::vector<uint8_t>& bytes) {
+  std::vector<int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
+
+struct Opened {
+  mio::MioFile file;
+  mio::MioDecoder decoder;
+  bool Open(std::vector<uint8_t> bytes) {
+    file.OpenBytes(std::move(bytes));
+    return decoder.Open(file);
+  }
+  bool Open(const std::string& bytes) { return Open(std::vector<uint8_t>(bytes.begin(), bytes.end())); }
+};
+
+struct RealFile {
+  const char* name;
+  uint16_t channels;
+  uint32_t frames;
+};
+
+class MioRealFileTest : public ::testing::TestWithParam<RealFile> {};
+
+TEST_P(MioRealFileTest, DecodesToTheReferenceSampleForSample) {
+  const RealFile file = GetParam();
+  Opened opened;
+  ASSERT_TRUE(opened.Open(ReadBytes(kMedia + file.name + ".mio")));
+  EXPECT_EQ(opened.decoder.Channels(), file.channels);
+  EXPECT_EQ(opened.decoder.SampleRate(), 22050u);
+  EXPECT_EQ(opened.decoder.TotalFrames(), file.frames);
+  const std::vector<uint8_t> reference = ReadBytes(kMedia + file.name + "-out.wav");
+  const auto data = std::search(reference.begin(), reference.end(), std::begin("data"), std::end("data") - 1);
+  ASSERT_NE(data, reference.end());
+  const std::vector<uint8_t> ours = DecodeAll(opened.decoder);
+  ASSERT_GE(static_cast<std::size_t>(reference.end() - data - 8), ours.size());
+  EXPECT_TRUE(std::equal(ours.begin(), ours.end(), data + 8));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, MioRealFileTest,
+                         ::testing::Values(RealFile{"SE_017", 1, 110836}, RealFile{"explosion", 2, 19912}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct HandBuilt {
+  const char* name;
+  uint32_t bits;
+  std::vector<int> values;
+};
+
+class MioHandBuiltTest : public ::testing::TestWithParam<HandBuilt> {};
+
+TEST_P(MioHandBuiltTest, DecodesToTheDescribedValues) {
+  const HandBuilt& file = GetParam();
+  Opened opened;
+  ASSERT_TRUE(opened.Open(ReadBytes(kMedia + file.name + ".mio")));
+  EXPECT_EQ(opened.decoder.BitsPerSample(), file.bits);
+  const std::vector<uint8_t> pcm = DecodeAll(opened.decoder);
+  std::vector<int> values;
+  if (file.bits == 8) {
+    values.assign(pcm.begin(), pcm.end());
+  } else {
+    for (int16_t s : Samples16(pcm)) values.push_back(s);
+  }
+  EXPECT_EQ(values, file.values);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, MioHandBuiltTest,
+                         ::testing::Values(HandBuilt{"testA_silence", 16, {0, 0, 0, 0}},
+                                           HandBuilt{"testB_ramp", 16, {100, 200, 300, 300}},
+                                           HandBuilt{"testD_pcm8", 8, {128, 130, 135, 128, 0, 255}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Stereo samples with a wide range (second differences need both planes).
+std::vector<int16_t> Chord(uint32_t frames) {
+  std::vector<int16_t> samples;
+  for (uint32_t i = 0; i < frames; ++i) {
+    samples.push_back(static_cast<int16_t>(std::lround(30000 * std::sin(i * 0.031) * std::cos(i * 0.0007))));
+    samples.push_back(static_cast<int16_t>(std::lround(12000 * std::sin(i * 0.2) + (i % 97 == 0 ? -9000 : 0))));
+  }
+  return samples;
+}
+
+// 100,000 frames in chunks of 30,000 (the last 10,000), lead chunks 0 and 2.
+class MioSeekTest : public ::testing::TestWithParam<uint32_t> {
+ protected:
+  static constexpr uint32_t kFrames = 100000;
+  void SetUp() override {
+    samples_ = Chord(kFrames);
+    ASSERT_TRUE(opened_.Open(MakeLosslessMio(samples_, 2, 44100, 30000, 2)));
+  }
+  std::vector<int16_t> samples_;
+  Opened opened_;
+};
+
+TEST_P(MioSeekTest, BlockFromAnyFrameHoldsThatFrameOnAndSilenceAfterTheEnd) {
+  mio::MioDecoder& decoder = opened_.decoder;
+  decoder.Release(decoder.DecodeAt(kFrames - 1));  // leave the decoder on another chunk first
+  const uint32_t frame = GetParam();
+  auto block = decoder.DecodeAt(frame);
+  ASSERT_EQ(block->pcm.size(), mio::MioDecoder::kBlockFrames * 4u);
+  EXPECT_EQ(block->offset, 0u);
+  const std::vector<int16_t> got = Samples16(block->pcm);
+  const std::size_t real = std::min<std::size_t>(mio::MioDecoder::kBlockFrames, kFrames - std::min(frame, kFrames)) * 2;
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + static_cast<long>(real), samples_.begin() + frame * 2));
+  EXPECT_TRUE(std::all_of(got.begin() + static_cast<long>(real), got.end(), [](int16_t s) { return s == 0; }));
+  auto next = decoder.NextBlock();
+  const std::size_t nextFrame = frame + mio::MioDecoder::kBlockFrames;
+  if (nextFrame < kFrames) {
+    EXPECT_EQ(Samples16(next->pcm)[0], samples_[nextFrame * 2]);
+  }
+}
+
+// In the first chunk; in a non-lead chunk (decoded from the lead before it);
+// across a chunk border; in the last chunk; past the end.
+INSTANTIATE_TEST_SUITE_P(Frames, MioSeekTest, ::testing::Values(0u, 45000u, 29999u, 95000u, 100000u, 250000u));
+
+TEST(MioDecoderTest, LosslessStereoFileDecodesWhole) {
+  const std::vector<int16_t> samples = Chord(70001);
+  Opened opened;
+  ASSERT_TRUE(opened.Open(MakeLosslessMio(samples, 2, 48000, 32768, 3)));
+  EXPECT_EQ(Samples16(DecodeAll(opened.decoder)), samples);
+}
+
+TEST(MioDecoderTest, CorruptChunkIsSilentUntilTheNextLeadChunk) {
+  const std::vector<int16_t> samples = Chord(3000);
+  std::string bytes = MakeLosslessMio(samples, 2, 44100, 1000, 2);  // leads: chunks 0 and 2
+  const std::size_t first = bytes.find("SoundStm") + 24;
+  bytes.replace(first, 4, "\xFF\xFF\xFF\xFF");  // a zero run of an impossible length
+  Opened opened;
+  ASSERT_TRUE(opened.Open(bytes));
+  const std::vector<int16_t> got = Samples16(DecodeAll(opened.decoder));
+  EXPECT_TRUE(std::all_of(got.begin(), got.begin() + 4000, [](int16_t s) { return s == 0; }));
+  EXPECT_TRUE(std::equal(got.begin() + 4000, got.end(), samples.begin() + 4000));
+}
+
+TEST(MioDecoderTest, GammaWordVariantDecodesItsCoefficients) {
+  // One lossy mono chunk of 512 frames (W = 512): division 0, so a lead and a
+  // post block; all coefficients zero in one zero run.
+  BitWriter bits;
+  bits.Bit(0);
+  bits.Bits(0, 2);
+  for (int block = 0; block < 2; ++block) {
+    bits.Bits(0x7BDEF7BD, 32);  // weight code
+    bits.Bits(1000, 16);        // coefficient
+  }
+  bits.Bit(0);
+  bits.Bit(0);      // the first run holds zeros
+  bits.Gamma(512);  // all of them
+  MioPlan plan;
+  plan.transformation = 5;
+  plan.architecture = 0xFFFFFFFE;
+  plan.subbandDegree = 9;
+  plan.lappedDegree = 1;
+  plan.chunks.push_back({512, true, bits.Bytes()});
+  Opened opened;
+  ASSERT_TRUE(opened.Open(MakeMio(plan)));
+  const std::vector<int16_t> got = Samples16(DecodeAll(opened.decoder));
+  EXPECT_EQ(got, std::vector<int16_t>(512, 0));
+}
+
+struct Refused {
+  const char* name;
+  void (*change)(MioPlan&);
+};
+
+class MioRefusedTest : public ::testing::TestWithParam<Refused> {};
+
+TEST_P(MioRefusedTest, OpenFails) {
+  MioPlan plan;
+  plan.chunks.push_back({4, true, {0x00, 0xA8, 0x00, 0x00}});
+  GetParam().change(plan);
+  Opened opened;
+  EXPECT_FALSE(opened.Open(MakeMio(plan)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, MioRefusedTest,
+    ::testing::Values(Refused{"ThreeChannels", [](MioPlan& p) { p.channels = 3; }},
+                      Refused{"LosslessWithOtherCoder", [](MioPlan& p) { p.architecture = 0xFFFFFFFF; }},
+                      Refused{"Lossless24Bit", [](MioPlan& p) { p.bits = 24; }},
+                      Refused{"ImageTransform", [](MioPlan& p) { p.transformation = 0x03010000; }},
+                      Refused{"LossyBlockTooWide", [](MioPlan& p) { p.transformation = 5, p.subbandDegree = 13, p.lappedDegree = 1; }},
+                      Refused{"LossyNotLapped", [](MioPlan& p) { p.transformation = 5, p.subbandDegree = 9; }},
+                      Refused{"LossyImageCoder", [](MioPlan& p) { p.transformation = 5, p.subbandDegree = 9, p.lappedDegree = 1, p.architecture = 32; }},
+                      Refused{"ZeroRate", [](MioPlan& p) { p.rate = 0; }},
+                      Refused{"NoChunks", [](MioPlan& p) { p.chunks.clear(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MioDecoderTest, NotAnMioFileFails) {
+  Opened opened;
+  EXPECT_FALSE(opened.Open(std::string("Entis\x1A\0\0 but nothing else", 24)));
+  mio::MioFile missing;
+  EXPECT_FALSE(missing.Open(kMedia + "missing.mio"));
+}
+
+}  // namespace
+}  // namespace qorve::test
