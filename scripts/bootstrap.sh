@@ -23,6 +23,7 @@ packages=(
   libarchive-dev libcurl4-openssl-dev libavcodec-dev libavformat-dev libavutil-dev
   # tools that make and check test media
   sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils
+  python3-mido
   # tracker modules: the reference player, and game packages whose songs the tests play
   openmpt123 tecnoballz-data freedroid-data
 )

@@ -1,5 +1,7 @@
 // Any bytes as a Standard MIDI File: events come out in time order, each a
-// whole message that a port can be sent, and no time lies past the length.
+// whole message that a port can be sent, and no time lies past the length;
+// the chase from the middle holds only state messages of the song, in order.
+#include "platform/midi_chase.h"
 #include "platform/midi_file.h"
 
 #include <cmath>
@@ -16,5 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     previous = event.milliseconds;
   }
   if (!std::isfinite(song->lengthMilliseconds)) std::abort();
+  const qorve::MidiFileEvent* last = nullptr;
+  for (const qorve::MidiFileEvent* event : qorve::ChaseEvents(*song, song->events.size() / 2)) {
+    const uint8_t kind = event->bytes[0] & 0xF0;
+    if (kind == 0x80 || kind == 0x90 || kind == 0xA0 || (last && event <= last)) std::abort();
+    last = event;
+  }
   return 0;
 }

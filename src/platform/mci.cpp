@@ -3,6 +3,7 @@
 #include "platform/mci.h"
 
 #include "platform/mci_device.h"
+#include "platform/mci_midi_song.h"
 #include "platform/text.h"
 
 #include <map>
@@ -32,18 +33,24 @@ std::string ExtensionOf(const std::string& path) {
   return path.substr(dot + 1);
 }
 
+// "MPEGVideo" knows a file by its contents: MIDI files go to our synthesizer
+// (GStreamer's MIDI parser refuses valid files), everything else to GStreamer.
 std::unique_ptr<MciDevice> OpenByType(const std::string& type, const std::string& element, MCIERROR& error) {
-  if (EqualsIgnoreCase(type, "MPEGVideo")) return OpenGstreamerDevice(element, error);
+  if (EqualsIgnoreCase(type, "MPEGVideo")) {
+    return HasMidiContent(element) ? OpenSynthesizerDevice(element, error) : OpenGstreamerDevice(element, error);
+  }
   if (EqualsIgnoreCase(type, "sequencer")) return OpenSequencerDevice(element, error);
   if (EqualsIgnoreCase(type, "CDAudio")) return OpenCdAudioDevice(error);
   error = MCIERR_INVALID_DEVICE_NAME;
   return nullptr;
 }
 
-// The device an element opens without a type: CD tracks the CD device,
-// everything else GStreamer, which knows the file by its contents.
+// The device an element opens without a type: CD tracks the CD device, MIDI
+// files (by extension or contents) the synthesizer, everything else
+// GStreamer, which knows the file by its contents.
 std::unique_ptr<MciDevice> OpenByExtension(const std::string& element, MCIERROR& error) {
   if (EqualsIgnoreCase(ExtensionOf(element), "cda")) return OpenCdAudioDevice(error);
+  if (HasMidiExtension(element) || HasMidiContent(element)) return OpenSynthesizerDevice(element, error);
   return OpenGstreamerDevice(element, error);
 }
 

@@ -4,8 +4,10 @@
 // shape of mciSendCommand.
 //
 // Devices (one file each):
-//   "MPEGVideo", by extension   GStreamer playbin (mci_gstreamer.cpp): audio
-//                               files, MIDI through FluidSynth
+//   "MPEGVideo", by extension   MIDI files (.mid, .midi, .rmi, or by their
+//                               first bytes): our Standard MIDI File reader and
+//                               FluidSynth (mci_synthesizer.cpp); other files:
+//                               GStreamer playbin (mci_gstreamer.cpp)
 //   "sequencer"                 our Standard MIDI File player to an ALSA
 //                               sequencer port (mci_sequencer.cpp)
 //   "CDAudio"                   audio-CD tracks through GStreamer

@@ -38,6 +38,8 @@ class MciDevice {
 // The device kinds. Each returns null and sets `error` when it cannot open.
 std::unique_ptr<MciDevice> OpenGstreamerDevice(const std::string& path, MCIERROR& error);
 std::unique_ptr<MciDevice> OpenSequencerDevice(const std::string& path, MCIERROR& error);
+// MIDI files ("MPEGVideo" and by extension): FluidSynth into the wave-out layer.
+std::unique_ptr<MciDevice> OpenSynthesizerDevice(const std::string& path, MCIERROR& error);
 std::unique_ptr<MciDevice> OpenCdAudioDevice(MCIERROR& error);
 
 }  // namespace qorve

@@ -3,29 +3,24 @@
 // thread sends while the device plays; the user-interface thread's commands
 // and the worker share every field under `mutex_`.
 //
-// Starting anywhere but at the beginning first sends the latest program,
-// controller, pressure and pitch-bend values of every channel before that
-// point, so the song sounds as it would have there. Pause, stop and seek
+// Starting anywhere but at the beginning first sends the channel state the
+// song has built up before that point (midi_chase.h), so the song sounds as
+// it would have there. Pause, stop and seek
 // silence what was sounding (midiOutReset).
 #include "platform/mci_device.h"
-#include "platform/midi_file.h"
+#include "platform/mci_midi_song.h"
+#include "platform/midi_chase.h"
 #include "platform/midi_out.h"
 
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 namespace qorve {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr std::size_t kMaxFileBytes = 64 * 1024 * 1024;
 
 class SequencerDevice final : public MciDevice {
  public:
@@ -142,19 +137,7 @@ class SequencerDevice final : public MciDevice {
   void Chase() {
     needsChase_ = false;
     if (!output_) return;
-    std::map<uint32_t, std::vector<uint8_t>> latest;  // key: status and, for controllers, number
-    for (std::size_t i = 0; i < next_; ++i) {
-      const std::vector<uint8_t>& bytes = song_.events[i].bytes;
-      const uint8_t kind = bytes[0] & 0xF0;
-      if (kind == 0x80 || kind == 0x90 || kind == 0xA0) continue;  // notes are not chased
-      if (bytes[0] == 0xF0) {
-        Send(bytes);
-        continue;
-      }
-      const uint32_t key = kind == 0xB0 ? static_cast<uint32_t>(bytes[0]) << 8 | bytes[1] : bytes[0];
-      latest[key] = bytes;
-    }
-    for (const auto& [key, bytes] : latest) Send(bytes);
+    for (const MidiFileEvent* event : ChaseEvents(song_, next_)) Send(event->bytes);
   }
 
   void Send(const std::vector<uint8_t>& bytes) {
@@ -222,27 +205,8 @@ class SequencerDevice final : public MciDevice {
 }  // namespace
 
 std::unique_ptr<MciDevice> OpenSequencerDevice(const std::string& path, MCIERROR& error) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
-    error = MCIERR_FILE_NOT_FOUND;
-    return nullptr;
-  }
-  if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) > kMaxFileBytes) {
-    error = MCIERR_INVALID_FILE;
-    return nullptr;
-  }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = MCIERR_FILE_READ;
-    return nullptr;
-  }
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  std::optional<MidiSong> song = ParseMidiFile(bytes.str());
-  if (!song) {
-    error = MCIERR_INVALID_FILE;
-    return nullptr;
-  }
+  std::optional<MidiSong> song = ReadMidiSongFile(path, error);
+  if (!song) return nullptr;
   auto device = std::make_unique<SequencerDevice>(std::move(*song));
   error = device->Start();
   if (error != MCIERR_NO_ERROR) return nullptr;

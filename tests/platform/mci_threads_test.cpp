@@ -1,10 +1,13 @@
 // The MCI layer: the command table, the GStreamer device into the capture
-// file, the sequencer device on a recording port system, the CD device
+// file, the MIDI synthesizer device into the capture file and on a virtual
+// sound card, the sequencer device on a recording port system, the CD device
 // without a disc, and GStreamer's errors as MCI errors.
 #include "platform/mci.h"
 
 #include "platform/mci_gstreamer.h"
+#include "platform/midi_file.h"
 #include "platform/midi_out.h"
+#include "platform/wave_out_virtual.h"
 #include "support/midi_port_fake.h"
 #include "support/scoped_env.h"
 #include "support/temp_home.h"
@@ -12,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -55,13 +60,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 class MciDevices : public test::TempHome {
  protected:
+  // A null type opens by the element's extension.
   MCIERROR OpenTyped(const char* type, const std::string& element, MCIDEVICEID& id) {
     MCI_OPEN_PARMS open{};
     open.lpstrDeviceType = type;
     open.lpstrElementName = element.c_str();
-    const MCIERROR error = mciSendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT | MCI_WAIT, &open);
+    const MCIERROR error =
+        mciSendCommand(0, MCI_OPEN, (type ? MCI_OPEN_TYPE : 0) | MCI_OPEN_ELEMENT | MCI_WAIT, &open);
     id = open.wDeviceID;
     return error;
+  }
+  void Close(MCIDEVICEID id) {
+    MCI_GENERIC_PARMS generic{};
+    EXPECT_EQ(mciSendCommand(id, MCI_CLOSE, 0, &generic), MCIERR_NO_ERROR);
   }
   uint32_t Status(MCIDEVICEID id, uint32_t item) {
     MCI_STATUS_PARMS status{};
@@ -154,6 +165,295 @@ TEST_F(MciDevices, WhereGivesThePictureSizeOfAVideoAndNoneForSound) {
   EXPECT_NEAR(Status(id, MCI_STATUS_LENGTH), 500.0, 10.0);
   MCI_GENERIC_PARMS generic{};
   mciSendCommand(id, MCI_CLOSE, 0, &generic);
+}
+
+// ---- MIDI synthesizer ------------------------------------------------------
+
+std::string Be32(uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+std::string Le32(uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+
+std::string Smf(const std::string& track) {
+  return "MThd" + Be32(6) + std::string("\0\0\0\1\x01\xE0", 6) + "MTrk" + Be32(static_cast<uint32_t>(track.size())) +
+         track + std::string("\x00\xFF\x2F\x00", 4);
+}
+
+// 480 ticks a quarter: a rest of one quarter at 120 bpm (500 ms), then the
+// tempo halves and a chord sounds for one quarter (1000 ms): 1.5 s in all.
+std::string RestThenChord() {
+  return Smf(std::string("\x00\xC0\x00\x83\x60\xFF\x51\x03\x0F\x42\x40", 11) +
+             std::string("\x00\x90\x3C\x64\x00\x90\x40\x64\x00\x90\x43\x64", 12) +
+             std::string("\x83\x60\x80\x3C\x00\x00\x80\x40\x00\x00\x80\x43\x00", 13));
+}
+
+// Channel volume `volume` at 0, a short note at 0 and a note from 1000 to
+// 1500 ms (120 bpm).
+std::string VolumeThenNotes(int volume) {
+  return Smf(std::string("\x00\xB0\x07", 3) + static_cast<char>(volume) +
+             std::string("\x00\x90\x3C\x64\x60\x80\x3C\x00", 8) +  // 0 to 100 ms
+             std::string("\x86\x60\x90\x40\x64\x83\x60\x80\x40\x00", 10));  // 1000 to 1500 ms
+}
+
+// `seconds` of quarter notes at 120 bpm.
+std::string Notes(int seconds) {
+  std::string track;
+  for (int i = 0; i < seconds * 2; ++i) {
+    const char note = static_cast<char>(60 + i % 12);
+    track += std::string("\x00\x90", 2) + note + '\x64' + std::string("\x83\x60\x80", 3) + note + '\0';
+  }
+  return Smf(track);
+}
+
+std::string RiffMidi(const std::string& smf) {
+  return "RIFF" + Le32(static_cast<uint32_t>(smf.size() + 12)) + "RMID" + "data" +
+         Le32(static_cast<uint32_t>(smf.size())) + smf;
+}
+
+// The root mean square of the 16-bit samples of a capture file between two
+// times (seconds), and its length.
+struct CaptureSound {
+  std::string bytes;
+  explicit CaptureSound(const std::filesystem::path& path) : bytes(test::ReadFile(path)) {}
+  double Seconds() const { return bytes.size() > 44 ? (bytes.size() - 44) / 4.0 / 44100 : 0; }
+  double Rms(double from, double to) const {
+    const std::size_t first = 44 + static_cast<std::size_t>(from * 44100) * 4;
+    const std::size_t last = std::min(bytes.size(), 44 + static_cast<std::size_t>(to * 44100) * 4);
+    double sum = 0;
+    std::size_t count = 0;
+    for (std::size_t at = first; at + 1 < last; at += 2, ++count) {
+      const double sample = static_cast<int16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+      sum += sample * sample;
+    }
+    return count ? std::sqrt(sum / static_cast<double>(count)) : 0;
+  }
+};
+
+class SynthesizerDevice : public MciDevices {
+ protected:
+  void SetUp() override {
+    MciDevices::SetUp();
+    capture_ = root() / "capture.wav";
+    env_.Set("QORVE_AUDIO", ("wav-fast:" + capture_.string()).c_str());
+  }
+  // Plays from `from` to the end into the capture file and closes the device.
+  void PlayToEnd(MCIDEVICEID id, uint32_t from = 0) {
+    MCI_PLAY_PARMS play{};
+    play.dwFrom = from;
+    ASSERT_EQ(mciSendCommand(id, MCI_PLAY, MCI_FROM, &play), MCIERR_NO_ERROR);
+    ASSERT_TRUE(WaitForMode(id, MCI_MODE_STOP, 60s));
+    EXPECT_EQ(Status(id, MCI_STATUS_POSITION), Status(id, MCI_STATUS_LENGTH));
+    Close(id);
+  }
+  test::ScopedEnv env_;
+  std::filesystem::path capture_;
+};
+
+// Debian's python3-mido reads MIDI files on its own; its length of a song is
+// the reference for ours. Negative when it is not installed.
+double MidoSeconds(const std::filesystem::path& file) {
+  const std::string command =
+      "/usr/bin/python3 -c 'import sys, mido; print(mido.MidiFile(sys.argv[1]).length)' '" + file.string() + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  double seconds = -1;
+  if (std::fscanf(pipe, "%lf", &seconds) != 1) seconds = -1;
+  return pclose(pipe) == 0 ? seconds : -1;
+}
+
+TEST_F(SynthesizerDevice, RealSongsOpenWithTheLengthOfTheirTempoMapAndSound) {
+  for (const char* name : {"atl_yoru-uta_format0.mid", "atl_TRANSIT1.MID"}) {
+    const std::filesystem::path file = std::filesystem::path(QORVE_SHARED_DIR) / "media" / "mid" / name;
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is missing";
+    const auto song = ParseMidiFile(test::ReadFile(file));
+    ASSERT_TRUE(song) << name;
+    for (const char* type : {"MPEGVideo", static_cast<const char*>(nullptr)}) {
+      MCIDEVICEID id = 0;
+      ASSERT_EQ(OpenTyped(type, file.string(), id), MCIERR_NO_ERROR) << name;
+      EXPECT_EQ(Status(id, MCI_STATUS_LENGTH), static_cast<uint32_t>(song->lengthMilliseconds)) << name;
+      if (const double reference = MidoSeconds(file); reference >= 0) {
+        EXPECT_NEAR(Status(id, MCI_STATUS_LENGTH), reference * 1000, 1.0) << name;
+      }
+      Close(id);
+    }
+  }
+  // Six seconds from the middle of the first song, into the capture.
+  MCIDEVICEID id = 0;
+  ASSERT_EQ(OpenTyped("MPEGVideo", (std::filesystem::path(QORVE_SHARED_DIR) / "media/mid/atl_yoru-uta_format0.mid").string(), id),
+            MCIERR_NO_ERROR);
+  MCI_PLAY_PARMS play{};
+  play.dwFrom = 60000;
+  ASSERT_EQ(mciSendCommand(id, MCI_PLAY, MCI_FROM, &play), MCIERR_NO_ERROR);
+  const auto until = std::chrono::steady_clock::now() + 60s;
+  while (Status(id, MCI_STATUS_POSITION) < 66000 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(2ms);
+  Close(id);
+  const CaptureSound sound(capture_);
+  EXPECT_GE(sound.Seconds(), 6.0);
+  EXPECT_GT(sound.Rms(0, 6), 300.0);
+}
+
+struct SongCase {
+  const char* name;
+  const char* fileName;
+  bool riff;         // wrapped in RIFF RMID
+  const char* type;  // null: opened by extension
+};
+
+class SynthesizerSong : public SynthesizerDevice, public testing::WithParamInterface<SongCase> {};
+
+TEST_P(SynthesizerSong, PlaysForItsLengthWithTheNotesAtTheirTimes) {
+  const auto file = root() / GetParam().fileName;
+  test::WriteFile(file, GetParam().riff ? RiffMidi(RestThenChord()) : RestThenChord());
+  MCIDEVICEID id = 0;
+  ASSERT_EQ(OpenTyped(GetParam().type, file.string(), id), MCIERR_NO_ERROR);
+  EXPECT_EQ(Status(id, MCI_STATUS_LENGTH), 1500u);
+  PlayToEnd(id);
+
+  const CaptureSound sound(capture_);
+  EXPECT_NEAR(sound.Seconds(), 1.5, 0.001);
+  EXPECT_LT(sound.Rms(0, 0.495), 2.0);  // the rest: nothing but dither
+  EXPECT_GT(sound.Rms(0.505, 1.5), 300.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SynthesizerSong,
+    testing::Values(SongCase{"StandardMidiFile", "song.mid", false, "MPEGVideo"},
+                    SongCase{"RiffMidiByExtension", "song.RMI", true, nullptr},
+                    SongCase{"MidiBytesUnderAnotherName", "song.dat", false, "MPEGVideo"},
+                    SongCase{"MidiExtensionByExtension", "song.midi", false, nullptr}),
+    [](const auto& info) { return info.param.name; });
+
+class SynthesizerChase : public SynthesizerDevice, public testing::WithParamInterface<int> {};
+
+TEST_P(SynthesizerChase, PlayingFromTheMiddleSoundsWithTheChannelStateBeforeIt) {
+  const int volume = GetParam();
+  test::WriteFile(root() / "song.mid", VolumeThenNotes(volume));
+  MCIDEVICEID id = 0;
+  ASSERT_EQ(OpenTyped("MPEGVideo", (root() / "song.mid").string(), id), MCIERR_NO_ERROR);
+  PlayToEnd(id, 800);
+  const CaptureSound sound(capture_);
+  EXPECT_NEAR(sound.Seconds(), 0.7, 0.001);
+  if (volume == 0) EXPECT_LT(sound.Rms(0, 0.7), 2.0);  // silenced before 800 ms
+  else EXPECT_GT(sound.Rms(0.2, 0.7), 300.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Volumes, SynthesizerChase, testing::Values(0, 127));
+
+struct OpenFailure {
+  const char* name;
+  const char* content;  // null: no file
+  const char* variable;
+  const char* value;
+  const char* type;
+  MCIERROR expected;
+};
+
+class SynthesizerOpen : public SynthesizerDevice, public testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(SynthesizerOpen, FailsWithTheErrorOfItsCause) {
+  const auto file = root() / "song.mid";
+  if (GetParam().content) test::WriteFile(file, *GetParam().content ? GetParam().content : Notes(1));
+  if (GetParam().variable) env_.Set(GetParam().variable, GetParam().value);
+  MCIDEVICEID id = 0;
+  EXPECT_EQ(OpenTyped(GetParam().type, file.string(), id), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, SynthesizerOpen,
+    testing::Values(OpenFailure{"Missing", nullptr, nullptr, nullptr, nullptr, MCIERR_FILE_NOT_FOUND},
+                    OpenFailure{"GarbageByExtension", "MThx garbage", nullptr, nullptr, nullptr, MCIERR_INVALID_FILE},
+                    OpenFailure{"GarbageAsMpegVideo", "MThd garbage", nullptr, nullptr, "MPEGVideo", MCIERR_INVALID_FILE},
+                    OpenFailure{"NoSoundOutput", "", "QORVE_AUDIO", "nowhere", nullptr, MCIERR_DEVICE_NOT_READY},
+                    OpenFailure{"NoSoundFont", "", "QORVE_SOUNDFONT", "/nonexistent/font.sf2", "MPEGVideo",
+                                MCIERR_DEVICE_NOT_READY}),
+    [](const auto& info) { return info.param.name; });
+
+// On a virtual sound card the test decides what has been heard, so positions
+// are exact.
+class SynthesizerClock : public SynthesizerDevice {
+ protected:
+  void SetUp() override {
+    SynthesizerDevice::SetUp();
+    SetWaveOutFactory([card = card_] { return card->NewDevice(); });
+    test::WriteFile(root() / "song.mid", Notes(3));
+    ASSERT_EQ(OpenTyped("MPEGVideo", (root() / "song.mid").string(), id_), MCIERR_NO_ERROR);
+  }
+  void TearDown() override {
+    Close(id_);
+    SetWaveOutFactory(nullptr);
+    SynthesizerDevice::TearDown();
+  }
+  // Lets the card play `ms` of sound, as the worker queues it.
+  void Hear(int ms) {
+    uint64_t left = static_cast<uint64_t>(ms) * 44100 / 1000 * 4;
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    while (left > 0 && std::chrono::steady_clock::now() < until) {
+      const uint64_t queued = card_->QueuedBytes();
+      if (queued == 0) {
+        std::this_thread::sleep_for(1ms);
+        continue;
+      }
+      left -= card_->Advance(std::min(left, queued));
+    }
+    ASSERT_EQ(left, 0u);
+  }
+  void Send(uint32_t message, uint32_t flags = 0, void* params = nullptr) {
+    MCI_GENERIC_PARMS generic{};
+    ASSERT_EQ(mciSendCommand(id_, message, flags, params ? params : &generic), MCIERR_NO_ERROR);
+  }
+  std::shared_ptr<VirtualSoundCard> card_ = std::make_shared<VirtualSoundCard>(false);
+  MCIDEVICEID id_ = 0;
+};
+
+TEST_F(SynthesizerClock, PositionFollowsWhatIsHeardThroughPauseSeekSpeedAndTheEnd) {
+  EXPECT_EQ(Status(id_, MCI_STATUS_LENGTH), 3000u);
+  EXPECT_EQ(Status(id_, MCI_STATUS_MODE), MCI_MODE_STOP);
+  Send(MCI_PLAY);
+  Hear(300);
+  EXPECT_NEAR(Status(id_, MCI_STATUS_POSITION), 300.0, 1.0);
+  EXPECT_EQ(Status(id_, MCI_STATUS_MODE), MCI_MODE_PLAY);
+
+  Send(MCI_PAUSE);
+  EXPECT_EQ(Status(id_, MCI_STATUS_MODE), MCI_MODE_PAUSE);
+  EXPECT_EQ(card_->Advance(44100), 0u);  // the card holds too
+  EXPECT_NEAR(Status(id_, MCI_STATUS_POSITION), 300.0, 1.0);
+  Send(MCI_RESUME);
+  Hear(200);
+  EXPECT_NEAR(Status(id_, MCI_STATUS_POSITION), 500.0, 1.0);
+
+  MCI_SEEK_PARMS seek{};
+  seek.dwTo = 1000;
+  Send(MCI_SEEK, MCI_TO, &seek);
+  EXPECT_EQ(Status(id_, MCI_STATUS_MODE), MCI_MODE_STOP);
+  EXPECT_EQ(Status(id_, MCI_STATUS_POSITION), 1000u);
+  MCI_PLAY_PARMS play{};
+  play.dwFrom = 1200;
+  Send(MCI_PLAY, MCI_FROM, &play);
+  Hear(100);
+  EXPECT_NEAR(Status(id_, MCI_STATUS_POSITION), 1300.0, 1.0);
+
+  // Twice the speed from the next rendered frame: what is queued (a quarter
+  // of a second, and at most a block more) still runs at the old.
+  const auto filled = std::chrono::steady_clock::now() + 5s;
+  while (card_->QueuedBytes() < 44100 && std::chrono::steady_clock::now() < filled) std::this_thread::sleep_for(1ms);
+  MCI_DGV_SET_PARMS speed{};
+  speed.dwSpeed = 2000;
+  Send(MCI_SET, MCI_DGV_SET_SPEED, &speed);
+  Hear(500);
+  const double sped = Status(id_, MCI_STATUS_POSITION) - 1300.0;
+  EXPECT_GE(sped, 1000 - 250 - 24);
+  EXPECT_LE(sped, 1000 - 250 + 1);
+
+  const auto until = std::chrono::steady_clock::now() + 10s;
+  while (Status(id_, MCI_STATUS_MODE) == MCI_MODE_PLAY && std::chrono::steady_clock::now() < until) {
+    card_->Advance(card_->QueuedBytes());
+    std::this_thread::sleep_for(1ms);
+  }
+  EXPECT_EQ(Status(id_, MCI_STATUS_MODE), MCI_MODE_STOP);
+  EXPECT_EQ(Status(id_, MCI_STATUS_POSITION), 3000u);
+  Send(MCI_PLAY);  // at the end: nothing left to play
+  EXPECT_EQ(Status(id_, MCI_STATUS_MODE), MCI_MODE_STOP);
+  MCI_SEEK_PARMS start{};
+  Send(MCI_SEEK, MCI_SEEK_TO_START, &start);
+  EXPECT_EQ(Status(id_, MCI_STATUS_POSITION), 0u);
 }
 
 // ---- CD ------------------------------------------------------------------

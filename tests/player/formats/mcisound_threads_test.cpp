@@ -1,6 +1,7 @@
-// MCISOUND end to end: files made by sox, lame and ffmpeg (and a MIDI file
-// written here) play through the GStreamer device into the capture file, for
-// their length and not silent; pause, resume and stop in real time.
+// MCISOUND end to end: files made by sox, lame and ffmpeg play through the
+// GStreamer device, and MIDI files written here (plain and RIFF RMID) through
+// the synthesizer device, into the capture file, for their length and not
+// silent; pause, resume and stop in real time.
 #include "player/formats/mcisound.h"
 
 #include "common/settings.h"
@@ -67,7 +68,7 @@ class McisoundPlayback : public test::TempHome {
     }
     saved_ = ProgramSettings();
     ProgramSettings().kestravoxLog = 0;
-    ProgramSettings().midisetDevice = -1;  // MIDI through GStreamer's synthesizer
+    ProgramSettings().midisetDevice = -1;  // MIDI through the "MPEGVideo" device's synthesizer
     ProgramSettings().midisetReset = 3;
     tone_ = root() / "tone.wav";
     ASSERT_TRUE(test::RunQuietly("sox -n -r 44100 -c 2 -b 16 " + test::Quote(tone_) + " synth 1.5 sine 440 vol 0.5"));
@@ -98,7 +99,7 @@ class McisoundPlayback : public test::TempHome {
 
 struct FormatCase {
   const char* extension;
-  const char* command;  // makes %OUT from %IN (the tone); empty: a MIDI file
+  const char* command;  // makes %OUT from %IN (the tone); empty: a MIDI file (RIFF RMID for "rmi")
 };
 
 class McisoundFormat : public McisoundPlayback, public testing::WithParamInterface<FormatCase> {};
@@ -107,7 +108,11 @@ TEST_P(McisoundFormat, PlaysForItsLengthIntoTheCaptureAndIsNotSilent) {
   const std::string extension = GetParam().extension;
   const auto file = root() / ("song." + extension);
   std::string command = GetParam().command;
-  if (command.empty()) {
+  if (command.empty() && extension == "rmi") {
+    const std::string smf = MidiSong(3);
+    test::PutBytes(file, "RIFF" + test::Le32(static_cast<uint32_t>(smf.size() + 12)) + "RMIDdata" +
+                             test::Le32(static_cast<uint32_t>(smf.size())) + smf);
+  } else if (command.empty()) {
     test::PutBytes(file, MidiSong(3));
   } else {
     command.replace(command.find("%IN"), 3, test::Quote(tone_));
@@ -139,7 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
     Files, McisoundFormat,
     testing::Values(FormatCase{"wav", "cp %IN %OUT"}, FormatCase{"mp3", "lame --quiet -b 128 %IN %OUT"},
                     FormatCase{"wma", "ffmpeg -nostdin -y -i %IN -c:a wmav2 %OUT"}, FormatCase{"aif", "sox %IN %OUT"},
-                    FormatCase{"au", "sox %IN %OUT"}, FormatCase{"mid", ""}),
+                    FormatCase{"au", "sox %IN %OUT"}, FormatCase{"mid", ""},
+                    FormatCase{"rmi", ""}),
     [](const auto& info) { return std::string(info.param.extension); });
 
 TEST_F(McisoundPlayback, PauseHoldsThePlacePlayResumesThereAndStopGoesToTheStart) {
@@ -186,6 +192,9 @@ TEST_F(McisoundPlayback, OpenFailuresGiveMissingFileAndWrongExtension) {
   test::PutBytes(root() / "text.mp3", std::string(3000, 'q'));
   MCISOUND garbage;
   EXPECT_EQ(garbage.Open((root() / "text.mp3").string(), "MP3", nullptr), kResultWrongExtension);
+  test::PutBytes(root() / "text.mid", std::string(3000, 'q'));
+  MCISOUND garbageMidi;
+  EXPECT_EQ(garbageMidi.Open((root() / "text.mid").string(), "MID", nullptr), kResultWrongExtension);
 }
 
 TEST_F(McisoundPlayback, FactoryGivesMp3FilesToMcisound) {
