@@ -51,6 +51,14 @@ struct Apu {
   uint32_t amplification = kNaturalAmplification;
   Music_Emu* emu = nullptr;
   std::vector<short> scratch;  // stereo 16-bit frames from the emulator
+
+  Apu() = default;
+  Apu(const Apu&) = delete;
+  Apu& operator=(const Apu&) = delete;
+  // Runs when the module is unloaded: the emulator goes with it.
+  ~Apu() {
+    if (emu != nullptr) gme_delete(emu);
+  }
 };
 
 Apu& State() {
