@@ -10,17 +10,9 @@ shared=$(cd "$(dirname "$0")/../../../shared/media" 2>/dev/null && pwd) || { ech
 for tool in sox lame; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
 done
-work=$(mktemp -d)
-player=0
-cleanup() {
-  if [ "$player" != 0 ]; then kill "$player" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export QT_QPA_PLATFORM=offscreen QORVE_MIXER=virtual
-unset DISPLAY WAYLAND_DISPLAY
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime"
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/x_session.sh"
+begin_offscreen_e2e
 fail() { echo "FAIL: $*"; exit 1; }
 near() { awk -v v="$1" -v t="$2" -v d="$3" 'BEGIN { exit !(v >= t - d && v <= t + d) }'; }
 
@@ -35,18 +27,9 @@ lame --quiet -b 128 "$work/b.wav" "$work/music/b.mp3"        # 2 s
 export QORVE_HOME="$work/home" QORVE_AUDIO="wav:$work/series.wav"
 mkdir -p "$QORVE_HOME"
 printf '[KESTRAVOX]\r\nLOG=1\r\n[SOUNDSET]\r\nLOOP=0\r\nEND=1\r\n' >"$QORVE_HOME/$(id -un).INI"
-"$bin/qorve" "$work/music/a.ape" -C &
-player=$!
+play_series_round "$work/music/a.ape" "$work/music/a.ape" 30
 log="$QORVE_HOME/LOG.TXT"
-for i in $(seq 1 3000); do
-  grep -qF "\"$work/music/a.ape\" , \"1\"" "$log" 2>/dev/null && break
-  kill -0 "$player" 2>/dev/null || fail "the player ended during the series"
-  sleep 0.01
-done
-kill -TERM "$player"
-wait "$player" || fail "the player did not end cleanly"
-player=0
-loads=$(grep -oE "\"$work/music/[a-z]+\.[a-z0-9]+\" , \"[01]\"" "$log" | sed "s|$work/music/||g" | tr -d '" ' | paste -sd ' ')
+loads=$(loaded_files "$work/music")
 echo "  loaded: $loads"
 # The folder lists its files in the file system's order.
 case "$loads" in

@@ -10,17 +10,9 @@ bin=$(cd "$1" && pwd)
 for tool in sox oggenc flac; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
 done
-work=$(mktemp -d)
-player=0
-cleanup() {
-  if [ "$player" != 0 ]; then kill "$player" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export QT_QPA_PLATFORM=offscreen QORVE_MIXER=virtual
-unset DISPLAY WAYLAND_DISPLAY
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime"
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/x_session.sh"
+begin_offscreen_e2e
 ini_name="$(id -un).INI"
 
 mkdir -p "$work/music"
@@ -46,18 +38,9 @@ fail() { echo "FAIL: $*"; exit 1; }
 echo "- series: a, b, c in order, then round to a"
 export QORVE_HOME="$work/series" QORVE_AUDIO="wav:$work/series.wav"
 settings "$QORVE_HOME" 0 1
-"$bin/qorve" "$work/music" -C &
-player=$!
+play_series_round "$work/music" "$work/music/a.ogg" 15
 log="$QORVE_HOME/LOG.TXT"
-for i in $(seq 1 1500); do
-  grep -qF "\"$work/music/a.ogg\" , \"1\"" "$log" 2>/dev/null && break
-  kill -0 "$player" 2>/dev/null || fail "the player ended during the series"
-  sleep 0.01
-done
-kill -TERM "$player"
-wait "$player" || fail "the player did not end cleanly"
-player=0
-loads=$(grep -oE "\"$work/music/[a-z]+\.[a-z]+\" , \"[01]\"" "$log" | sed "s|$work/music/||g" | tr -d '" ' | paste -sd ' ')
+loads=$(loaded_files "$work/music")
 echo "  loaded: $loads"
 [ "$loads" = "a.ogg,0 b.flac,1 c.ogg,1 a.ogg,1" ] || fail "wrong order: $loads"
 duration=$(soxi -D "$work/series.wav")

@@ -12,15 +12,11 @@ for tool in sox ffmpeg python3; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
 done
 [ -d "$shared/vqf" ] && [ -d "$shared/mio" ] || { echo "missing shared media"; exit 77; }
-work=$(mktemp -d)
-player=0
-cleanup() {
-  if [ "$player" != 0 ]; then kill "$player" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/x_session.sh"
+begin_offscreen_e2e
 
-export QORVE_HOME="$work/home" QORVE_MIXER=virtual
+export QORVE_HOME="$work/home"
 fail() { echo "FAIL: $*"; exit 1; }
 
 expect_json() {  # file fragment...
@@ -64,10 +60,6 @@ PY
 echo "ok   --pcm atl_vqf.vqf equals ffmpeg's decoding"
 
 echo "- series: an MIO, a VQF and an MIO into the capture file"
-export QT_QPA_PLATFORM=offscreen
-unset DISPLAY WAYLAND_DISPLAY
-mkdir -m 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$work/music" "$work/series"
 # One capture file takes one format: all three are 22,050 Hz mono.
 cp "$shared/mio/SE_017.mio" "$work/music/a.mio"
@@ -75,18 +67,9 @@ head -c 5182 "$shared/vqf/atl_vqf.vqf" >"$work/music/b.vqf"  # 5,000 bytes of fr
 cp "$shared/mio/SE_017.mio" "$work/music/c.mio"
 printf '[KESTRAVOX]\r\nLOG=1\r\n[SOUNDSET]\r\nLOOP=0\r\nEND=1\r\n' >"$work/series/$(id -un).INI"
 export QORVE_HOME="$work/series" QORVE_AUDIO="wav:$work/series.wav"
-"$bin/qorve" "$work/music" -C &
-player=$!
+play_series_round "$work/music" "$work/music/a.mio" 20
 log="$QORVE_HOME/LOG.TXT"
-for _ in $(seq 1 2000); do
-  grep -qF "\"$work/music/a.mio\" , \"1\"" "$log" 2>/dev/null && break
-  kill -0 "$player" 2>/dev/null || fail "the player ended during the series"
-  sleep 0.01
-done
-kill -TERM "$player"
-wait "$player" || fail "the player did not end cleanly"
-player=0
-loads=$(grep -oE "\"$work/music/[a-z]+\.[a-z]+\" , \"[01]\"" "$log" | sed "s|$work/music/||g" | tr -d '" ' | paste -sd ' ')
+loads=$(loaded_files "$work/music")
 [[ "$loads" == "a.mio,0 b.vqf,1 c.mio,1 a.mio,1"* ]] || fail "series order: $loads"
 ! grep -qF "ERRORFILE" "$log" || fail "a file did not play"
 seconds=$(soxi -D "$work/series.wav")

@@ -47,6 +47,38 @@ end_e2e() {
   rm -rf "$work"
 }
 
+# The start of an end-to-end test that needs no X server: begin_e2e, and Qt
+# offscreen whatever the session has.
+begin_offscreen_e2e() {
+  begin_e2e
+  export QT_QPA_PLATFORM=offscreen
+  unset DISPLAY WAYLAND_DISPLAY
+}
+
+# Runs `qorve START -C` until the series comes round to the file FIRST again
+# (loaded by a move, kind filter 1), then ends the player the orderly way
+# (SIGTERM, as the exit key). QORVE_HOME's settings must log (LOG=1). Waits
+# at most LIMIT seconds (default 30).
+play_series_round() {
+  local start=$1 first=$2 limit=${3:-30} log="$QORVE_HOME/LOG.TXT" i
+  "$bin/qorve" "$start" -C &
+  player=$!
+  for i in $(seq 1 $((limit * 100))); do
+    grep -qF "\"$first\" , \"1\"" "$log" 2>/dev/null && break
+    kill -0 "$player" 2>/dev/null || { echo "FAIL: the player ended during the series"; exit 1; }
+    sleep 0.01
+  done
+  kill -TERM "$player"
+  wait "$player" || { echo "FAIL: the player did not end cleanly"; exit 1; }
+  player=0
+}
+
+# The files of FOLDER that the log shows loaded, with their kind filters:
+# "a.ogg,0 b.flac,1 ...".
+loaded_files() {
+  grep -oE "\"$1/[a-z]+\.[a-z0-9]+\" , \"[01]\"" "$QORVE_HOME/LOG.TXT" | sed "s|$1/||g" | tr -d '" ' | paste -sd ' '
+}
+
 # Waits up to $2 seconds (default 10) for a command to succeed.
 wait_for() {
   local command=$1 limit=${2:-10} i
