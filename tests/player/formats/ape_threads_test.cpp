@@ -51,16 +51,8 @@ class ApeTest : public TempHome {
     media = std::make_unique<APE>();
     return media->Open(path, "APE", nullptr);
   }
-  MediaInfo Info() const {
-    MediaInfo info;
-    media->GetInfo(info);
-    return info;
-  }
-  MediaState Status() {
-    MediaState state{};
-    media->GetStatus(state);
-    return state;
-  }
+  MediaInfo Info() const { return test::InfoOf(*media); }
+  MediaState Status() { return test::StatusOf(*media); }
 
   VirtualSoundCard card;
   std::unique_ptr<APE> media;

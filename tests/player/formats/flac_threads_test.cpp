@@ -57,16 +57,8 @@ class FlacTest : public TempHome {
     media = std::make_unique<FLAC>();
     return media->Open(path, "FLAC", nullptr);
   }
-  MediaInfo Info() const {
-    MediaInfo info;
-    media->GetInfo(info);
-    return info;
-  }
-  MediaState Status() {
-    MediaState state{};
-    media->GetStatus(state);
-    return state;
-  }
+  MediaInfo Info() const { return test::InfoOf(*media); }
+  MediaState Status() { return test::StatusOf(*media); }
   // Plays from `from` for one ring pass; the head must be `expected`, the rest silence.
   void ExpectPass(double from, const std::vector<uint8_t>& expected, uint8_t silence) {
     media->Play(from);

@@ -13,6 +13,18 @@
 
 namespace qorve::test {
 
+// A media object's description and status, read as the display reads them.
+inline MediaInfo InfoOf(const MediaFile& media) {
+  MediaInfo info;
+  media.GetInfo(info);
+  return info;
+}
+inline MediaState StatusOf(MediaFile& media) {
+  MediaState state{};
+  media.GetStatus(state);
+  return state;
+}
+
 // Runs a shell command; true when it exits 0.
 bool RunCommand(const std::string& command);
 // True when every tool is on PATH.

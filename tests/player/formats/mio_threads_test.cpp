@@ -38,16 +38,8 @@ class MioTest : public TempHome {
     media = std::make_unique<MIO>();
     return media->Open(path, "MIO", nullptr);
   }
-  MediaInfo Info() const {
-    MediaInfo info;
-    media->GetInfo(info);
-    return info;
-  }
-  MediaState Status() {
-    MediaState state{};
-    media->GetStatus(state);
-    return state;
-  }
+  MediaInfo Info() const { return test::InfoOf(*media); }
+  MediaState Status() { return test::StatusOf(*media); }
   std::string Write(const std::string& name, const std::string& bytes) {
     WriteFile(root() / name, bytes);
     return (root() / name).string();

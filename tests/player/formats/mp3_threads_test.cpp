@@ -53,16 +53,8 @@ class Mp3Test : public TempHome {
     media = std::make_unique<MP3>();
     return media->Open(path, "MP3", nullptr);
   }
-  MediaInfo Info() const {
-    MediaInfo info;
-    media->GetInfo(info);
-    return info;
-  }
-  MediaState Status() {
-    MediaState state{};
-    media->GetStatus(state);
-    return state;
-  }
+  MediaInfo Info() const { return test::InfoOf(*media); }
+  MediaState Status() { return test::StatusOf(*media); }
   // Waits until the module has queued at least `bytes` (or stops feeding).
   void AwaitQueued(uint64_t bytes) {
     const uint32_t start = TimeGetTime();

@@ -47,16 +47,8 @@ class OggTest : public TempHome {
     media = std::make_unique<OGG>();
     return media->Open(path, "OGG", nullptr);
   }
-  MediaInfo Info() const {
-    MediaInfo info;
-    media->GetInfo(info);
-    return info;
-  }
-  MediaState Status() {
-    MediaState state{};
-    media->GetStatus(state);
-    return state;
-  }
+  MediaInfo Info() const { return test::InfoOf(*media); }
+  MediaState Status() { return test::StatusOf(*media); }
 
   VirtualSoundCard card;
   std::unique_ptr<OGG> media;

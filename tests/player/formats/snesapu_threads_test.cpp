@@ -38,16 +38,8 @@ class SnesapuTest : public TempHome {
     media = std::make_unique<SNESAPU>();
     return media->Open(path, "SPC", nullptr);
   }
-  MediaInfo Info() const {
-    MediaInfo info;
-    media->GetInfo(info);
-    return info;
-  }
-  MediaState Status() {
-    MediaState state{};
-    media->GetStatus(state);
-    return state;
-  }
+  MediaInfo Info() const { return test::InfoOf(*media); }
+  MediaState Status() { return test::StatusOf(*media); }
   // A silent image with the ID666 length field `seconds` and a title.
   std::string BuildImage(const std::string& seconds) {
     std::string image(66048, '\0');
