@@ -1,0 +1,40 @@
+#include "settings/program_icon.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPixmap>
+
+namespace qorve {
+
+QImage ProgramIconImage(int size) {
+  if (size <= 0) return QImage();
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 16.0, size / 16.0);
+  const QRectF square(0.5, 0.5, 15, 15);
+  QLinearGradient gradient(square.topLeft(), square.bottomLeft());
+  gradient.setColorAt(0, QColor(0x4f, 0x9c, 0xf0));
+  gradient.setColorAt(1, QColor(0x1d, 0x5a, 0xa8));
+  p.setPen(QPen(QColor(0x12, 0x3a, 0x70), 1.0));
+  p.setBrush(gradient);
+  p.drawRoundedRect(square, 3.5, 3.5);
+  p.setPen(QPen(Qt::white, 0.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::white);
+  p.drawPolygon(QPolygonF({QPointF(5.5, 2.8), QPointF(10.5, 6.2), QPointF(5.5, 9.6)}));
+  // The slider: a track and its knob.
+  p.setPen(QPen(Qt::white, 1.0, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(3.2, 12.4), QPointF(12.8, 12.4));
+  p.setPen(Qt::NoPen);
+  p.drawEllipse(QPointF(9.5, 12.4), 1.5, 1.5);
+  return image;
+}
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48}) icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
+  return icon;
+}
+
+}  // namespace qorve
