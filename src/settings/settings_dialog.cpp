@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -45,7 +46,11 @@ void SettingsDialog::Finish() {
   // Made after the controls, so that tab order starts with the first control.
   helpBox_ = Numbered(new QPlainTextEdit(this), kHelpBox);
   helpBox_->setReadOnly(true);
-  helpBox_->setFixedHeight(helpBox_->fontMetrics().lineSpacing() * 3 + 12);
+  // Room for the longest help text: about 28 characters a line, four lines.
+  helpBox_->setMinimumWidth(helpBox_->fontMetrics().horizontalAdvance(QString(28, QChar(0x3042))) + 24);
+  helpBox_->setFixedHeight(helpBox_->fontMetrics().lineSpacing() * 4 +
+                           2 * static_cast<int>(helpBox_->document()->documentMargin()) + 2 * helpBox_->frameWidth() +
+                           4);
   outer->addWidget(helpBox_);
   auto* buttons = new QHBoxLayout();
   buttons->addStretch(1);
