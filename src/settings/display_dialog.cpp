@@ -26,9 +26,8 @@ namespace {
 constexpr int kCustomColours[16] = {0x000000, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
                                     0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080};
 
-struct Labelled {
+struct BoundBox {
   int control;
-  const char* label;
   int Settings::*value;
 };
 
@@ -86,12 +85,12 @@ DisplayDialog::DisplayDialog(QWidget* parent, DisplayChoosers choosers)
 
   auto* window = new QGroupBox(QStringLiteral("ウィンドウ"), this);
   auto* windowGrid = Grid(window);
-  windowGrid->addWidget(BoundCheckBox(1166, "スクロールバーの表示", &Settings::winsetScroll), 0, 0, 1, 3);
+  windowGrid->addWidget(BoundCheckBox(1166, &Settings::winsetScroll), 0, 0, 1, 3);
   windowGrid->addWidget(new QLabel(QStringLiteral("背景色"), this), 1, 0);
   backSwatch_ = Numbered(new ColourSwatch(backColour_, this), 1168);
   connect(backSwatch_, &ColourSwatch::clicked, this, &DisplayDialog::ChooseBackgroundColour);
   windowGrid->addWidget(backSwatch_, 1, 1);
-  windowGrid->addWidget(new QLabel(QStringLiteral("ウィンドウの透明度"), this), 2, 0);
+  windowGrid->addWidget(KeyLabel(&Settings::winsetAlpha), 2, 0);
   alpha_ = Numbered(new QSpinBox(this), 1102);
   alpha_->setRange(0, 100);
   alpha_->setValue(settings.winsetAlpha);
@@ -118,13 +117,13 @@ DisplayDialog::DisplayDialog(QWidget* parent, DisplayChoosers choosers)
 
   auto* time = new QGroupBox(QStringLiteral("時間の表示"), this);
   auto* timeGrid = Grid(time);
-  const Labelled timeBoxes[] = {{1164, "曲の長さ", &Settings::winmesAllTime},
-                                {1170, "残り時間", &Settings::winmesTimeLater},
-                                {1172, "経過時間", &Settings::winmesTimePassed},
-                                {1118, "時間を実数で表示", &Settings::winmesDecimal}};
+  const BoundBox timeBoxes[] = {{1164, &Settings::winmesAllTime},
+                                {1170, &Settings::winmesTimeLater},
+                                {1172, &Settings::winmesTimePassed},
+                                {1118, &Settings::winmesDecimal}};
   int column = 0;
-  for (const Labelled& box : timeBoxes) timeGrid->addWidget(BoundCheckBox(box.control, box.label, box.value), 0, column++);
-  timeGrid->addWidget(new QLabel(QStringLiteral("更新頻度"), this), 1, 0);
+  for (const BoundBox& box : timeBoxes) timeGrid->addWidget(BoundCheckBox(box.control, box.value), 0, column++);
+  timeGrid->addWidget(KeyLabel(&Settings::winmesRenew), 1, 0);
   renew_ = Numbered(new QSlider(Qt::Horizontal, this), 1174);
   renew_->setRange(1, 11);
   renew_->setPageStep(1);
@@ -142,32 +141,32 @@ DisplayDialog::DisplayDialog(QWidget* parent, DisplayChoosers choosers)
 
   auto* lines = new QGroupBox(QStringLiteral("表示する情報"), this);
   auto* linesGrid = Grid(lines);
-  const Labelled lineBoxes[] = {
-      {1122, "種類", &Settings::winmesKind},           {1124, "ファイル名", &Settings::winmesFileName},
-      {1128, "タイトル", &Settings::winmesTitle},      {1130, "サイズ", &Settings::winmesSize},
-      {1134, "コーデック", &Settings::winmesCodec},    {1138, "再生状態", &Settings::winmesState},
-      {1142, "ファイルリスト数", &Settings::winmesFileList}, {1146, "システムボリューム", &Settings::winmesVolume},
-      {1150, "歌手名", &Settings::winmesSinger},       {1154, "ジャンル名", &Settings::winmesGanre},
-      {1158, "トラック番号", &Settings::winmesTrack},  {1162, "音質データ", &Settings::winmesWavData}};
+  const BoundBox lineBoxes[] = {
+      {1122, &Settings::winmesKind},           {1124, &Settings::winmesFileName},
+      {1128, &Settings::winmesTitle},      {1130, &Settings::winmesSize},
+      {1134, &Settings::winmesCodec},    {1138, &Settings::winmesState},
+      {1142, &Settings::winmesFileList}, {1146, &Settings::winmesVolume},
+      {1150, &Settings::winmesSinger},       {1154, &Settings::winmesGanre},
+      {1158, &Settings::winmesTrack},  {1162, &Settings::winmesWavData}};
   int index = 0;
-  for (const Labelled& box : lineBoxes) {
-    linesGrid->addWidget(BoundCheckBox(box.control, box.label, box.value), index / 4, index % 4);
+  for (const BoundBox& box : lineBoxes) {
+    linesGrid->addWidget(BoundCheckBox(box.control, box.value), index / 4, index % 4);
     ++index;
   }
   Body()->addWidget(lines);
 
   auto* buttons = new QGroupBox(QStringLiteral("表示するボタン"), this);
   auto* buttonsGrid = Grid(buttons);
-  const Labelled buttonBoxes[] = {
-      {1187, "終了", &Settings::buttonExit},       {1186, "再生と一時停止", &Settings::buttonPause},
-      {1196, "単独再生", &Settings::buttonOnce},   {1204, "繰り返し", &Settings::buttonLoop},
-      {1208, "連続再生", &Settings::buttonList},   {1212, "ランダム再生", &Settings::buttonRand},
-      {1216, "全画面", &Settings::buttonFull},     {1220, "拡大縮小", &Settings::buttonZoom},
-      {1232, "次のファイル", &Settings::buttonNext}, {1224, "前のファイル", &Settings::buttonBack},
-      {1228, "スライドショウ", &Settings::buttonShow}, {1236, "BGM再生", &Settings::buttonHide}};
+  const BoundBox buttonBoxes[] = {
+      {1187, &Settings::buttonExit},       {1186, &Settings::buttonPause},
+      {1196, &Settings::buttonOnce},   {1204, &Settings::buttonLoop},
+      {1208, &Settings::buttonList},   {1212, &Settings::buttonRand},
+      {1216, &Settings::buttonFull},     {1220, &Settings::buttonZoom},
+      {1232, &Settings::buttonNext}, {1224, &Settings::buttonBack},
+      {1228, &Settings::buttonShow}, {1236, &Settings::buttonHide}};
   index = 0;
-  for (const Labelled& box : buttonBoxes) {
-    buttonsGrid->addWidget(BoundCheckBox(box.control, box.label, box.value), index / 4, index % 4);
+  for (const BoundBox& box : buttonBoxes) {
+    buttonsGrid->addWidget(BoundCheckBox(box.control, box.value), index / 4, index % 4);
     ++index;
   }
   Body()->addWidget(buttons);

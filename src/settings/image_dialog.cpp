@@ -25,13 +25,13 @@ QSpinBox* Spin(QWidget* parent, int controlId, int maximum, int value) {
 ImageDialog::ImageDialog(QWidget* parent) : SettingsDialog(QStringLiteral("画像の設定"), 1, 2, parent) {
   const Settings& settings = ProgramSettings();
   auto* grid = new QGridLayout();
-  grid->addWidget(BoundCheckBox(1180, "スライドショウ再生", &Settings::imagesetShow), 0, 0, 1, 3);
-  grid->addWidget(new QLabel(QStringLiteral("画像の切り替え間隔"), this), 1, 0);
+  grid->addWidget(BoundCheckBox(1180, &Settings::imagesetShow), 0, 0, 1, 3);
+  grid->addWidget(KeyLabel(&Settings::imagesetShowSec), 1, 0);
   showSeconds_ = Spin(this, 1184, 1000, settings.imagesetShowSec);
   grid->addWidget(showSeconds_, 1, 1);
   grid->addWidget(new QLabel(QStringLiteral("秒"), this), 1, 2);
-  grid->addWidget(BoundCheckBox(1192, "画面より大きい画像は縮小", &Settings::imagesetScaleMatch), 2, 0, 1, 3);
-  grid->addWidget(new QLabel(QStringLiteral("画像の透明度"), this), 3, 0);
+  grid->addWidget(BoundCheckBox(1192, &Settings::imagesetScaleMatch), 2, 0, 1, 3);
+  grid->addWidget(KeyLabel(&Settings::imagesetAlpha), 3, 0);
   alpha_ = Spin(this, 1096, 100, settings.imagesetAlpha);
   alpha_->setProperty(kHelpControlProperty, 1095);
   grid->addWidget(alpha_, 3, 1);

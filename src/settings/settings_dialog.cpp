@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -65,8 +66,17 @@ void SettingsDialog::Finish() {
   outer->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QCheckBox* SettingsDialog::BoundCheckBox(int controlId, const char* label, int Settings::*value) {
-  auto* box = Numbered(new QCheckBox(QString::fromUtf8(label), this), controlId);
+QString LabelOf(int Settings::*value) {
+  for (const SettingKey& key : SettingsTable()) {
+    if (key.number == value) return QString::fromUtf8(key.label);
+  }
+  return QString();
+}
+
+QLabel* SettingsDialog::KeyLabel(int Settings::*value) { return new QLabel(LabelOf(value), this); }
+
+QCheckBox* SettingsDialog::BoundCheckBox(int controlId, int Settings::*value) {
+  auto* box = Numbered(new QCheckBox(LabelOf(value), this), controlId);
   box->setChecked(ProgramSettings().*value == 1);
   checks_.push_back({box, value});
   return box;

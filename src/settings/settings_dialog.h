@@ -11,6 +11,7 @@
 
 class QBoxLayout;
 class QCheckBox;
+class QLabel;
 class QPlainTextEdit;
 class QRadioButton;
 class QTimer;
@@ -18,6 +19,9 @@ class QTimer;
 namespace qorve {
 
 struct Settings;
+
+// The settings program's label of a key (from the settings table).
+QString LabelOf(int Settings::*value);
 
 // Gives a widget its control number (kept as its object name) and returns it.
 template <typename W>
@@ -55,8 +59,11 @@ class SettingsDialog : public QDialog {
   QBoxLayout* Body() const { return body_; }
   void Finish();
 
-  // A check box bound to a setting: checked when the value is 1, stores 1 or 0.
-  QCheckBox* BoundCheckBox(int controlId, const char* label, int Settings::*value);
+  // A check box bound to a setting and labelled with the setting's label:
+  // checked when the value is 1, stores 1 or 0.
+  QCheckBox* BoundCheckBox(int controlId, int Settings::*value);
+  // A plain label showing a setting's label (beside its slider or spin box).
+  QLabel* KeyLabel(int Settings::*value);
   // Radio buttons bound to a setting: button i stands for value i. A value
   // that none stands for checks none and is kept on OK.
   std::vector<QRadioButton*> BoundRadioButtons(const std::vector<std::pair<int, const char*>>& buttons,

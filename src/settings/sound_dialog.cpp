@@ -51,10 +51,10 @@ SoundDialog::SoundDialog(QWidget* parent) : SettingsDialog(QStringLiteral("サ�
 
   auto* tray = new QGroupBox(QStringLiteral("BGM再生"), this);
   auto* trayGrid = new QGridLayout(tray);
-  trayGrid->addWidget(BoundCheckBox(1200, "タスクに格納する(BGM再生)", &Settings::winsetTask), 0, 0, 1, 2);
-  trayGrid->addWidget(BoundCheckBox(1201, "タスクに格納している間はボリューム変える", &Settings::soundsetBgmVolDown), 1, 0,
+  trayGrid->addWidget(BoundCheckBox(1200, &Settings::winsetTask), 0, 0, 1, 2);
+  trayGrid->addWidget(BoundCheckBox(1201, &Settings::soundsetBgmVolDown), 1, 0,
                       1, 2);
-  trayGrid->addWidget(new QLabel(QStringLiteral("タスクに格納時ボリューム"), this), 2, 0);
+  trayGrid->addWidget(KeyLabel(&Settings::soundsetBgmVolume), 2, 0);
   bgmVolume_ = Slider(this, 1241, 100, settings.soundsetBgmVolume);
   trayGrid->addWidget(bgmVolume_, 2, 1);
 
@@ -72,7 +72,7 @@ SoundDialog::SoundDialog(QWidget* parent) : SettingsDialog(QStringLiteral("サ�
 
   auto* spc = new QGroupBox(QStringLiteral("SPC"), this);
   auto* spcGrid = new QGridLayout(spc);
-  spcGrid->addWidget(new QLabel(QStringLiteral("周波数"), this), 0, 0);
+  spcGrid->addWidget(KeyLabel(&Settings::spcsetHz), 0, 0);
   spcHz_ = List(this, 1234, {"23900", "24000", "32000", "48000", "96000"});
   spcHz_->setEditable(true);
   // A rate that is not in the list (44100 by default) stands in the field.
@@ -84,7 +84,7 @@ SoundDialog::SoundDialog(QWidget* parent) : SettingsDialog(QStringLiteral("サ�
   spcVolume_->setPageStep(1);
   spcVolume_->setTickPosition(QSlider::TicksBelow);
   spcGrid->addWidget(spcVolume_, 1, 1);
-  surround_ = Numbered(new QCheckBox(QStringLiteral("疑似サラウンド再生"), this), 1238);
+  surround_ = Numbered(new QCheckBox(LabelOf(&Settings::spcsetSurnd), this), 1238);
   surround_->setChecked(settings.spcsetSurnd != 0);
   spcGrid->addWidget(surround_, 2, 0, 1, 2);
 
@@ -97,13 +97,13 @@ SoundDialog::SoundDialog(QWidget* parent) : SettingsDialog(QStringLiteral("サ�
     if (midiOutGetDevCaps(id, &caps, sizeof caps) == MMSYSERR_NOERROR) devices << QString::fromUtf8(caps.szPname);
     else devices << QString();
   }
-  midiGrid->addWidget(new QLabel(QStringLiteral("音源"), this), 0, 0);
+  midiGrid->addWidget(KeyLabel(&Settings::midisetDevice), 0, 0);
   midiDevice_ = List(this, 1242, devices);
   // A stored device that no longer exists selects nothing and is kept.
   const int device = settings.midisetDevice;
   midiDevice_->setCurrentIndex(device >= -1 && device < midiDevice_->count() - 1 ? device + 1 : -1);
   midiGrid->addWidget(midiDevice_, 0, 1);
-  midiGrid->addWidget(new QLabel(QStringLiteral("初期化"), this), 1, 0);
+  midiGrid->addWidget(KeyLabel(&Settings::midisetReset), 1, 0);
   midiReset_ = List(this, 1244, {"GM リセット", "GS リセット", "XG リセット", "しない"});
   const int reset = settings.midisetReset;
   midiReset_->setCurrentIndex(reset >= 0 && reset < midiReset_->count() ? reset : -1);

@@ -87,10 +87,12 @@ std::string LabelOf(const std::string& device) {
   std::error_code error;
   const std::filesystem::path target = std::filesystem::canonical(device, error);
   if (error) return {};
-  for (const auto& entry : std::filesystem::directory_iterator("/dev/disk/by-label", error)) {
+  // Stepped with error codes: a folder that vanishes midway ends the search.
+  std::filesystem::directory_iterator entry("/dev/disk/by-label", error);
+  for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
     std::error_code linkError;
-    if (std::filesystem::canonical(entry.path(), linkError) == target && !linkError) {
-      return DecodeEscapes(entry.path().filename().string());
+    if (std::filesystem::canonical(entry->path(), linkError) == target && !linkError) {
+      return DecodeEscapes(entry->path().filename().string());
     }
   }
   return {};

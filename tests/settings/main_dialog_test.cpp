@@ -7,7 +7,7 @@
 #include "settings/main_dialog.h"
 #include "settings/settings_program.h"
 #include "support/settings_home.h"
-#include "qt_application.h"
+#include "dialogs_application.h"
 
 #include <QEnterEvent>
 #include <QPlainTextEdit>
@@ -67,6 +67,7 @@ TEST_F(MainDialogTest, ResetAsksThenDeletesTheFileLoadsTheDefaultsAndSaysSo) {
 }
 
 struct SignalCase {
+  const char* name;
   int button;
   void (MainDialog::*signal)();
 };
@@ -82,11 +83,13 @@ TEST_P(HandedOnButtonTest, ButtonAsksThroughItsSignal) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, HandedOnButtonTest,
-                         ::testing::Values(SignalCase{1024, &MainDialog::keyBindingRequested},
-                                           SignalCase{1000, &MainDialog::fileTypesRequested},
-                                           SignalCase{1088, &MainDialog::playTestRequested}));
+                         ::testing::Values(SignalCase{"keyBinding", 1024, &MainDialog::keyBindingRequested},
+                                           SignalCase{"fileTypes", 1000, &MainDialog::fileTypesRequested},
+                                           SignalCase{"playTest", 1088, &MainDialog::playTestRequested}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct LaunchCase {
+  const char* name;
   int button;
   const char* program;
   const char* arguments;
@@ -112,8 +115,9 @@ TEST_P(LaunchButtonTest, StartsTheSiblingProgramAndIgnoresAMissingOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, LaunchButtonTest,
-                         ::testing::Values(LaunchCase{1106, "pakgrab", "0:"},
-                                           LaunchCase{1022, "regsvr32", "1:RealMediaSplitter.ax"}));
+                         ::testing::Values(LaunchCase{"downloader", 1106, "pakgrab", "0:"},
+                                           LaunchCase{"realMedia", 1022, "regsvr32", "1:RealMediaSplitter.ax"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Every key but the window rectangle is in the file; the rectangle stays as
 // the player wrote it, or absent when it never did.

@@ -10,7 +10,7 @@
 #include "settings/video_dialog.h"
 #include "support/midi_port_fake.h"
 #include "support/settings_home.h"
-#include "qt_application.h"
+#include "dialogs_application.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -89,6 +89,7 @@ TEST_P(EveryDialogTest, CheckBoxesOpenFromTheirKeysAndOkStoresEachUnderItsKey) {
   const QList<QCheckBox*> boxes = dialog->findChildren<QCheckBox*>();
   ASSERT_FALSE(boxes.isEmpty());
   for (QCheckBox* box : boxes) {
+    ASSERT_FALSE(box->text().isEmpty()) << box->objectName().toStdString();
     const SettingKey* key = KeyLabelled(box->text());
     ASSERT_NE(key, nullptr) << box->text().toStdString();
     EXPECT_EQ(box->isChecked(), ProgramSettings().*key->number != 0) << key->key;

@@ -14,6 +14,7 @@ namespace {
 constexpr uint64_t kMiB = 1024ull * 1024;
 
 struct MemoryCase {
+  const char* name;
   uint64_t total;
   uint64_t available;
   const char* text;
@@ -27,12 +28,14 @@ TEST_P(MemoryWordingTest, MegabytesBelowOneGigabyteElseGigabytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, MemoryWordingTest,
-    ::testing::Values(MemoryCase{512 * kMiB, 300 * kMiB + 5, "総 512MB / 空 300MB"},
-                      MemoryCase{1023 * kMiB + kMiB - 1, 10 * kMiB, "総 1023MB / 空 10MB"},
-                      MemoryCase{1024 * kMiB, 512 * kMiB, "総 1.000GB / 空 0.500GB"},
-                      MemoryCase{2048 * kMiB, 1536 * kMiB, "総 2.000GB / 空 1.500GB"}));
+    ::testing::Values(MemoryCase{"half_gigabyte", 512 * kMiB, 300 * kMiB + 5, "総 512MB / 空 300MB"},
+                      MemoryCase{"just_below_one_gigabyte", 1023 * kMiB + kMiB - 1, 10 * kMiB, "総 1023MB / 空 10MB"},
+                      MemoryCase{"one_gigabyte", 1024 * kMiB, 512 * kMiB, "総 1.000GB / 空 0.500GB"},
+                      MemoryCase{"two_gigabytes", 2048 * kMiB, 1536 * kMiB, "総 2.000GB / 空 1.500GB"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct ThreadsCase {
+  const char* name;
   uint32_t edx;
   uint32_t logical;
   const char* text;
@@ -49,9 +52,10 @@ TEST_P(HyperThreadingTest, FlagAndLogicalCountGiveTheWording) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Processors, HyperThreadingTest,
-                         ::testing::Values(ThreadsCase{0, 8, "未対応"}, ThreadsCase{1u << 28, 0, "未対応"},
-                                           ThreadsCase{1u << 28, 1, "対応 (仮想プロセサ数 = 1 なので無意味)"},
-                                           ThreadsCase{1u << 28, 16, "対応 (仮想プロセサ数 = 16)"}));
+                         ::testing::Values(ThreadsCase{"no_flag", 0, 8, "未対応"}, ThreadsCase{"no_count", 1u << 28, 0, "未対応"},
+                                           ThreadsCase{"one", 1u << 28, 1, "対応 (仮想プロセサ数 = 1 なので無意味)"},
+                                           ThreadsCase{"sixteen", 1u << 28, 16, "対応 (仮想プロセサ数 = 16)"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CpuWordingTest, GivenRegistersGiveTheFeatureVendorVersionAndBrandLines) {
   CpuIdentity cpu;
@@ -106,6 +110,7 @@ TEST(DiskTest, LineHasLabelRightAlignedAndSizesInGigabytes) {
 }
 
 struct SourceCase {
+  const char* name;
   int64_t fineNs;
   int64_t millisecondNs;
   int kind;
@@ -121,9 +126,10 @@ TEST_P(TimerSourceTest, FinestUsableClockIsChosen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Clocks, TimerSourceTest,
-                         ::testing::Values(SourceCase{1, 1, 2, 1e9}, SourceCase{1'000'000, 1'000'000, 1, 1000.0},
-                                           SourceCase{0, 9'999'999, 1, 1000.0},
-                                           SourceCase{0, 10'000'000, 0, 1000.0}, SourceCase{-1, 0, 0, 1000.0}));
+                         ::testing::Values(SourceCase{"fine", 1, 1, 2, 1e9}, SourceCase{"fine_clock_at_one_ms", 1'000'000, 1'000'000, 1, 1000.0},
+                                           SourceCase{"millisecond_clock_below_10ms", 0, 9'999'999, 1, 1000.0},
+                                           SourceCase{"millisecond_clock_at_10ms", 0, 10'000'000, 0, 1000.0}, SourceCase{"no_clock_resolution", -1, 0, 0, 1000.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SystemReportTest, SectionsComeInOrderOnThisMachine) {
   const std::string report = SystemReport();
