@@ -11,6 +11,7 @@ packages=(
   # user interface and X11
   qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev libxi-dev libxtst-dev
   qt6-webengine-dev qt6-pdf-dev fonts-noto-cjk
+  qt6-translations-l10n
   xvfb xauth xdotool trayer imagemagick x11-apps
   # sound, video and decoders
   libasound2-dev

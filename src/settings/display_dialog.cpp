@@ -8,6 +8,7 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -30,6 +31,17 @@ struct BoundBox {
   int control;
   int Settings::*value;
 };
+
+// The installed family a face name stands for, spelled as the font database
+// spells it (Windows face names go through their substitutes, which Qt keeps
+// in lower case), so that the font chooser can select it.
+QString InstalledFamily(const QString& face) {
+  const QString wanted = QFont::substitute(face);
+  for (const QString& family : QFontDatabase::families()) {
+    if (family.compare(wanted, Qt::CaseInsensitive) == 0) return family;
+  }
+  return wanted;
+}
 
 QGridLayout* Grid(QGroupBox* box) {
   auto* grid = new QGridLayout(box);
@@ -54,7 +66,9 @@ DisplayChoosers StandardChoosers() {
     return ToColorRef(chosen);
   };
   choosers.font = [](const FontChoice& current, QWidget* parent) -> std::optional<FontChoice> {
-    QFont font(QString::fromStdString(current.face), current.pointSize > 0 ? current.pointSize : 12);
+    // A Windows face name stands for the installed font that replaces it.
+    const QString face = InstalledFamily(QString::fromStdString(current.face));
+    QFont font(face, current.pointSize > 0 ? current.pointSize : 12);
     font.setWeight(static_cast<QFont::Weight>(current.weight > 0 ? std::min(current.weight, 1000) : 400));
     font.setItalic(current.italic != 0);
     FontChooser chooser(font, current.colorRef, parent);

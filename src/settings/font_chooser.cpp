@@ -20,6 +20,10 @@ FontChooser::FontChooser(const QFont& font, int colorRef, QWidget* parent) : QDi
   fonts_->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog | QFontDialog::ScalableFonts |
                      QFontDialog::NonScalableFonts);
   fonts_->setWindowFlags(Qt::Widget);
+  fonts_->setSizeGripEnabled(false);
+  // Esc and Enter inside the embedded dialog close the chooser, not just it.
+  connect(fonts_, &QDialog::rejected, this, &QDialog::reject);
+  connect(fonts_, &QDialog::accepted, this, &QDialog::accept);
   layout->addWidget(fonts_);
   auto* colourRow = new QHBoxLayout();
   colourRow->addWidget(new QLabel(QStringLiteral("色"), this));

@@ -5,10 +5,18 @@
 #include "settings/settings_program.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   qorve::InstallJapaneseFontSubstitutes();
+  // Qt's own dialogs (colours, fonts, message-box buttons) in Japanese like
+  // the rest of the program; without the translation they stay English.
+  QTranslator qtTexts;
+  if (qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTexts);
+  }
   QApplication::setWindowIcon(qorve::ProgramIcon());
   return qorve::RunSettingsProgram();
 }
