@@ -77,7 +77,7 @@ AboutDialog::AboutDialog(QWidget* parent, AboutLinks links) : QDialog(parent), l
   report_->hide();
   outer->addWidget(report_, 1);
 
-  // The size the design gives, or more when the default font needs it.
+  // 430 x 110, or more where the default font needs it.
   collapsedHeight_ = std::max(kCollapsedHeight, outer->sizeHint().height());
   setFixedSize(std::max(kWidth, outer->sizeHint().width()), collapsedHeight_);
 }
