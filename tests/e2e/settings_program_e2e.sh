@@ -22,8 +22,8 @@ export QORVE_HOME="$work/home"
 ini="$QORVE_HOME/$(id -un).INI"
 
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
-wait_window() { wait_for "[ -n \"\$(window_named '$1')\" ]" 15; window_named "$1"; }
-wait_gone() { wait_for "[ -z \"\$(window_named '$1')\" ]" 15; }
+wait_window() { wait_for "[ -n \"\$(window_named '$1')\" ]" 30; window_named "$1"; }
+wait_gone() { wait_for "[ -z \"\$(window_named '$1')\" ]" 30; }
 
 # Keys go to the window that has the input focus; without a window manager
 # the test gives it.
@@ -87,7 +87,7 @@ wait_gone '全般の設定'
 [ ! -e "$ini" ] || { echo "FAIL: the settings were written before the main dialog closed"; exit 1; }
 keys_to "$main" Escape
 wait_gone 'KESTRAVOX2の環境設定'
-wait_for "[ -s '$ini' ]"
+wait_for "[ -s '$ini' ]" 30
 grep -q '^LOG=0' "$ini" || { echo "FAIL: LOG=0 not written:"; cat "$ini"; exit 1; }
 grep -q '^RENEW=3' "$ini" || { echo "FAIL: the other keys were not written:"; cat "$ini"; exit 1; }
 ! grep -q '^WIDTH=' "$ini" || { echo "FAIL: the window rectangle was written"; exit 1; }
@@ -97,7 +97,7 @@ mkdir -p "$work/music"
 printf 'no sound\n' > "$work/music/a.xyz"
 "$bin/qorve" "$work/music/a.xyz" &
 player=$!
-wait_for '[ -n "$(window_named KESTRAVOX)" ]'
+wait_for '[ -n "$(window_named KESTRAVOX)" ]' 30
 sleep 0.4
 hold_key Escape
 wait_for "! kill -0 $player"

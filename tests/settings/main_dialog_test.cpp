@@ -110,7 +110,7 @@ TEST_P(LaunchButtonTest, StartsTheSiblingProgramAndIgnoresAMissingOne) {
                                ".part' '" + record.string() + "'\n");
   chmod(program.c_str(), 0755);
   dialog.findChild<QPushButton*>(QString::number(GetParam().button))->click();
-  for (int i = 0; i < 500 && !std::filesystem::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 2000 && !std::filesystem::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(test::ReadFile(record), std::string(GetParam().arguments) + "\n");
 }
 
