@@ -24,6 +24,8 @@ packages=(
   # tools that make and check test media
   sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils
   python3-mido
+  # installation and packaging checks
+  desktop-file-utils dpkg-dev groff-base
   # tracker modules: the reference player, and game packages whose songs the tests play
   openmpt123 tecnoballz-data freedroid-data
 )
