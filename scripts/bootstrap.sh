@@ -26,6 +26,8 @@ packages=(
   python3-mido
   # installation and packaging checks
   desktop-file-utils dpkg-dev groff-base
+  # desktop remotes: a private session bus and the MPRIS command-line remote
+  dbus-daemon playerctl
   # tracker modules: the reference player, and game packages whose songs the tests play
   openmpt123 tecnoballz-data freedroid-data
 )
