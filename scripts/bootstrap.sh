@@ -28,6 +28,8 @@ packages=(
   desktop-file-utils dpkg-dev groff-base
   # desktop remotes: a private session bus and the MPRIS command-line remote
   dbus-daemon playerctl
+  # peers the performance measurements compare the player with
+  mpv
   # tracker modules: the reference player, and game packages whose songs the tests play
   openmpt123 tecnoballz-data freedroid-data
 )
