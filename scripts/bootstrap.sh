@@ -25,6 +25,12 @@ packages=(
   # tools that make and check test media
   sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils
   python3-mido
+  # installation and packaging checks
+  desktop-file-utils dpkg-dev groff-base
+  # desktop remotes: a private session bus and the MPRIS command-line remote
+  dbus-daemon playerctl
+  # peers the performance measurements compare the player with
+  mpv
   # tracker modules: the reference player, and game packages whose songs the tests play
   openmpt123 tecnoballz-data freedroid-data
 )

@@ -7,8 +7,10 @@
 #include "player/core/file_list.h"
 #include "player/core/media_factory.h"
 #include "player/core/player_state.h"
+#include "player/core/remote_control.h"
 #include "player/core/tray_mode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -156,7 +158,13 @@ int MainLoop::PollInput(WindowHandle window) {
   const bool rightHeld = (right & 0x8000) != 0;
   if (!leftHeld) seeking_ = false;
 
-  if (InputBlocked(clock_.now()) || settings.winsetTask == 1) {
+  if (InputBlocked(clock_.now())) {
+    DiscardKeyPresses();
+    return 0;  // remote requests wait until input is taken again
+  }
+  // Remotes also reach a player hidden in the tray, whose keys are ignored.
+  if (CarryOutRemoteRequests(window) == 1) return 1;
+  if (settings.winsetTask == 1) {
     DiscardKeyPresses();
     return 0;
   }
@@ -242,6 +250,84 @@ int MainLoop::PollInput(WindowHandle window) {
   if (settings.kestravoxRButtonExit == 1 && hit == kHitOutside && rightHeld) return 1;
   if (KeyHeld(settings.keysetClose)) return 1;
   return 0;
+}
+
+int MainLoop::CarryOutRemoteRequests(WindowHandle window) {
+  int quit = 0;
+  for (const RemoteRequest& request : PlayerRemote().TakeAll()) {
+    if (!Player().media) break;
+    MediaFile& media = *Player().media;
+    MediaInfo info;
+    media.GetInfo(info);
+    MediaState state{};
+    media.GetStatus(state);
+    const bool image = info.Kind == kKindImage;
+    const bool timed = info.Kind == kKindSound || info.Kind == kKindVideo;
+    const bool playing = image ? Player().slideshowRunning != 0 : state.PlayState == kPlaying;
+    RemoteCommand command = request.command;
+    if (command == RemoteCommand::PlayPause) command = playing ? RemoteCommand::Pause : RemoteCommand::Play;
+
+    switch (command) {
+      case RemoteCommand::Play:
+        if (image && ProgramSettings().imagesetShow == 0) {
+          StartSlideshow();  // playing a picture is showing the folder
+        } else if (timed && state.PlayState == kStopped) {
+          media.Play(0.0);
+          RedrawAll();
+        } else if (!playing) {
+          TogglePauseOrSlideshow(info.Kind);
+        }
+        break;
+      case RemoteCommand::Pause:
+        if (playing) TogglePauseOrSlideshow(info.Kind);
+        break;
+      case RemoteCommand::Stop:
+        if (image) {
+          Player().slideshowRunning = 0;
+        } else if (timed) {
+          media.Play(0.0);
+          media.Pause();
+        }
+        RedrawAll();
+        break;
+      case RemoteCommand::Next:
+      case RemoteCommand::Previous:
+        Move(window, command == RemoteCommand::Next ? Direction::Forward : Direction::Backward);
+        break;
+      case RemoteCommand::Quit:
+        quit = 1;
+        break;
+      case RemoteCommand::SeekBy:
+      case RemoteCommand::SetPosition: {
+        if (!timed || info.Length <= 0.0) break;
+        double time = command == RemoteCommand::SeekBy ? state.TimePos + request.value : request.value;
+        time = std::clamp(time, 0.0, info.Length);
+        const bool wasPaused = state.PlayState == kPaused;
+        media.Play(time);  // as a click on the seek bar
+        if (wasPaused) media.Pause();
+        RedrawAll();
+        break;
+      }
+      case RemoteCommand::SetPlayMode:
+        SetPlayMode(std::clamp(static_cast<int>(request.value), static_cast<int>(kModeOnce),
+                               static_cast<int>(kModeRandom)));
+        break;
+      case RemoteCommand::SetVolume:
+        SetVolume(static_cast<uint16_t>(std::lround(std::clamp(request.value, 0.0, 1.0) * 65535.0)));
+        display_.MarkTextDirty(1);
+        display_.Invalidate();
+        break;
+      case RemoteCommand::PlayPause:
+        break;  // turned into Play or Pause above
+    }
+  }
+  return quit;
+}
+
+void MainLoop::RedrawAll() {
+  display_.MarkButtonsDirty(1);
+  display_.MarkAllDirty();
+  display_.Invalidate();
 }
 
 void MainLoop::TogglePauseOrSlideshow(int kind) {

@@ -56,6 +56,11 @@ class MainLoop {
   void DiscardKeyPresses();
   bool InputBlocked(uint32_t now) const;
 
+  // Carries out what desktop remotes asked for since the last poll, through
+  // the actions the keys take: 1 when a remote asks the program to end.
+  int CarryOutRemoteRequests(WindowHandle window);
+  void RedrawAll();
+
   // Command actions; `kind` is the kind of the current media object.
   void TogglePauseOrSlideshow(int kind);
   void SetPlayMode(int mode);

@@ -10,6 +10,7 @@
 #include "player/core/main_loop.h"
 #include "player/core/main_window.h"
 #include "player/core/media_factory.h"
+#include "player/core/mpris_service.h"
 #include "player/core/player_state.h"
 #include "player/core/tray_mode.h"
 #include "player/visual/video_window.h"
@@ -130,6 +131,17 @@ int RunPlayer(int argc, char** argv) {
 
     RememberVolumeAtStart();
     if (ProgramSettings().winsetTask == 1) EnterTray(display);
+
+    // Desktop media keys and panels: Raise brings the window back from the
+    // tray as a click on the icon does, or to the front.
+    MprisService mpris([&window] {
+      if (ProgramSettings().winsetTask == 1) {
+        window.RestoreFromTray();
+      } else {
+        window.raise();
+        window.activateWindow();
+      }
+    });
 
     RunMessageLoop(window, mainLoop, input);
 

@@ -5,6 +5,7 @@
 #include "common/volume.h"
 #include "platform/mixer.h"
 #include "player/core/player_state.h"
+#include "player/core/remote_control.h"
 #include "support/temp_home.h"
 
 #include "display_fake.h"
@@ -914,6 +915,102 @@ TEST_F(MainLoopTest, PausedSlideshowStays) {
   g_now += 5000;
   Step();
   EXPECT_EQ(CurrentName(), "a.img");
+}
+
+// --- desktop remotes ------------------------------------------------------
+
+TEST_F(MainLoopTest, RemoteRequestsActAsTheKeysAndTheSeekBar) {
+  Start({"a.ogg", "b.ogg", "c.ogg"}, "b.ogg");
+  auto post = [](RemoteCommand command, double value = 0.0) { PlayerRemote().Post({command, value}); };
+
+  post(RemoteCommand::Pause);
+  post(RemoteCommand::Pause);  // already paused: nothing more
+  Step();
+  EXPECT_EQ(Media().togglePauses, 1);
+  EXPECT_EQ(Media().state.PlayState, kPaused);
+  post(RemoteCommand::PlayPause);
+  Step();
+  EXPECT_EQ(Media().state.PlayState, kPlaying);
+
+  // A seek keeps playing from the new time, clamped into the file.
+  Media().state.TimePos = 10.0;
+  post(RemoteCommand::SeekBy, 30.0);
+  post(RemoteCommand::SetPosition, 500.0);
+  Step();
+  EXPECT_EQ(Media().plays, (std::vector<double>{40.0, 100.0}));
+  post(RemoteCommand::Stop);
+  Step();
+  EXPECT_EQ(Media().state.PlayState, kPaused);
+  EXPECT_EQ(Media().state.TimePos, 0.0);
+
+  post(RemoteCommand::SetPlayMode, 3);
+  post(RemoteCommand::SetVolume, 0.5);
+  post(RemoteCommand::Next);
+  Step();
+  EXPECT_EQ(ProgramSettings().soundsetLoop, 3);
+  uint16_t volume = 0;
+  ASSERT_TRUE(GetVolume(volume));
+  EXPECT_EQ(volume, 32768);
+  const std::string afterNext = CurrentName();
+  EXPECT_NE(afterNext, "b.ogg");
+  post(RemoteCommand::SetPlayMode, 2);
+  post(RemoteCommand::Previous);
+  Step();
+  EXPECT_EQ(CurrentName(), Entry(Player().fileList.index));
+  EXPECT_NE(CurrentName(), afterNext);
+}
+
+TEST_F(MainLoopTest, RemoteQuitIsDroppedWhilePausedAndReachesAPlayerInTheTray) {
+  Start({"a.ogg"}, "a.ogg");
+  Media().state.PlayState = kPaused;
+  PlayerRemote().Post({RemoteCommand::Quit});
+  EXPECT_EQ(Step(), 0);
+  Media().state.PlayState = kPlaying;
+  ProgramSettings().winsetTask = 1;
+  PlayerRemote().Post({RemoteCommand::Quit});
+  EXPECT_EQ(Step(), -1);
+}
+
+TEST_F(MainLoopTest, RemoteRequestsWaitWhileInputIsBlocked) {
+  Start({"a.ogg"}, "a.ogg");
+  Player().inputBlockedUntil = g_now + 100;
+  PlayerRemote().Post({RemoteCommand::PlayPause});
+  Step();
+  EXPECT_EQ(Media().togglePauses, 0);
+  g_now += 100;
+  Step();
+  EXPECT_EQ(Media().togglePauses, 1);
+}
+
+TEST_F(MainLoopTest, RemotePlayOnAPictureStartsTheSlideshow) {
+  Start({"a.img", "b.img"}, "a.img");
+  ProgramSettings().imagesetShow = 0;
+  PlayerRemote().Post({RemoteCommand::Play});
+  Step();
+  EXPECT_EQ(ProgramSettings().imagesetShow, 1);
+  EXPECT_EQ(Player().slideshowRunning, 1);
+  EXPECT_EQ(CurrentRemoteStatus().playback, RemoteStatus::Playback::Playing);
+  PlayerRemote().Post({RemoteCommand::PlayPause});
+  Step();
+  EXPECT_EQ(Player().slideshowRunning, 0);
+  EXPECT_EQ(CurrentRemoteStatus().playback, RemoteStatus::Playback::Paused);
+}
+
+TEST_F(MainLoopTest, RemoteStatusNamesTheFileWhenItHasNoTitle) {
+  Start({"a.ogg", "b b.ogg"}, "b b.ogg");
+  Media().state = MediaState{12.5, kPaused};
+  const RemoteStatus status = CurrentRemoteStatus();
+  EXPECT_EQ(status.playback, RemoteStatus::Playback::Paused);
+  EXPECT_EQ(status.title, "b b.ogg");
+  EXPECT_EQ(status.trackNumber, 2);
+  EXPECT_EQ(status.path, (folder_ / "b b.ogg").string());
+  EXPECT_EQ(status.length, 100.0);
+  EXPECT_EQ(status.position, 12.5);
+  EXPECT_TRUE(status.canSeek);
+}
+
+TEST(FileUrl, EscapesEveryByteOutsideTheUnreservedSet) {
+  EXPECT_EQ(FileUrl("/music/a b/曲#1.ogg"), "file:///music/a%20b/%E6%9B%B2%231.ogg");
 }
 
 }  // namespace

@@ -34,6 +34,12 @@ int ScriptedMedia::Play(double from) {
   return 0;
 }
 
+int ScriptedMedia::Pause() {
+  ++pauses;
+  if (state.PlayState == kPlaying) state.PlayState = kPaused;
+  return 0;
+}
+
 int ScriptedMedia::Stop() {
   ++stops;
   state = MediaState{0.0, kStopped};

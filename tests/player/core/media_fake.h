@@ -27,6 +27,7 @@ class ScriptedMedia : public MediaFile {
   int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
   int Close() override { return 0; }
   int Play(double from) override;
+  int Pause() override;
   int Stop() override;
   int TogglePause() override;
   int SetVideoSize(int mode, int a, int b) override;
@@ -40,6 +41,7 @@ class ScriptedMedia : public MediaFile {
   MediaState state{0.0, kStopped};
   std::vector<double> plays;  // every Play argument
   std::vector<int> videoSizes;  // every SetVideoSize mode
+  int pauses = 0;
   int stops = 0;
   int togglePauses = 0;
   int showVideos = 0;

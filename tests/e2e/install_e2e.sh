@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# `cmake --install` into a private prefix: the programs, their modules and the
+# codec list in one program folder, links in bin that the programs resolve to
+# find their siblings (qorve-info then plays the demo's modules from there),
+# desktop entries that validate, manual pages that format without warnings.
+# Then the Debian package: its file list and its dependencies.
+# Usage: install_e2e.sh BUILD_FOLDER (exit 77, skipped, without the tools)
+set -euo pipefail
+build=$(cd "$1" && pwd)
+demo=$(cd "$(dirname "$0")/../../demo" && pwd)
+for tool in cpack dpkg-deb dpkg-shlibdeps; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QORVE_HOME="$work/home" QORVE_MIXER=virtual
+failures=0
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+
+prefix="$work/prefix"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+programs=()
+for program in qorve qorve-info qorve-set pakgrab; do
+  [ -x "$build/bin/$program" ] && programs+=("$program")
+done
+for program in "${programs[@]}"; do
+  [ "$(readlink "$prefix/bin/$program")" = "../lib/qorve/$program" ] || fail "bin/$program is not a link into lib/qorve"
+  [ -x "$prefix/lib/qorve/$program" ] || fail "lib/qorve/$program missing"
+  [ -f "$prefix/share/man/man1/$program.1" ] || fail "manual page of $program missing"
+done
+for module in "$build"/bin/*.so "$build"/bin/*.spi; do
+  [ -e "$module" ] || continue
+  [ -f "$prefix/lib/qorve/$(basename "$module")" ] || fail "module $(basename "$module") not installed"
+done
+[ -f "$prefix/lib/qorve/Codec" ] || fail "codec list not installed"
+[ -f "$prefix/share/icons/hicolor/scalable/apps/qorve.svg" ] || fail "icon not installed"
+
+# Started through its link, the program finds its folder and plays from there.
+out=$(cd "$work" && "$prefix/bin/qorve-info" "$demo/01-morning.ogg")
+case "$out" in *'"result":0'*'"format":"OGG"'*) ;; *) fail "installed qorve-info: $out" ;; esac
+
+if command -v desktop-file-validate >/dev/null; then
+  for entry in "$prefix"/share/applications/*.desktop; do
+    desktop-file-validate "$entry" || fail "$(basename "$entry") does not validate"
+  done
+fi
+grep -q "^Exec=$prefix/bin/qorve %f$" "$prefix/share/applications/qorve.desktop" || fail "Exec line of qorve.desktop"
+grep -q '^MimeType=.*audio/ogg;.*image/png;.*video/mpeg;.*application/zip;' \
+  "$prefix/share/applications/qorve.desktop" || fail "MimeType line of qorve.desktop"
+if command -v groff >/dev/null; then
+  for page in "$prefix"/share/man/man1/*.1; do
+    warnings=$(groff -man -ww -z "$page" 2>&1)
+    [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+  done
+fi
+
+# The Debian package, made in a copy of the build's CPack settings so the
+# build folder stays as it was.
+(cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null 2>&1) || fail "cpack"
+deb=$(ls "$work"/package/qorve_*.deb)
+listing=$(dpkg-deb -c "$deb")
+for program in "${programs[@]}"; do
+  grep -q "./usr/bin/$program -> ../lib/qorve/$program" <<<"$listing" || fail "package link of $program"
+  grep -q "./usr/lib/qorve/$program\$" <<<"$listing" || fail "package program $program"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libqt6widgets6 libgstreamer1.0-0 libasound2 gstreamer1.0-plugins-good; do
+  grep -q "$library" <<<"$depends" || fail "package does not depend on $library"
+done
+
+[ "$failures" -eq 0 ] && echo "install: ${#programs[@]} programs, package $(basename "$deb")"
+exit $((failures > 0))
