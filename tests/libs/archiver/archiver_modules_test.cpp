@@ -152,7 +152,7 @@ TEST_P(MadeArchiveTest, UnpacksTheSourceTree) {
   if (!HaveTool(tool)) GTEST_SKIP() << tool << " missing";
   MakeSource();
   const fs::path archive = root() / c.name;
-  ASSERT_TRUE(RunQuietly("cd " + Quote(source()) + " && A=" + Quote(archive) + "; " + c.make)) << c.make;
+  ASSERT_TRUE(RunQuietly("cd " + Quote(source()) + " && A=" + Quote(archive) + "; (" + c.make + ")")) << c.make;
   LoadedArchiver module(c.module.file, c.module.entry);
   ASSERT_EQ(module.Check(archive), 1);
   const fs::path out = root() / "out";
