@@ -14,6 +14,7 @@
 #include "player/formats/vqf.h"
 #include "player/module/mod.h"
 #include "player/visual/errorfile.h"
+#include "player/visual/html.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -186,7 +187,7 @@ std::span<ClassGroup> ClassGroups() {
        "DIRECTSHOW", kKindVideo, FilterOrMixPlay, nullptr, nullptr, true},
       {{"LZH", "LHA", "ZIP", "RAR", "GCA", "TAR", "GZ", "BZ2", "YZ1", "ACE", "EXE", "REZ", "CAB"},
        "ARCHIVE", kKindArchive, FilterOnly, []() -> std::unique_ptr<MediaFile> { return std::make_unique<ARCHIVE>(); }, nullptr},
-      {{"HTM", "HTML", "PDF", "SWF"}, "HTML", kKindDocument, FilterOnly, nullptr, nullptr},
+      {{"HTM", "HTML", "PDF", "SWF"}, "HTML", kKindDocument, FilterOnly, []() -> std::unique_ptr<MediaFile> { return std::make_unique<HTML>(); }, nullptr},
       {{}, "IMAGE", kKindImage, FilterOrMixPlay, nullptr, nullptr},
   }};
   return groups;
