@@ -24,6 +24,8 @@ packages=(
   # tools that make and check test media
   sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils
   python3-mido
+  # archives: reference unpackers and a cabinet maker for the archive tests
+  libarchive-tools lhasa cabextract gcab
   # tracker modules: the reference player, and game packages whose songs the tests play
   openmpt123 tecnoballz-data freedroid-data
 )
