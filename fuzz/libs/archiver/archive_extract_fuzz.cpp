@@ -19,8 +19,17 @@ const fs::path& Workspace() {
   static const fs::path folder = [] {
     std::string pattern = (fs::temp_directory_path() / "archive-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    fs::create_directories(fs::path(pattern) / "box");
     return fs::path(pattern);
   }();
+  static const bool removedAtExit = [] {
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(Workspace(), ignored);
+    });
+    return true;
+  }();
+  (void)removedAtExit;
   return folder;
 }
 
