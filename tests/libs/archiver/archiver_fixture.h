@@ -34,8 +34,10 @@ class LoadedArchiver {
   LoadedArchiver& operator=(const LoadedArchiver&) = delete;
 
   bool Loaded() const { return command_ != nullptr && check_ != nullptr; }
-  int Check(const std::filesystem::path& archive) const { return check_(archive.c_str(), 1); }
+  // -1 when the module did not load.
+  int Check(const std::filesystem::path& archive) const { return Loaded() ? check_(archive.c_str(), 1) : -1; }
   int Run(const std::string& line) {
+    if (!Loaded()) return -1;
     char output[256] = {};
     const int result = command_(nullptr, line.c_str(), output, sizeof output);
     lastOutput = output;
