@@ -55,16 +55,32 @@ bool IsDrive(std::string_view part) {
          ((part[0] >= 'A' && part[0] <= 'Z') || (part[0] >= 'a' && part[0] <= 'z'));
 }
 
+bool IsCp932LeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Some readers (libarchive's RAR reader) turn every 0x5C byte of a name into
+// "/", also the second byte of CP932 characters such as "表" (0x95 0x5C). A
+// "/" right after a lead byte never occurs in CP932, so it is put back.
+std::string RestoreCp932Backslashes(std::string_view raw) {
+  std::string bytes(raw);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (!IsCp932LeadByte(static_cast<unsigned char>(bytes[i])) || i + 1 >= bytes.size()) continue;
+    if (bytes[i + 1] == '/') bytes[i + 1] = '\\';
+    ++i;
+  }
+  return bytes;
+}
+
 }  // namespace
 
 std::string MemberNameToUtf8(std::string_view raw) {
   if (IsValidUtf8(raw)) return std::string(raw);
   iconv_t cd = iconv_open("UTF-8", "CP932");
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(raw.size(), '?');
+  const std::string restored = RestoreCp932Backslashes(raw);
   std::string out;
   char buffer[256];
-  char* in = const_cast<char*>(raw.data());
-  std::size_t inLeft = raw.size();
+  char* in = const_cast<char*>(restored.data());
+  std::size_t inLeft = restored.size();
   while (inLeft > 0) {
     char* to = buffer;
     std::size_t toLeft = sizeof buffer;

@@ -10,7 +10,9 @@
 namespace qorve::archiver {
 
 // Kept when the bytes are valid UTF-8, otherwise decoded as CP932 (Shift-JIS
-// as Windows writes it); bytes that are not CP932 become U+FFFD.
+// as Windows writes it); bytes that are not CP932 become U+FFFD. A "/" right
+// after a CP932 lead byte was a "\" second byte that a reader replaced, and
+// is decoded as that byte.
 std::string MemberNameToUtf8(std::string_view raw);
 
 // The folder components of a UTF-8 member name, split at "/" and "\" (Windows

@@ -241,6 +241,30 @@ with tarfile.open(OUT, 'w') as t:
   EXPECT_EQ(ReadFile(destination() / "same"), "fine");
 }
 
+// No free tool makes RAR files; this writes RAR 4 with stored members and
+// CP932 names, as Windows archivers did.
+TEST_F(HostileArchiveTest, RarNamesInShiftJisArriveWhileClimbingNamesAreRefused) {
+  const fs::path archive = MakeWithPython("made.rar", R"(
+import struct, zlib
+def block(kind, flags, body, data=b''):
+    head = struct.pack('<BHH', kind, flags, 7 + len(body)) + body
+    return struct.pack('<H', zlib.crc32(head) & 0xFFFF) + head + data
+def member(name, data):
+    body = struct.pack('<IIBIIBBHI', len(data), len(data), 2, zlib.crc32(data), 0x5A000000, 20, 0x30, len(name), 0x20)
+    return block(0x74, 0x8000, body + name, data)
+with open(OUT, 'wb') as f:
+    f.write(b'Rar!\x1a\x07\x00' + block(0x73, 0, bytes(6)))
+    f.write(member(b'..\\evil.txt', b'x') + member(b'\x95\x5c\\ok.txt', b'fine') + member(b'docs\\a.txt', b'aaa'))
+    f.write(block(0x7B, 0x4000, b''))
+)");
+  LoadedArchiver unrar(kUnrar.file, kUnrar.entry);
+  ASSERT_EQ(unrar.Check(archive), 1);
+  EXPECT_EQ(unrar.Extract(archive, destination()), archiver::kCommandSomeRefused) << unrar.lastOutput;
+  EXPECT_EQ(ReadFile(destination() / "表" / "ok.txt"), "fine");
+  EXPECT_EQ(ReadFile(destination() / "docs" / "a.txt"), "aaa");
+  EXPECT_FALSE(fs::exists(destination().parent_path() / "evil.txt"));
+}
+
 TEST_F(HostileArchiveTest, LinkAlreadyInTheDestinationIsNotWrittenThrough) {
   fs::create_directories(destination());
   fs::create_directory_symlink(outside(), destination() / "pre");

@@ -14,6 +14,8 @@ TEST(MemberNameToUtf8Test, KeepsUtf8AndDecodesShiftJis) {
   // "表" is 0x95 0x5C in CP932: its second byte is the backslash.
   EXPECT_EQ(MemberNameToUtf8("\x8a\xbf\x8e\x9a/\x95\x5c.txt"), "漢字/表.txt");
   EXPECT_EQ(MemberNameToUtf8("\xb1\xb2"), "ｱｲ");
+  EXPECT_EQ(MemberNameToUtf8("\x95/\\ok"), "表\\ok");  // "表" after a reader turned its 0x5C into "/"
+  EXPECT_EQ(MemberNameToUtf8("\xb1/\x8a\xbf"), "ｱ/漢");  // a "/" after a one-byte character stays
   EXPECT_EQ(MemberNameToUtf8("a\xff" "b"), "a\xEF\xBF\xBD" "b");
 }
 
