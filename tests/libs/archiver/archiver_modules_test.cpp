@@ -202,9 +202,14 @@ with zipfile.ZipFile(OUT, 'w') as z:
     z.writestr('..\\evil3.txt', 'x')
     z.writestr(OUTSIDE + '/abs.txt', 'made safe')
     z.writestr('ok.txt', 'fine')
+    z.writestr('QQQQQ.txt', 'jp')
+# A Windows archiver's CP932 name "表\漢.txt", raw bytes without the UTF-8 flag.
+data = open(OUT, 'rb').read().replace(b'QQQQQ', b'\x95\x5c\\\x8a\xbf')
+open(OUT, 'wb').write(data)
 )");
   LoadedArchiver unzip(kUnzip.file, kUnzip.entry);
   EXPECT_EQ(unzip.Extract(archive, destination()), archiver::kCommandSomeRefused) << unzip.lastOutput;
+  EXPECT_EQ(ReadFile(destination() / "表" / "漢.txt"), "jp");
   ExpectOutsideUntouched();
   EXPECT_FALSE(fs::exists(root() / "desktop" / "evil.txt"));
   EXPECT_FALSE(fs::exists(root() / "evil2.txt"));
