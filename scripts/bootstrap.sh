@@ -31,6 +31,8 @@ packages=(
   dbus-daemon playerctl
   # peers the performance measurements compare the player with
   mpv
+  # archives: reference unpackers and a cabinet maker for the archive tests
+  libarchive-tools lhasa cabextract gcab
   # tracker modules: the reference player, and game packages whose songs the tests play
   openmpt123 tecnoballz-data freedroid-data
 )

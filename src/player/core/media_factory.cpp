@@ -4,6 +4,7 @@
 #include "common/settings.h"
 #include "player/core/player_state.h"
 #include "player/formats/ape.h"
+#include "player/formats/archive.h"
 #include "player/formats/flac.h"
 #include "player/formats/mcisound.h"
 #include "player/formats/mio.h"
@@ -13,6 +14,7 @@
 #include "player/formats/vqf.h"
 #include "player/module/mod.h"
 #include "player/visual/errorfile.h"
+#include "player/visual/html.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -184,8 +186,8 @@ std::span<ClassGroup> ClassGroups() {
       {{"MPG", "MPE", "MPEG", "AVI", "MOV", "OGM", "RM", "RA", "RAM", "WMV"},
        "DIRECTSHOW", kKindVideo, FilterOrMixPlay, nullptr, nullptr, true},
       {{"LZH", "LHA", "ZIP", "RAR", "GCA", "TAR", "GZ", "BZ2", "YZ1", "ACE", "EXE", "REZ", "CAB"},
-       "ARCHIVE", kKindArchive, FilterOnly, nullptr, nullptr},
-      {{"HTM", "HTML", "PDF", "SWF"}, "HTML", kKindDocument, FilterOnly, nullptr, nullptr},
+       "ARCHIVE", kKindArchive, FilterOnly, []() -> std::unique_ptr<MediaFile> { return std::make_unique<ARCHIVE>(); }, nullptr},
+      {{"HTM", "HTML", "PDF", "SWF"}, "HTML", kKindDocument, FilterOnly, []() -> std::unique_ptr<MediaFile> { return std::make_unique<HTML>(); }, nullptr},
       {{}, "IMAGE", kKindImage, FilterOrMixPlay, nullptr, nullptr},
   }};
   return groups;

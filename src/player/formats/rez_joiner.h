@@ -1,0 +1,37 @@
+// Split files: the REZ control file, which names an output file and the parts
+// that, appended in order, make it up, and the joiner that writes the output.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qorve {
+
+// Names as stored (raw bytes, usually CP932).
+struct RezControl {
+  std::string outputName;
+  std::vector<std::string> partNames;
+};
+
+enum class RezParse {
+  kOk,
+  kNotRez,     // does not start with "REZ" and a zero byte (letters in any case)
+  kTruncated,  // a name or a part record runs past the end of the bytes
+};
+
+// Layout: "REZ\0", part count (1 byte), 5 bytes unused, output name length
+// (1 byte), 1 byte unused, the output name; then per part 6 bytes unused, name
+// length (1 byte), 1 byte unused, the part name.
+RezParse ParseRezControl(std::string_view bytes, RezControl& out);
+
+// Joins the parts named by the control file at `controlPath` (names relative to
+// its folder) into the output file there, after moving an existing output to
+// "<output>.BAK" (an older backup is deleted). Returns 9 when joined, 3 when
+// the control file cannot be read, 4 when it is no REZ control file, 11 when
+// it is cut short, names a file outside its folder, or a part cannot be opened
+// (then `missingPart` holds that part's name in UTF-8 and the parts before it
+// stay joined in the output), 1 when the output cannot be written.
+int JoinSplitFile(const std::string& controlPath, std::string& missingPart);
+
+}  // namespace qorve

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Archives and documents end to end. Offscreen: `qorve` on a ZIP, an LZH, a
+# tar.gz (and the shared RAR and CAB samples when present) leaves a folder
+# named after the archive on the desktop and exits with 0; a folder played in
+# series passes an archive by without unpacking it. Under Xvfb: an HTML page and a PDF show in the
+# document window (the screenshot holds their colour).
+# Usage: archives_documents_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+for tool in zip jlha sox oggenc python3 import convert; do
+  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
+done
+here=$(cd "$(dirname "$0")" && pwd)
+shared=$(cd "$here/../../.." && pwd)/shared/media
+source "$here/x_session.sh"
+begin_offscreen_e2e
+fail() { echo "FAIL: $*"; exit 1; }
+ini_name="$(id -un).INI"
+
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QORVE_HOME="$work/settings"
+desktop="$work/Schreibtisch"
+mkdir -p "$XDG_CONFIG_HOME" "$QORVE_HOME"
+echo "XDG_DESKTOP_DIR=\"$desktop\"" >"$XDG_CONFIG_HOME/user-dirs.dirs"
+printf '[KESTRAVOX]\r\nLOG=1\r\n' >"$QORVE_HOME/$ini_name"
+
+mkdir -p "$work/src/docs" "$work/in"
+echo "read me" >"$work/src/readme.txt"
+seq 1 500 >"$work/src/docs/numbers.txt"
+(cd "$work/src" && zip -qr "$work/in/pack.zip" readme.txt docs \
+  && jlha co7q "$work/in/pack2.lzh" readme.txt docs/numbers.txt >/dev/null && tar czf "$work/in/pack3.tar.gz" readme.txt docs)
+
+unpack() {  # archive folder-name file-inside
+  timeout 30 "$bin/qorve" "$1" || fail "qorve $1 did not end with 0"
+  [ -f "$desktop/$2/$3" ] || fail "$desktop/$2/$3 missing after qorve $1"
+  echo "  $(basename "$1") -> $2/$3"
+}
+echo "- archives unpack onto the desktop and the player exits"
+unpack "$work/in/pack.zip" pack docs/numbers.txt
+cmp "$work/src/docs/numbers.txt" "$desktop/pack/docs/numbers.txt" || fail "ZIP content differs"
+unpack "$work/in/pack2.lzh" pack2 docs/numbers.txt
+unpack "$work/in/pack3.tar.gz" pack3.tar docs/numbers.txt
+[ -f "$shared/rar/la_rar5_multiple_files.rar" ] && unpack "$shared/rar/la_rar5_multiple_files.rar" la_rar5_multiple_files test1.bin
+[ -f "$shared/cab/la_cab_filename_cp932.cab" ] && unpack "$shared/cab/la_cab_filename_cp932.cab" la_cab_filename_cp932 "表だよ/漢字.txt"
+
+echo "- a folder in series passes the archive by"
+mkdir -p "$work/music"
+sox -n -r 44100 -c 2 -b 16 "$work/a.wav" synth 0.6 sine 440 vol 0.5
+oggenc -Q "$work/a.wav" -o "$work/music/a.ogg"
+cp "$work/in/pack.zip" "$work/music/b.zip"
+cp "$work/music/a.ogg" "$work/music/c.ogg"
+rm -rf "$desktop/b"
+export QORVE_AUDIO="wav:$work/series.wav"
+printf '[KESTRAVOX]\r\nLOG=1\r\n[SOUNDSET]\r\nLOOP=2\r\nEND=0\r\n' >"$QORVE_HOME/$ini_name"
+: >"$QORVE_HOME/LOG.TXT"
+play_series_round "$work/music" "$work/music/a.ogg" 20
+loads=$(loaded_files "$work/music")
+echo "  loaded: $loads"
+[ "$loads" = "a.ogg,0 b.zip,1 c.ogg,1 a.ogg,1" ] || fail "wrong order: $loads"
+# The move keeps to the kind played before it, so a sound series leaves the
+# archive packed and goes on.
+[ ! -e "$desktop/b" ] || fail "a sound series unpacked the archive it passed"
+unset QORVE_AUDIO
+
+echo "- documents in the document window (Xvfb)"
+printf '[KESTRAVOX]\r\nLOG=1\r\n' >"$QORVE_HOME/$ini_name"
+cat >"$work/in/page one.html" <<'HTML'
+<html><body style="margin:0;background:rgb(0,160,80)"><h1>QORVE</h1></body></html>
+HTML
+python3 - "$work/in/doc.pdf" <<'PY'
+import sys
+content = b"0.86 0.16 0.16 rg 0 0 612 792 re f"
+objects = [b"<< /Type /Catalog /Pages 2 0 R >>",
+           b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+           b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>",
+           b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream"]
+out = bytearray(b"%PDF-1.4\n")
+offsets = []
+for number, body in enumerate(objects, 1):
+    offsets.append(len(out))
+    out += b"%d 0 obj\n" % number + body + b"\nendobj\n"
+xref = len(out)
+out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+for offset in offsets:
+    out += b"%010d 00000 n \n" % offset
+out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
+open(sys.argv[1], "wb").write(out)
+PY
+export QT_LOGGING_RULES="qt.webenginecontext.info=false"
+start_x_session
+share() {  # screenshot colour: fraction of the window's pixels near the colour
+  convert "$1" -crop 640x480+320+272 +repage -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" \
+    -format '%[fx:mean]' info:
+}
+show() {  # file colour minimum-share seconds
+  "$bin/qorve" "$1" &
+  player=$!
+  local i found=0
+  for i in $(seq 1 $(($4 * 2))); do
+    sleep 0.5
+    kill -0 "$player" 2>/dev/null || fail "the player ended while showing $1"
+    import -window root "$work/shot.png" 2>/dev/null || continue
+    found=$(share "$work/shot.png" "$2")
+    awk -v s="$found" -v m="$3" 'BEGIN { exit !(s >= m) }' && break
+  done
+  kill -TERM "$player"; wait "$player" || true; player=0
+  [ -n "${QORVE_E2E_SHOTS:-}" ] && cp "$work/shot.png" "$QORVE_E2E_SHOTS/$(basename "$1").png"
+  echo "  $(basename "$1"): $found of the window in $2"
+  awk -v s="$found" -v m="$3" 'BEGIN { exit !(s >= m) }' || fail "$1 does not show (share $found)"
+}
+show "$work/in/page one.html" "rgb(0,160,80)" 0.5 20
+# The PDF viewer needs many more rounds of the browser's events than a page;
+# with the player's event pass every 16 ms its page appears after about 40 s.
+show "$work/in/doc.pdf" "rgb(219,41,41)" 0.1 90
+echo "PASS"

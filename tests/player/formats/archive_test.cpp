@@ -1,0 +1,150 @@
+#include "player/formats/archive.h"
+
+#include "platform/folders.h"
+#include "player/core/media_factory.h"
+#include "player/core/player_state.h"
+#include "player/formats/media_tools.h"
+#include "support/temp_home.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace qorve {
+namespace {
+
+namespace fs = std::filesystem;
+using test::HaveTool;
+using test::Quote;
+using test::ReadFile;
+using test::RunQuietly;
+using test::WriteFile;
+
+class ArchiveTest : public test::TempHome {
+ protected:
+  void SetUp() override {
+    TempHome::SetUp();
+    WriteFile(source() / "readme.txt", "read me\n");
+    WriteFile(source() / "docs" / "guide.txt", std::string(3000, 'g'));
+  }
+  void TearDown() override {
+    SetProgramFolderForTesting({});
+    TempHome::TearDown();
+  }
+  fs::path source() const { return root() / "source"; }
+  fs::path desktop() const { return root() / "home" / "Desktop"; }
+  fs::path Made(const std::string& name, const std::string& command) {
+    const fs::path archive = root() / "in" / name;
+    fs::create_directories(archive.parent_path());
+    EXPECT_TRUE(RunQuietly("cd " + Quote(source()) + " && A=" + Quote(archive) + "; (" + command + ")")) << command;
+    return archive;
+  }
+  int Open(const fs::path& path, const std::string& extension, std::string* codec = nullptr) {
+    ARCHIVE archive;
+    const int result = archive.Open(path.string(), extension, nullptr);
+    MediaInfo info;
+    archive.GetInfo(info);
+    EXPECT_EQ(info.Kind, kKindArchive);
+    if (codec != nullptr) *codec = info.Codec;
+    return result;
+  }
+  void ExpectUnpackedInto(const fs::path& folder) {
+    EXPECT_EQ(ReadFile(folder / "readme.txt"), "read me\n");
+    EXPECT_EQ(ReadFile(folder / "docs" / "guide.txt"), std::string(3000, 'g'));
+  }
+};
+
+struct MadeCase {
+  const char* name;
+  const char* extension;
+  const char* make;
+  const char* title;
+};
+
+class ArchiveUnpackTest : public ArchiveTest, public ::testing::WithParamInterface<MadeCase> {};
+
+TEST_P(ArchiveUnpackTest, UnpacksIntoAFolderNamedAfterTheArchiveOnTheDesktop) {
+  const MadeCase& c = GetParam();
+  const std::string tool = std::string(c.make).substr(0, std::string(c.make).find(' '));
+  if (!HaveTool(tool)) GTEST_SKIP() << tool << " missing";
+  EXPECT_EQ(Open(Made(c.name, c.make), c.extension), kResultNothingToPlay);
+  ExpectUnpackedInto(desktop() / c.title);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ArchiveUnpackTest,
+    ::testing::Values(MadeCase{"songs.lzh", "LZH", "jlha co7q \"$A\" readme.txt docs/guide.txt", "songs"},
+                      MadeCase{"songs.zip", "ZIP", "zip -qr \"$A\" readme.txt docs", "songs"},
+                      MadeCase{"songs.tar", "TAR", "tar cf \"$A\" readme.txt docs", "songs"},
+                      MadeCase{"songs.tar.gz", "GZ", "tar czf \"$A\" readme.txt docs", "songs.tar"},
+                      MadeCase{"songs.tbz.bz2", "BZ2", "tar cjf \"$A\" readme.txt docs", "songs.tbz"},
+                      MadeCase{"songs.cab", "CAB", "gcab -cz \"$A\" readme.txt docs/guide.txt", "songs"},
+                      // A self-extracting ZIP: UNLHA32 refuses it, UNZIP32 unpacks it.
+                      MadeCase{"setup.exe", "EXE",
+                               "zip -qr z.zip readme.txt docs && (printf 'MZ'; head -c 5000 /dev/zero; cat z.zip) > \"$A\"",
+                               "setup"}),
+    [](const auto& info) { return std::string(info.param.extension); });
+
+TEST_F(ArchiveTest, RarFromTheSharedMediaIsUnpacked) {
+  const fs::path rar = fs::path(QORVE_SHARED_DIR) / "media" / "rar" / "la_rar5_multiple_files.rar";
+  if (!fs::exists(rar)) GTEST_SKIP();
+  EXPECT_EQ(Open(rar, "RAR"), kResultNothingToPlay);
+  EXPECT_TRUE(fs::exists(desktop() / "la_rar5_multiple_files" / "test1.bin"));
+}
+
+struct CodeCase {
+  const char* what;
+  const char* fileName;
+  const char* content;
+  const char* extension;
+  bool withoutModules;
+  int result;
+};
+
+class ArchiveCodeTest : public ArchiveTest, public ::testing::WithParamInterface<CodeCase> {};
+
+TEST_P(ArchiveCodeTest, ReportsWhyNothingWasUnpacked) {
+  const CodeCase& c = GetParam();
+  if (c.withoutModules) {
+    fs::create_directories(root() / "empty-program-folder");
+    SetProgramFolderForTesting(root() / "empty-program-folder");
+  }
+  const fs::path file = root() / "in" / c.fileName;
+  WriteFile(file, c.content);
+  EXPECT_EQ(Open(file, c.extension), c.result);
+  EXPECT_FALSE(fs::exists(desktop() / fs::path(c.fileName).stem()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, ArchiveCodeTest,
+    ::testing::Values(CodeCase{"UnknownExtension", "a.ace", "**ACE**", "ACE", true, kResultUnsupported},
+                      CodeCase{"MissingModule", "a.zip", "PK", "ZIP", true, kResultLibraryNotFound},
+                      CodeCase{"GcaHasNoModule", "a.gca", "GCA0", "GCA", false, kResultLibraryNotFound},
+                      CodeCase{"Yz1HasNoModule", "a.yz1", "yz01", "YZ1", false, kResultLibraryNotFound},
+                      CodeCase{"BrokenZip", "a.zip", "PK\x03\x04 broken", "ZIP", false, kResultBrokenFile},
+                      CodeCase{"BrokenLzh", "a.lzh", "not an lha archive", "LZH", false, kResultBrokenFile},
+                      CodeCase{"ExeNoModuleAccepts", "tool.exe", "MZ plain program", "EXE", false,
+                               kResultUnsupportedArchive},
+                      CodeCase{"QuoteInPath", "a\"b.zip", "PK", "ZIP", false, kResultUnsupported}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(ArchiveTest, SplitFilePartMissingNamesItInCodec) {
+  const fs::path control = root() / "in" / "x.rez";
+  WriteFile(root() / "in" / "x.1", "1");
+  WriteFile(control, std::string("REZ\0\2\0\0\0\0\0\5\0x.out\0\0\0\0\0\0\3\0x.1\0\0\0\0\0\0\3\0x.2", 4 + 8 + 5 + 11 + 11));
+  std::string codec;
+  EXPECT_EQ(Open(control, "REZ", &codec), kResultBrokenFile);
+  EXPECT_EQ(codec, "x.2");
+  EXPECT_EQ(ReadFile(root() / "in" / "x.out"), "1");
+}
+
+TEST_F(ArchiveTest, FactoryHandsArchivesToArchiveAndReportsNothingToPlay) {
+  std::string path = Made("album.zip", "zip -qr \"$A\" readme.txt docs").string();
+  EXPECT_EQ(LoadMedia(nullptr, path, 0), kResultNothingToPlay);
+  Player().media.reset();
+  ExpectUnpackedInto(desktop() / "album");
+}
+
+}  // namespace
+}  // namespace qorve
