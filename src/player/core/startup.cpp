@@ -58,6 +58,16 @@ void CatchEndSignals() {
 // events wait at most this long; the controller's own polling stays at 1 ms.
 constexpr uint32_t kEventPassMs = 16;
 
+// A document's browser view lives on long chains of its own events (layout,
+// the PDF viewer's scripts, each posting the next); one pass a frame would
+// draw a PDF in tens of seconds, so while a document shows every step passes.
+uint32_t EventPassInterval() {
+  if (!Player().media) return kEventPassMs;
+  MediaInfo info;
+  Player().media->GetInfo(info);
+  return info.Kind == kKindDocument ? 0 : kEventPassMs;
+}
+
 // Runs the controller's step (which sleeps 1 ms) and, every few steps, one
 // pass over the window system's events without waiting. An idle step thus
 // costs little more than its sleep: looking at the event sources is a system
@@ -75,7 +85,7 @@ void RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) 
   uint32_t lastPass = TimeGetTime() - kEventPassMs;
   while (!window.QuitPosted()) {
     const uint32_t now = TimeGetTime();
-    if (now - lastPass >= kEventPassMs) {
+    if (now - lastPass >= EventPassInterval()) {
       lastPass = now;
       dispatcher->processEvents(QEventLoop::AllEvents);
       // deleteLater() requests made from the step run only when asked for here.
