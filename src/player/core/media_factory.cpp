@@ -5,6 +5,7 @@
 #include "player/core/player_state.h"
 #include "player/formats/ape.h"
 #include "player/formats/flac.h"
+#include "player/formats/image.h"
 #include "player/formats/mcisound.h"
 #include "player/formats/mio.h"
 #include "player/formats/mp3.h"
@@ -186,7 +187,7 @@ std::span<ClassGroup> ClassGroups() {
       {{"LZH", "LHA", "ZIP", "RAR", "GCA", "TAR", "GZ", "BZ2", "YZ1", "ACE", "EXE", "REZ", "CAB"},
        "ARCHIVE", kKindArchive, FilterOnly, nullptr, nullptr},
       {{"HTM", "HTML", "PDF", "SWF"}, "HTML", kKindDocument, FilterOnly, nullptr, nullptr},
-      {{}, "IMAGE", kKindImage, FilterOrMixPlay, nullptr, nullptr},
+      {{}, "IMAGE", kKindImage, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<IMAGE>(); }, nullptr},
   }};
   return groups;
 }
