@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "media_tools.h"
+#include "platform/qt/gdi_bitmap.h"
 #include "platform/registry.h"
 #include "platform/susie_plugin.h"
 #include "player/core/media_factory.h"
@@ -318,6 +319,25 @@ TEST_F(ImageTest, OurTgaPluginShowsTgaPicturesThroughTheFactory) {
                         static_cast<uint8_t>(rgb[i + 2]));
   }
   EXPECT_EQ(LargestChannelDifference(image->Picture(), reference), 0);
+}
+
+TEST(DibFromPlugin, PixelLinesShorterThanTheHeaderSaysLeaveTheRestBlack) {
+  EnsureApplication();
+  // 24-bit, 2 x 3, bottom-up; only the bottom line (8 bytes with padding) is there.
+  uint8_t info[40] = {40, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 1, 0, 24};
+  const uint8_t bits[8] = {0, 0, 255, 255, 0, 0, 0, 0};  // red, blue
+  Bitmap bitmap;
+  ASSERT_TRUE(CreateBitmapFromDib(info, sizeof info, bits, sizeof bits, bitmap));
+  ASSERT_EQ(bitmap.width, 2);
+  ASSERT_EQ(bitmap.height, 3);
+  EXPECT_EQ(bitmap.at(0, 2), 0xFFFF0000u);
+  EXPECT_EQ(bitmap.at(1, 2), 0xFF0000FFu);
+  EXPECT_EQ(bitmap.at(0, 0), 0xFF000000u);
+  // A header no bitmap has, or one cut short, makes no bitmap.
+  info[0] = 99;
+  EXPECT_FALSE(CreateBitmapFromDib(info, sizeof info, bits, sizeof bits, bitmap));
+  info[0] = 40;
+  EXPECT_FALSE(CreateBitmapFromDib(info, 20, bits, sizeof bits, bitmap));
 }
 
 // --- drawing ---------------------------------------------------------------------------
