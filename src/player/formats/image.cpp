@@ -19,8 +19,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <vector>
 
@@ -30,8 +28,8 @@ namespace {
 constexpr std::size_t kFormatField = 10;  // MediaInfo Format, terminator included
 constexpr std::size_t kPluginFolderBytes = 4096;
 constexpr int kHimetricPerInch = 2540;
-// The picture loader reads the whole file into memory; larger files are
-// taken as more than it can hold.
+// The PNG and picture loaders read the whole file into memory; larger files
+// are taken as more than they can hold.
 constexpr off_t kLargestPictureFile = off_t{1} << 30;
 
 std::string UpperCase(std::string text) {
@@ -40,7 +38,7 @@ std::string UpperCase(std::string text) {
   return text;
 }
 
-// himetric x dpi / 2540, the integer multiply-divide of the design.
+// Hundredths of a millimetre to pixels: himetric x dpi / 2540, rounded as MulDiv does.
 int HimetricToPixels(int himetric, int dpi) {
   const int64_t product = static_cast<int64_t>(himetric) * dpi;
   return static_cast<int>((product + (product >= 0 ? kHimetricPerInch / 2 : -kHimetricPerInch / 2)) /
@@ -81,6 +79,31 @@ class TemporaryFile {
   int fd_ = -1;
   std::string path_;
 };
+
+// Reads a whole regular file: 2 when it cannot be opened or is no regular
+// file (a FIFO would block), 8 when it is larger than a picture can be.
+int ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return kResultFileInUse;
+  struct stat status {};
+  int result = kResultSuccess;
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    result = kResultFileInUse;
+  } else if (status.st_size > kLargestPictureFile) {
+    result = kResultOutOfMemory;
+  } else {
+    bytes.assign(static_cast<std::size_t>(status.st_size), 0);
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+      const ssize_t got = read(fd, bytes.data() + filled, bytes.size() - filled);
+      if (got <= 0) break;
+      filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+  }
+  close(fd);
+  return result;
+}
 
 }  // namespace
 
@@ -151,16 +174,7 @@ int IMAGE::LoadPng(const std::string& path) {
   TemporaryFile temporary("LIP");
   if (!temporary.ok()) return kResultWrongExtension;
   std::vector<uint8_t> bytes;
-  {
-    std::ifstream file(path, std::ios::binary);
-    if (file) {
-      try {
-        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-      } catch (const std::bad_alloc&) {
-        bytes.clear();
-      }
-    }
-  }
+  if (ReadWholeFile(path, bytes) != kResultSuccess) bytes.clear();
   PngDib dib;
   if (!bytes.empty() && DecodePng(bytes, dib)) {
     bytes.clear();
@@ -171,26 +185,9 @@ int IMAGE::LoadPng(const std::string& path) {
 }
 
 int IMAGE::LoadPicture(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return kResultFileInUse;
-  struct stat status {};
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    close(fd);
-    return kResultFileInUse;
-  }
-  if (status.st_size > kLargestPictureFile) {
-    close(fd);
-    return kResultOutOfMemory;
-  }
-  std::vector<uint8_t> bytes(static_cast<std::size_t>(status.st_size), 0);
-  std::size_t filled = 0;
-  while (filled < bytes.size()) {
-    const ssize_t got = read(fd, bytes.data() + filled, bytes.size() - filled);
-    if (got <= 0) break;
-    filled += static_cast<std::size_t>(got);
-  }
-  close(fd);
-  bytes.resize(filled);
+  std::vector<uint8_t> bytes;
+  const int code = ReadWholeFile(path, bytes);
+  if (code != kResultSuccess) return code;
 
   PictureObject picture;
   switch (LoadPictureObject(bytes, picture)) {
