@@ -41,9 +41,16 @@ foreach(program IN LISTS QORVE_PROGRAMS)
     install(FILES ${PROJECT_SOURCE_DIR}/data/man/${program}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
 endforeach()
-if(QORVE_MODULES)
-  install(TARGETS ${QORVE_MODULES} LIBRARY DESTINATION ${QORVE_PROGRAM_DIR})
-endif()
+# Each module keeps its place relative to the build's program folder (the
+# image plug-in lives in its own folder, spi/).
+foreach(module IN LISTS QORVE_MODULES)
+  get_target_property(folder ${module} LIBRARY_OUTPUT_DIRECTORY)
+  set(below "")
+  if(folder)
+    file(RELATIVE_PATH below ${CMAKE_BINARY_DIR}/bin ${folder})
+  endif()
+  install(TARGETS ${module} LIBRARY DESTINATION ${QORVE_PROGRAM_DIR}/${below})
+endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/src/player/formats/Codec DESTINATION ${QORVE_PROGRAM_DIR})
 
 # The MIME types the player opens, for its desktop entry. Types the system's

@@ -28,9 +28,10 @@ for program in "${programs[@]}"; do
   [ -x "$prefix/lib/qorve/$program" ] || fail "lib/qorve/$program missing"
   [ -f "$prefix/share/man/man1/$program.1" ] || fail "manual page of $program missing"
 done
-for module in "$build"/bin/*.so "$build"/bin/*.spi; do
+for module in "$build"/bin/*.so "$build"/bin/spi/*.spi; do
   [ -e "$module" ] || continue
-  [ -f "$prefix/lib/qorve/$(basename "$module")" ] || fail "module $(basename "$module") not installed"
+  relative=${module#"$build/bin/"}
+  [ -f "$prefix/lib/qorve/$relative" ] || fail "module $relative not installed"
 done
 [ -f "$prefix/lib/qorve/Codec" ] || fail "codec list not installed"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/qorve.svg" ] || fail "icon not installed"

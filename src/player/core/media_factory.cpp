@@ -6,6 +6,7 @@
 #include "player/formats/ape.h"
 #include "player/formats/archive.h"
 #include "player/formats/flac.h"
+#include "player/formats/image.h"
 #include "player/formats/mcisound.h"
 #include "player/formats/mio.h"
 #include "player/formats/mp3.h"
@@ -188,7 +189,7 @@ std::span<ClassGroup> ClassGroups() {
       {{"LZH", "LHA", "ZIP", "RAR", "GCA", "TAR", "GZ", "BZ2", "YZ1", "ACE", "EXE", "REZ", "CAB"},
        "ARCHIVE", kKindArchive, FilterOnly, []() -> std::unique_ptr<MediaFile> { return std::make_unique<ARCHIVE>(); }, nullptr},
       {{"HTM", "HTML", "PDF", "SWF"}, "HTML", kKindDocument, FilterOnly, []() -> std::unique_ptr<MediaFile> { return std::make_unique<HTML>(); }, nullptr},
-      {{}, "IMAGE", kKindImage, FilterOrMixPlay, nullptr, nullptr},
+      {{}, "IMAGE", kKindImage, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<IMAGE>(); }, nullptr},
   }};
   return groups;
 }
