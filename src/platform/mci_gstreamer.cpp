@@ -7,9 +7,11 @@
 // the capture device, which serialises its own calls.
 #include "platform/mci_gstreamer.h"
 
+#include "platform/video_surface.h"
 #include "platform/wave_out.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/video/videooverlay.h>
 
 #include <atomic>
 #include <chrono>
@@ -92,9 +94,7 @@ class GstreamerDevice final : public MciDevice {
     gst_object_ref_sink(pipeline_);
     g_object_set(pipeline_, "uri", source.uri.c_str(), nullptr);
     // No window yet: pictures of a file with video are decoded and dropped.
-    GstElement* video = gst_element_factory_make("fakevideosink", nullptr);
-    if (!video) video = gst_element_factory_make("fakesink", nullptr);
-    if (video) g_object_set(pipeline_, "video-sink", video, nullptr);
+    SetVideoSink(0);
     if (const MCIERROR error = MakeAudioSink()) return error;
     if (source.setupSource) {
       setupSource_ = source.setupSource;
@@ -174,8 +174,45 @@ class GstreamerDevice final : public MciDevice {
                : MCIERR_DRIVER;
   }
 
-  // The picture's size (0 × 0 for sound alone). The window and the
-  // destination rectangle come with the video-window work.
+  // Draws the pictures into `handle`, a VideoSurface (0: nowhere). A sink
+  // of playbin cannot be exchanged while it runs, so the pipeline goes down,
+  // gets the new sink, prerolls again and returns to its place and mode.
+  MCIERROR SetWindow(uintptr_t handle) override {
+    auto* surface = reinterpret_cast<VideoSurface*>(handle);
+    const uintptr_t window = surface ? surface->NativeWindow() : 0;
+    surface_ = surface;
+    if (window == window_) return MCIERR_NO_ERROR;
+    const uint32_t position = Position();
+    const uint32_t mode = Mode();
+    gst_element_set_state(pipeline_, GST_STATE_NULL);
+    gst_bus_set_flushing(bus_, TRUE);
+    gst_bus_set_flushing(bus_, FALSE);
+    if (capture_) capture_->Reset();
+    SetVideoSink(window);
+    ended_ = false;
+    if (Preroll() != MCIERR_NO_ERROR) {
+      // Without a picture rather than without the file.
+      gst_element_set_state(pipeline_, GST_STATE_NULL);
+      SetVideoSink(0);
+      if (const MCIERROR again = Preroll()) return again;
+    }
+    if (position > 0) SeekTo(static_cast<gint64>(position) * GST_MSECOND);
+    mode_ = mode == MCI_MODE_PAUSE ? MCI_MODE_PAUSE : MCI_MODE_STOP;
+    return mode == MCI_MODE_PLAY ? Play() : MCIERR_NO_ERROR;
+  }
+
+  // The picture's place in the window: left, top, width and height (MCI_PUT
+  // carries the width and height in right and bottom).
+  MCIERROR PutDestination(const MCI_RECT& rect) override {
+    if (!surface_) return MCIERR_NO_ERROR;
+    surface_->PlacePicture(rect.left, rect.top, rect.right, rect.bottom);
+    if (window_ != 0 && videoSink_ && GST_IS_VIDEO_OVERLAY(videoSink_)) {
+      gst_video_overlay_expose(GST_VIDEO_OVERLAY(videoSink_));
+    }
+    return MCIERR_NO_ERROR;
+  }
+
+  // The picture's size (0 × 0 for sound alone).
   MCIERROR Source(MCI_RECT& rect) override {
     rect = MCI_RECT{0, 0, 0, 0};
     GstPad* pad = nullptr;
@@ -241,6 +278,33 @@ class GstreamerDevice final : public MciDevice {
     gst_object_unref(sink);
     g_object_set(pipeline_, "audio-sink", bin, nullptr);
     return MCIERR_NO_ERROR;
+  }
+
+  // A sink that draws into the native `window` (OpenGL first: it scales the
+  // picture to the window; then plain X11 images), or, for 0 or when neither
+  // exists, one that drops the pictures. The window system's input stays with
+  // the window (the sink handles no events), so clicks reach the player.
+  void SetVideoSink(uintptr_t window) {
+    GstElement* sink = nullptr;
+    if (window != 0) {
+      for (const char* name : {"glimagesink", "ximagesink"}) {
+        sink = gst_element_factory_make(name, nullptr);
+        if (sink) break;
+      }
+      if (sink && GST_IS_VIDEO_OVERLAY(sink)) {
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), static_cast<guintptr>(window));
+        gst_video_overlay_handle_events(GST_VIDEO_OVERLAY(sink), FALSE);
+      } else if (sink) {
+        gst_object_unref(gst_object_ref_sink(sink));
+        sink = nullptr;
+      }
+    }
+    window_ = sink ? window : 0;
+    if (!sink) sink = gst_element_factory_make("fakevideosink", nullptr);
+    if (!sink) sink = gst_element_factory_make("fakesink", nullptr);
+    if (videoSink_) gst_object_unref(videoSink_);
+    videoSink_ = sink ? GST_ELEMENT(gst_object_ref(sink)) : nullptr;
+    if (sink) g_object_set(pipeline_, "video-sink", sink, nullptr);
   }
 
   static GstFlowReturn OnSample(GstAppSink* sink, gpointer data) {
@@ -372,11 +436,18 @@ class GstreamerDevice final : public MciDevice {
       gst_object_unref(bus_);
       bus_ = nullptr;
     }
+    if (videoSink_) {
+      gst_object_unref(videoSink_);
+      videoSink_ = nullptr;
+    }
     if (capture_) capture_->Close();
   }
 
   GstElement* pipeline_ = nullptr;
   GstBus* bus_ = nullptr;
+  GstElement* videoSink_ = nullptr;  // our reference to playbin's video sink
+  VideoSurface* surface_ = nullptr;  // where pictures go (owned by the video window)
+  uintptr_t window_ = 0;             // the native window the sink draws into; 0: none
   std::unique_ptr<WaveOutDevice> capture_;
   std::atomic<uint64_t> written_{0};  // bytes handed to the capture device (streaming thread)
   std::function<void(GstElement*)> setupSource_;
@@ -388,6 +459,8 @@ class GstreamerDevice final : public MciDevice {
 };
 
 }  // namespace
+
+bool GstreamerAvailable() { return InitGstreamer(); }
 
 MCIERROR MciErrorFromGstError(const GError* error) {
   if (!error) return MCIERR_DRIVER;
