@@ -104,6 +104,10 @@ class GstreamerDevice final : public MciDevice {
 
     if (const MCIERROR error = Preroll()) return error;
     QueryLength();
+    // Some streams (MPEG program streams) start their clock past 0; the
+    // device's times count from the first picture or sound.
+    gint64 start = 0;
+    if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &start) && start > 0) startOffset_ = start;
     mode_ = MCI_MODE_STOP;
     return MCIERR_NO_ERROR;
   }
@@ -145,7 +149,7 @@ class GstreamerDevice final : public MciDevice {
     if (ended_) return Length();
     gint64 position = 0;
     if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position)) return lastPosition_;
-    lastPosition_ = ToMilliseconds(position);
+    lastPosition_ = ToMilliseconds(position - startOffset_);
     if (length_ > 0 && lastPosition_ > length_) lastPosition_ = length_;
     return lastPosition_;
   }
@@ -333,10 +337,13 @@ class GstreamerDevice final : public MciDevice {
     if (capture_) capture_->Pause();
   }
 
+  // `nanoseconds` from the start of the media (the stream's own times may
+  // start later, by startOffset_).
   bool SeekTo(gint64 nanoseconds) {
     const bool sought = gst_element_seek(pipeline_, rate_, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                         GST_SEEK_TYPE_SET, nanoseconds, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+                                         GST_SEEK_TYPE_SET, nanoseconds + startOffset_, GST_SEEK_TYPE_NONE,
+                                         GST_CLOCK_TIME_NONE);
     gst_element_get_state(pipeline_, nullptr, nullptr, kStateTimeout);
     if (capture_) capture_->Reset();  // what was queued belongs to the old place
     DrainBus();
@@ -455,6 +462,7 @@ class GstreamerDevice final : public MciDevice {
   bool ended_ = false;  // the stream reached its end (or failed) since the last seek
   uint32_t length_ = 0;
   uint32_t lastPosition_ = 0;
+  gint64 startOffset_ = 0;  // ns: the stream time of the media's start
   double rate_ = 1.0;
 };
 
