@@ -195,8 +195,11 @@ class GstreamerDevice final : public MciDevice {
     SetVideoSink(window);
     ended_ = false;
     if (Preroll() != MCIERR_NO_ERROR) {
-      // Without a picture rather than without the file.
+      // Without a picture rather than without the file. The failed sink's
+      // errors are dropped with the bus's messages.
       gst_element_set_state(pipeline_, GST_STATE_NULL);
+      gst_bus_set_flushing(bus_, TRUE);
+      gst_bus_set_flushing(bus_, FALSE);
       SetVideoSink(0);
       if (const MCIERROR again = Preroll()) return again;
     }
@@ -293,21 +296,33 @@ class GstreamerDevice final : public MciDevice {
     if (window != 0) {
       for (const char* name : {"glimagesink", "ximagesink"}) {
         sink = gst_element_factory_make(name, nullptr);
-        if (sink) break;
+        if (!sink) continue;
+        // READY opens the sink's display: one that cannot (no GL, no X
+        // server) would fail the whole pipeline later, so it is not taken.
+        gst_object_ref_sink(sink);
+        const bool opens = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+        gst_element_set_state(sink, GST_STATE_NULL);
+        if (opens) break;
+        gst_object_unref(sink);
+        sink = nullptr;
       }
       if (sink && GST_IS_VIDEO_OVERLAY(sink)) {
         gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), static_cast<guintptr>(window));
         gst_video_overlay_handle_events(GST_VIDEO_OVERLAY(sink), FALSE);
       } else if (sink) {
-        gst_object_unref(gst_object_ref_sink(sink));
+        gst_object_unref(sink);
         sink = nullptr;
       }
     }
     window_ = sink ? window : 0;
-    if (!sink) sink = gst_element_factory_make("fakevideosink", nullptr);
-    if (!sink) sink = gst_element_factory_make("fakesink", nullptr);
+    if (!sink) {
+      sink = gst_element_factory_make("fakevideosink", nullptr);
+      if (!sink) sink = gst_element_factory_make("fakesink", nullptr);
+      if (sink) gst_object_ref_sink(sink);
+    }
+    // videoSink_ keeps the one reference we own; playbin takes its own.
     if (videoSink_) gst_object_unref(videoSink_);
-    videoSink_ = sink ? GST_ELEMENT(gst_object_ref(sink)) : nullptr;
+    videoSink_ = sink;
     if (sink) g_object_set(pipeline_, "video-sink", sink, nullptr);
   }
 
