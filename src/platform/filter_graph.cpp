@@ -7,10 +7,17 @@ namespace {
 
 constexpr int64_t kUnitsPerMillisecond = 10'000;  // 100-ns units
 
+bool& AvailableForTesting() {
+  static bool available = true;
+  return available;
+}
+
 }  // namespace
 
+void SetFilterGraphAvailableForTesting(bool available) { AvailableForTesting() = available; }
+
 std::unique_ptr<FilterGraph> FilterGraph::Create() {
-  if (!GstreamerAvailable()) return nullptr;
+  if (!AvailableForTesting() || !GstreamerAvailable()) return nullptr;
   return std::unique_ptr<FilterGraph>(new FilterGraph());
 }
 

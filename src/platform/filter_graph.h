@@ -50,4 +50,8 @@ class FilterGraph {
   bool running_ = false;
 };
 
+// Tests make the graph unavailable (false) as if GStreamer could not be
+// initialised; true restores the real check.
+void SetFilterGraphAvailableForTesting(bool available);
+
 }  // namespace qorve

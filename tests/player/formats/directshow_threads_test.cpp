@@ -268,6 +268,17 @@ TEST_P(EachClass, FullScreenAndBackFitThePicture) {
   EXPECT_EQ(back.left, (screenWidth - (320 + 4 * kVideoWindowEdge)) / 2);
 }
 
+TEST_F(VideoClassTest, WithoutTheGraphEveryVideoSaysDirectShowIsMissing) {
+  SetFilterGraphAvailableForTesting(false);
+  const int result = Load(VideoClass::DirectShow, MadeFolder() / "mpeg4.avi");
+  SetFilterGraphAvailableForTesting(true);
+  EXPECT_EQ(result, kResultNoDirectShow);
+  char text[256] = {};
+  media().GetErrorText(text, sizeof text);
+  EXPECT_STREQ(text, "DirectShowが利用できません。");
+  EXPECT_EQ(GetVideoWindow(), nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Classes, EachClass, testing::Values(VideoClass::DirectShow, VideoClass::MciVideo),
                          [](const testing::TestParamInfo<VideoClass>& info) { return ClassName(info.param); });
 
