@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Videos in the player under Xvfb, tried as a user would: a video shows centred
 # at its natural size with the display window below it, F4 and a double click
-# switch full screen on and off, Right moves to the next video, and a folder
-# of two videos in series mode plays both, its sound in the capture file.
+# switch full screen on and off, the seek bar jumps, Right moves to the next
+# video, and a folder of two videos in series mode plays both, its sound in
+# the capture file.
 # Screenshots are checked by the colour of the picture where it must be; set
 # QORVE_E2E_SHOTS to a folder to keep them.
 # Usage: video_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
@@ -16,7 +17,11 @@ source "$here/x_session.sh"
 begin_e2e
 start_x_session
 ini_name="$(id -un).INI"
-fail() { echo "FAIL: $*"; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  [ -f "${QORVE_HOME:-}/LOG.TXT" ] && tail -n 8 "$QORVE_HOME/LOG.TXT"
+  exit 1
+}
 
 # Videos of one colour each (blue and green), so that a screen pixel tells
 # which picture lies there; a tone each for the capture.
@@ -27,7 +32,10 @@ video() {  # file colour size seconds hertz [ffmpeg options]
 }
 video a.avi 0x2040E0 320x240 1.5 440 -c:v mpeg4 -c:a mp3
 video b.mpg 0x20C040 640x360 1.5 880 -c:v mpeg1video -c:a mp2 -f mpeg
-video long.avi 0x2040E0 320x240 2 440 -c:v msmpeg4v2 -c:a pcm_s16le
+# Two seconds of blue, then two of green: the colour tells where the seek bar went.
+ffmpeg -v error -y -filter_complex \
+  "color=c=0x2040E0:s=320x240:r=25:d=2[a];color=c=0x20C040:s=320x240:r=25:d=2[b];[a][b]concat=n=2:v=1:a=0" \
+  -f lavfi -i "sine=frequency=440:duration=4" -c:v msmpeg4v2 -c:a pcm_s16le "$work/videos/long.avi"
 
 settings() {  # folder LOOP
   mkdir -p "$1"
@@ -46,10 +54,11 @@ colour_at() {  # name x y
            else if (r < 30 && g < 30 && b < 30) print "black"
            else print "other(" r "," g "," b ")" }'
 }
-expect_colour() {  # name x y colour
+expect_colour() {  # name x y colour (picture: blue or green)
   local found
   found=$(colour_at "$1" "$2" "$3")
   echo "  $1 at ($2, $3): $found"
+  case "$4:$found" in picture:blue | picture:green) return 0 ;; esac
   [ "$found" = "$4" ] || fail "$1: ($2, $3) is $found, not $4"
 }
 video_window() { xdotool search --onlyvisible --class qorve 2>/dev/null | while read -r id; do
@@ -75,7 +84,7 @@ wait_for_log "最後" 15 || fail "the video did not open"
 sleep 1.5
 shot natural
 centre_x=$((screen_width / 2)) centre_y=$((screen_height / 2))
-expect_colour natural "$centre_x" "$centre_y" blue
+expect_colour natural "$centre_x" "$centre_y" picture
 # 320 × 240 centred: just outside the picture is no picture.
 expect_colour natural $((centre_x - 170)) "$centre_y" black
 expect_colour natural $((centre_x + 170)) "$centre_y" black
@@ -87,23 +96,41 @@ echo "- F4: full screen and back"
 xdotool key F4
 sleep 1
 shot full
-expect_colour full 40 $((screen_height / 2)) blue
-expect_colour full $((screen_width - 40)) $((screen_height / 2)) blue
+expect_colour full 40 $((screen_height / 2)) picture
+expect_colour full $((screen_width - 40)) $((screen_height / 2)) picture
 xdotool key F4
 sleep 1
 shot back
 expect_colour back 40 $((screen_height / 2)) black
-expect_colour back "$centre_x" "$centre_y" blue
+expect_colour back "$centre_x" "$centre_y" picture
 
 echo "- a double click: full screen and back"
 xdotool mousemove "$centre_x" "$centre_y" click --repeat 2 --delay 80 1
 sleep 1
 shot double
-expect_colour double 40 $((screen_height / 2)) blue
+expect_colour double 40 $((screen_height / 2)) picture
 xdotool mousemove 10 10 click 1
 sleep 1
 shot corner
 expect_colour corner 40 $((screen_height / 2)) black
+
+echo "- the seek bar jumps"
+seek_to() {  # fraction of the length: a click on the seek bar, in the display window's bottom 28 pixels
+  eval "$(xdotool getwindowgeometry --shell "$display")"
+  # A warp makes no pointer motion: the player sees the new place at its next
+  # look at the pointer (within 250 ms). The seek follows a held button, so
+  # the press lasts as a hand's does.
+  xdotool mousemove "$(awk -v x="$X" -v w="$WIDTH" -v f="$1" 'BEGIN { print int(x + 8 + f * (w - 16)) }')" \
+    $((Y + HEIGHT - 14)) sleep 0.4 mousedown 1 sleep 0.1 mouseup 1
+}
+seek_to 0.7
+sleep 0.4
+shot seek_green
+expect_colour seek_green "$centre_x" "$centre_y" green
+seek_to 0.1
+sleep 0.4
+shot seek_blue
+expect_colour seek_blue "$centre_x" "$centre_y" blue
 
 echo "- Right goes to the next video"
 restarts_before=$(grep -c "NEXT" "$QORVE_HOME/LOG.TXT" || true)
@@ -114,7 +141,7 @@ wait_for_log "\"$work/videos/a.avi\" , \"2\"" 10 || fail "Right did not load the
 [ "$(grep -c "NEXT" "$QORVE_HOME/LOG.TXT")" -gt "$restarts_before" ] || fail "no move was logged"
 sleep 1
 shot next
-expect_colour next "$centre_x" "$centre_y" blue
+expect_colour next "$centre_x" "$centre_y" blue  # a.avi
 kill -TERM "$player"
 wait "$player" || fail "the player did not end cleanly"
 player=0
