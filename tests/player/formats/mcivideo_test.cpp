@@ -1,7 +1,7 @@
 // MCIVIDEO against a scripted MCI driver: the "MPEGVideo" open and the open
 // by extension after it, a length of 0 taken as 1 second, the window handed
 // to the device, the source size, the destination rectangle on every
-// SetVideoSize, and the commands of play, speed and stop.
+// SetVideoSize.
 #include "player/formats/mcivideo.h"
 
 #include "../visual/qt_application.h"
@@ -22,7 +22,6 @@ struct Command {
   uint32_t message;
   uintptr_t flags;
   std::string type;      // MCI_OPEN
-  uint32_t value = 0;    // dwFrom, dwSpeed
   MCI_RECT rect{};       // MCI_PUT
   uintptr_t window = 0;  // MCI_WINDOW
 };
@@ -48,12 +47,6 @@ class ScriptedVideoDevice {
         if (result == MCIERR_NO_ERROR) open->wDeviceID = 7;
         break;
       }
-      case MCI_PLAY:
-        command.value = static_cast<MCI_PLAY_PARMS*>(params)->dwFrom;
-        break;
-      case MCI_SET:
-        command.value = static_cast<MCI_DGV_SET_PARMS*>(params)->dwSpeed;
-        break;
       case MCI_STATUS: {
         auto* status = static_cast<MCI_STATUS_PARMS*>(params);
         status->dwReturn = status->dwItem == MCI_STATUS_LENGTH ? lengthMs : 0;
@@ -141,25 +134,6 @@ TEST_F(McivideoObject, EverySizeEndsWithTheDestinationRectangle) {
   const std::size_t puts = device_.All(MCI_PUT).size();
   video.SetVideoSize(3, 0, 0);
   EXPECT_EQ(device_.All(MCI_PUT).size(), puts + 1);
-}
-
-TEST_F(McivideoObject, PlaySpeedAndStopCommands) {
-  device_.lengthMs = 5000;
-  MCIVIDEO video;
-  ASSERT_EQ(video.Open("/videos/clip.avi", "AVI", nullptr), kResultSuccess);
-  device_.sent.clear();
-  video.Play(2.5);
-  video.Play(-1.0);
-  video.SetSpeed(150);
-  video.Stop();
-  ASSERT_EQ(device_.sent.size(), 5u);
-  EXPECT_EQ(device_.sent[0].flags, MCI_FROM);
-  EXPECT_EQ(device_.sent[0].value, 2500u);
-  EXPECT_EQ(device_.sent[1].flags, 0u);
-  EXPECT_EQ(device_.sent[2].value, 1500u);
-  EXPECT_EQ(device_.sent[3].message, MCI_PAUSE);
-  EXPECT_EQ(device_.sent[4].message, MCI_SEEK);
-  EXPECT_EQ(device_.sent[4].flags, MCI_SEEK_TO_START | MCI_WAIT);
 }
 
 }  // namespace
