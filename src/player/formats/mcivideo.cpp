@@ -154,6 +154,7 @@ int MCIVIDEO::CenterVideo() {
 
 int MCIVIDEO::FitPicture() {
   if (device_ == 0) return 0;
+  if (info_.Width <= 0 || info_.Height <= 0) return 0;  // sound only: no picture to place
   const VideoWindowRect window = VideoWindowRectangle();
   const PictureRect picture =
       FitPictureRect(window.right - window.left, window.bottom - window.top, info_.Width, info_.Height);
