@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Videos in the player under Xvfb, tried as a user would: a video shows centred
+# Videos in the player under Xvfb, tried as a user would (through DIRECTSHOW,
+# and once through MCIVIDEO): a video shows centred
 # at its natural size with the display window below it, F4 and a double click
 # switch full screen on and off, the seek bar jumps, Right moves to the next
 # video, and a folder of two videos in series mode plays both, its sound in
@@ -145,6 +146,22 @@ expect_colour next "$centre_x" "$centre_y" blue  # a.avi
 kill -TERM "$player"
 wait "$player" || fail "the player did not end cleanly"
 player=0
+
+echo "- through MCI ([VIDEOSET] DSHOW=0): the same picture in the same place"
+export QORVE_HOME="$work/mci" QORVE_AUDIO="wav:$work/mci.wav"
+settings "$QORVE_HOME" 1
+printf '[VIDEOSET]\r\nDSHOW=0\r\n' >>"$QORVE_HOME/$ini_name"
+"$bin/qorve" "$work/videos/b.mpg" &
+player=$!
+wait_for_log "MPEGVideo" 15 || fail "the video did not open through MCI"
+sleep 1
+shot mci
+expect_colour mci "$centre_x" "$centre_y" green
+expect_colour mci $((centre_x - 330)) "$centre_y" black  # 640 wide
+kill -TERM "$player"
+wait "$player" || fail "the player did not end cleanly"
+player=0
+grep -qF "MCIVIDEO コンストラクタ" "$QORVE_HOME/LOG.TXT" || fail "not played by MCIVIDEO"
 
 echo "- series: a folder of two videos plays both, with sound"
 rm "$work/videos/long.avi"
