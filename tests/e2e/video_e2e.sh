@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Videos in the player under Xvfb, tried as a user would (through DIRECTSHOW,
-# and once through MCIVIDEO): a video shows centred
-# at its natural size with the display window below it, F4 and a double click
-# switch full screen on and off, the seek bar jumps, Right moves to the next
-# video, and a folder of two videos in series mode plays both, its sound in
-# the capture file.
+# and once through MCIVIDEO): a video shows centred at its natural size with
+# the display window below it, F4 and a double click switch full screen on and
+# off, the seek bar jumps, Right moves to the next video, and a folder of two
+# videos in series mode plays both, its sound in the capture file.
 # Screenshots are checked by the colour of the picture where it must be; set
 # QORVE_E2E_SHOTS to a folder to keep them.
 # Usage: video_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
