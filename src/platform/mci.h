@@ -169,13 +169,15 @@ struct MCI_DGV_SET_PARMS {
 struct MCI_RECT {
   int32_t left, top, right, bottom;
 };
+// MCI_PUT takes left, top, width and height (width in right, height in
+// bottom); MCI_WHERE answers the source rectangle (0, 0, width, height).
 struct MCI_DGV_RECT_PARMS {
   uintptr_t dwCallback;
   MCI_RECT rc;
 };
 struct MCI_DGV_WINDOW_PARMS {
   uintptr_t dwCallback;
-  uintptr_t hWnd;  // a native window id (X11 window) to draw into
+  uintptr_t hWnd;  // the VideoSurface (video_surface.h) to draw through; 0: none
   uint32_t nCmdShow;
   const char* lpstrText;
 };

@@ -7,9 +7,11 @@
 // the capture device, which serialises its own calls.
 #include "platform/mci_gstreamer.h"
 
+#include "platform/video_surface.h"
 #include "platform/wave_out.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/video/videooverlay.h>
 
 #include <atomic>
 #include <chrono>
@@ -92,9 +94,7 @@ class GstreamerDevice final : public MciDevice {
     gst_object_ref_sink(pipeline_);
     g_object_set(pipeline_, "uri", source.uri.c_str(), nullptr);
     // No window yet: pictures of a file with video are decoded and dropped.
-    GstElement* video = gst_element_factory_make("fakevideosink", nullptr);
-    if (!video) video = gst_element_factory_make("fakesink", nullptr);
-    if (video) g_object_set(pipeline_, "video-sink", video, nullptr);
+    SetVideoSink(0);
     if (const MCIERROR error = MakeAudioSink()) return error;
     if (source.setupSource) {
       setupSource_ = source.setupSource;
@@ -104,6 +104,10 @@ class GstreamerDevice final : public MciDevice {
 
     if (const MCIERROR error = Preroll()) return error;
     QueryLength();
+    // Some streams (MPEG program streams) start their clock past 0; the
+    // device's times count from the first picture or sound.
+    gint64 start = 0;
+    if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &start) && start > 0) startOffset_ = start;
     mode_ = MCI_MODE_STOP;
     return MCIERR_NO_ERROR;
   }
@@ -145,7 +149,7 @@ class GstreamerDevice final : public MciDevice {
     if (ended_) return Length();
     gint64 position = 0;
     if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position)) return lastPosition_;
-    lastPosition_ = ToMilliseconds(position);
+    lastPosition_ = ToMilliseconds(position - startOffset_);
     if (length_ > 0 && lastPosition_ > length_) lastPosition_ = length_;
     return lastPosition_;
   }
@@ -174,8 +178,48 @@ class GstreamerDevice final : public MciDevice {
                : MCIERR_DRIVER;
   }
 
-  // The picture's size (0 × 0 for sound alone). The window and the
-  // destination rectangle come with the video-window work.
+  // Draws the pictures into `handle`, a VideoSurface (0: nowhere). A sink
+  // of playbin cannot be exchanged while it runs, so the pipeline goes down,
+  // gets the new sink, prerolls again and returns to its place and mode.
+  MCIERROR SetWindow(uintptr_t handle) override {
+    auto* surface = reinterpret_cast<VideoSurface*>(handle);
+    const uintptr_t window = surface ? surface->NativeWindow() : 0;
+    surface_ = surface;
+    if (window == window_) return MCIERR_NO_ERROR;
+    const uint32_t position = Position();
+    const uint32_t mode = Mode();
+    gst_element_set_state(pipeline_, GST_STATE_NULL);
+    gst_bus_set_flushing(bus_, TRUE);
+    gst_bus_set_flushing(bus_, FALSE);
+    if (capture_) capture_->Reset();
+    SetVideoSink(window);
+    ended_ = false;
+    if (Preroll() != MCIERR_NO_ERROR) {
+      // Without a picture rather than without the file. The failed sink's
+      // errors are dropped with the bus's messages.
+      gst_element_set_state(pipeline_, GST_STATE_NULL);
+      gst_bus_set_flushing(bus_, TRUE);
+      gst_bus_set_flushing(bus_, FALSE);
+      SetVideoSink(0);
+      if (const MCIERROR again = Preroll()) return again;
+    }
+    if (position > 0) SeekTo(static_cast<gint64>(position) * GST_MSECOND);
+    mode_ = mode == MCI_MODE_PAUSE ? MCI_MODE_PAUSE : MCI_MODE_STOP;
+    return mode == MCI_MODE_PLAY ? Play() : MCIERR_NO_ERROR;
+  }
+
+  // The picture's place in the window: left, top, width and height (MCI_PUT
+  // carries the width and height in right and bottom).
+  MCIERROR PutDestination(const MCI_RECT& rect) override {
+    if (!surface_) return MCIERR_NO_ERROR;
+    surface_->PlacePicture(rect.left, rect.top, rect.right, rect.bottom);
+    if (window_ != 0 && videoSink_ && GST_IS_VIDEO_OVERLAY(videoSink_)) {
+      gst_video_overlay_expose(GST_VIDEO_OVERLAY(videoSink_));
+    }
+    return MCIERR_NO_ERROR;
+  }
+
+  // The picture's size (0 × 0 for sound alone).
   MCIERROR Source(MCI_RECT& rect) override {
     rect = MCI_RECT{0, 0, 0, 0};
     GstPad* pad = nullptr;
@@ -243,6 +287,45 @@ class GstreamerDevice final : public MciDevice {
     return MCIERR_NO_ERROR;
   }
 
+  // A sink that draws into the native `window` (OpenGL first: it scales the
+  // picture to the window; then plain X11 images), or, for 0 or when neither
+  // exists, one that drops the pictures. The window system's input stays with
+  // the window (the sink handles no events), so clicks reach the player.
+  void SetVideoSink(uintptr_t window) {
+    GstElement* sink = nullptr;
+    if (window != 0) {
+      for (const char* name : {"glimagesink", "ximagesink"}) {
+        sink = gst_element_factory_make(name, nullptr);
+        if (!sink) continue;
+        // READY opens the sink's display: one that cannot (no GL, no X
+        // server) would fail the whole pipeline later, so it is not taken.
+        gst_object_ref_sink(sink);
+        const bool opens = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+        gst_element_set_state(sink, GST_STATE_NULL);
+        if (opens) break;
+        gst_object_unref(sink);
+        sink = nullptr;
+      }
+      if (sink && GST_IS_VIDEO_OVERLAY(sink)) {
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), static_cast<guintptr>(window));
+        gst_video_overlay_handle_events(GST_VIDEO_OVERLAY(sink), FALSE);
+      } else if (sink) {
+        gst_object_unref(sink);
+        sink = nullptr;
+      }
+    }
+    window_ = sink ? window : 0;
+    if (!sink) {
+      sink = gst_element_factory_make("fakevideosink", nullptr);
+      if (!sink) sink = gst_element_factory_make("fakesink", nullptr);
+      if (sink) gst_object_ref_sink(sink);
+    }
+    // videoSink_ keeps the one reference we own; playbin takes its own.
+    if (videoSink_) gst_object_unref(videoSink_);
+    videoSink_ = sink;
+    if (sink) g_object_set(pipeline_, "video-sink", sink, nullptr);
+  }
+
   static GstFlowReturn OnSample(GstAppSink* sink, gpointer data) {
     auto* self = static_cast<GstreamerDevice*>(data);
     GstSample* sample = gst_app_sink_pull_sample(sink);
@@ -269,10 +352,13 @@ class GstreamerDevice final : public MciDevice {
     if (capture_) capture_->Pause();
   }
 
+  // `nanoseconds` from the start of the media (the stream's own times may
+  // start later, by startOffset_).
   bool SeekTo(gint64 nanoseconds) {
     const bool sought = gst_element_seek(pipeline_, rate_, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                         GST_SEEK_TYPE_SET, nanoseconds, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+                                         GST_SEEK_TYPE_SET, nanoseconds + startOffset_, GST_SEEK_TYPE_NONE,
+                                         GST_CLOCK_TIME_NONE);
     gst_element_get_state(pipeline_, nullptr, nullptr, kStateTimeout);
     if (capture_) capture_->Reset();  // what was queued belongs to the old place
     DrainBus();
@@ -372,11 +458,18 @@ class GstreamerDevice final : public MciDevice {
       gst_object_unref(bus_);
       bus_ = nullptr;
     }
+    if (videoSink_) {
+      gst_object_unref(videoSink_);
+      videoSink_ = nullptr;
+    }
     if (capture_) capture_->Close();
   }
 
   GstElement* pipeline_ = nullptr;
   GstBus* bus_ = nullptr;
+  GstElement* videoSink_ = nullptr;  // our reference to playbin's video sink
+  VideoSurface* surface_ = nullptr;  // where pictures go (owned by the video window)
+  uintptr_t window_ = 0;             // the native window the sink draws into; 0: none
   std::unique_ptr<WaveOutDevice> capture_;
   std::atomic<uint64_t> written_{0};  // bytes handed to the capture device (streaming thread)
   std::function<void(GstElement*)> setupSource_;
@@ -384,10 +477,13 @@ class GstreamerDevice final : public MciDevice {
   bool ended_ = false;  // the stream reached its end (or failed) since the last seek
   uint32_t length_ = 0;
   uint32_t lastPosition_ = 0;
+  gint64 startOffset_ = 0;  // ns: the stream time of the media's start
   double rate_ = 1.0;
 };
 
 }  // namespace
+
+bool GstreamerAvailable() { return InitGstreamer(); }
 
 MCIERROR MciErrorFromGstError(const GError* error) {
   if (!error) return MCIERR_DRIVER;

@@ -19,6 +19,9 @@ namespace qorve {
 // else MCIERR_DRIVER.
 MCIERROR MciErrorFromGstError(const GError* error);
 
+// Whether GStreamer could be initialised (once per program).
+bool GstreamerAvailable();
+
 struct GstreamerSource {
   std::string uri;
   // Called with playbin's source element once it exists (CD drive, mode).

@@ -7,6 +7,7 @@
 #include "platform/mci_gstreamer.h"
 #include "platform/midi_file.h"
 #include "platform/midi_out.h"
+#include "platform/video_surface.h"
 #include "platform/wave_out_virtual.h"
 #include "support/midi_port_fake.h"
 #include "support/scoped_env.h"
@@ -165,6 +166,58 @@ TEST_F(MciDevices, WhereGivesThePictureSizeOfAVideoAndNoneForSound) {
   EXPECT_NEAR(Status(id, MCI_STATUS_LENGTH), 500.0, 10.0);
   MCI_GENERIC_PARMS generic{};
   mciSendCommand(id, MCI_CLOSE, 0, &generic);
+}
+
+// A surface that records where the picture is put; its native window is the
+// one given (a window that does not exist makes the sink fail).
+class RecordingSurface final : public VideoSurface {
+ public:
+  explicit RecordingSurface(uintptr_t window) : window_(window) {}
+  uintptr_t NativeWindow() override { return window_; }
+  void PlacePicture(int x, int y, int width, int height) override { placed = MCI_RECT{x, y, width, height}; }
+  MCI_RECT placed{-1, -1, -1, -1};
+
+ private:
+  uintptr_t window_;
+};
+
+TEST_F(MciDevices, VideoWindowKeepsThePlaceAndTheDestinationReachesTheSurface) {
+  if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg makes the file";
+  // An MPEG program stream, whose own clock starts half a second in.
+  const auto video = root() / "clip.mpg";
+  ASSERT_EQ(std::system(("ffmpeg -loglevel error -nostdin -y -f lavfi -i testsrc=size=64x48:rate=25 -f lavfi -i "
+                         "sine=frequency=440 -t 2 -c:v mpeg1video -c:a mp2 -f mpeg '" + video.string() + "'").c_str()),
+            0);
+  test::ScopedEnv audio;
+  audio.Set("QORVE_AUDIO", ("wav:" + (root() / "capture.wav").string()).c_str());
+  MCIDEVICEID id = 0;
+  ASSERT_EQ(OpenTyped("MPEGVideo", video.string(), id), MCIERR_NO_ERROR);
+  EXPECT_LT(Status(id, MCI_STATUS_POSITION), 20u);  // counted from the media's start
+  MCI_PLAY_PARMS play{};
+  play.dwFrom = 500;
+  ASSERT_EQ(mciSendCommand(id, MCI_PLAY, MCI_FROM, &play), MCIERR_NO_ERROR);
+  std::this_thread::sleep_for(300ms);
+  // A window whose sink cannot draw: the device goes on without a picture,
+  // where it was and playing.
+  RecordingSurface surface(0x7FFFFFF0);
+  MCI_DGV_WINDOW_PARMS window{};
+  window.hWnd = reinterpret_cast<uintptr_t>(&surface);
+  EXPECT_EQ(mciSendCommand(id, MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, &window), MCIERR_NO_ERROR);
+  EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_PLAY);
+  const uint32_t position = Status(id, MCI_STATUS_POSITION);
+  EXPECT_GT(position, 700u);
+  EXPECT_LT(position, 1500u);
+  MCI_DGV_RECT_PARMS put{};
+  put.rc = MCI_RECT{3, 4, 50, 40};
+  EXPECT_EQ(mciSendCommand(id, MCI_PUT, MCI_DGV_RECT | MCI_DGV_PUT_DESTINATION | MCI_WAIT, &put), MCIERR_NO_ERROR);
+  EXPECT_EQ(surface.placed.left, 3);
+  EXPECT_EQ(surface.placed.top, 4);
+  EXPECT_EQ(surface.placed.right, 50);
+  EXPECT_EQ(surface.placed.bottom, 40);
+  // Played to its end, the position is the length, not the stream's clock.
+  EXPECT_TRUE(WaitForMode(id, MCI_MODE_STOP, 3s));
+  EXPECT_NEAR(Status(id, MCI_STATUS_POSITION), Status(id, MCI_STATUS_LENGTH), 30.0);
+  Close(id);
 }
 
 // ---- MIDI synthesizer ------------------------------------------------------

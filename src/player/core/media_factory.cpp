@@ -5,9 +5,11 @@
 #include "player/core/player_state.h"
 #include "player/formats/ape.h"
 #include "player/formats/archive.h"
+#include "player/formats/directshow.h"
 #include "player/formats/flac.h"
 #include "player/formats/image.h"
 #include "player/formats/mcisound.h"
+#include "player/formats/mcivideo.h"
 #include "player/formats/mio.h"
 #include "player/formats/mp3.h"
 #include "player/formats/ogg.h"
@@ -185,7 +187,8 @@ std::span<ClassGroup> ClassGroups() {
       {{"WAV", "MP3", "AU", "MID", "MIDI", "RMI", "WMA", "CDA", "AIF"},
        "MCISOUND", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MCISOUND>(); }, nullptr, true},
       {{"MPG", "MPE", "MPEG", "AVI", "MOV", "OGM", "RM", "RA", "RAM", "WMV"},
-       "DIRECTSHOW", kKindVideo, FilterOrMixPlay, nullptr, nullptr, true},
+       "DIRECTSHOW", kKindVideo, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<DIRECTSHOW>(); },
+       []() -> std::unique_ptr<MediaFile> { return std::make_unique<MCIVIDEO>(); }, true},
       {{"LZH", "LHA", "ZIP", "RAR", "GCA", "TAR", "GZ", "BZ2", "YZ1", "ACE", "EXE", "REZ", "CAB"},
        "ARCHIVE", kKindArchive, FilterOnly, []() -> std::unique_ptr<MediaFile> { return std::make_unique<ARCHIVE>(); }, nullptr},
       {{"HTM", "HTML", "PDF", "SWF"}, "HTML", kKindDocument, FilterOnly, []() -> std::unique_ptr<MediaFile> { return std::make_unique<HTML>(); }, nullptr},

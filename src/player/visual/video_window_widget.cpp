@@ -7,6 +7,7 @@
 #include "player/visual/wnd_set.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -22,6 +23,23 @@ constexpr int kCornerSize = 32;  // full screen: a press in this top-left square
 
 enum VideoSize : int { kVideoNaturalSize = 0, kVideoFullScreen = 3 };
 
+// The native window the video sink draws into. Qt never paints it (the sink
+// owns its pixels); mouse events pass on to the video window.
+class VideoPicture final : public QWidget {
+ public:
+  explicit VideoPicture(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_PaintOnScreen);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+  QPaintEngine* paintEngine() const override { return nullptr; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {}
+};
+
 }  // namespace
 
 VideoWindow::VideoWindow() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -32,9 +50,25 @@ VideoWindow::VideoWindow() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint
   setPalette(black);
   setAutoFillBackground(true);
   setGeometry(0, 0, 100, 100);
+  picture_ = new VideoPicture(this);
+  picture_->setGeometry(0, 0, 0, 0);
+  picture_->hide();
   refitTimer_.setSingleShot(true);
   QObject::connect(&refitTimer_, &QTimer::timeout, this, [this] { Refit(); });
 }
+
+uintptr_t VideoWindow::NativeWindow() {
+  if (QGuiApplication::platformName() != QStringLiteral("xcb")) return 0;
+  return static_cast<uintptr_t>(picture_->winId());
+}
+
+void VideoWindow::PlacePicture(int x, int y, int width, int height) {
+  const int inset = framed_ ? 2 * kVideoWindowEdge : 0;
+  picture_->setGeometry(x + inset, y + inset, std::max(width, 1), std::max(height, 1));
+  picture_->show();
+}
+
+void VideoWindow::SetFramed(bool framed) { framed_ = framed; }
 
 void VideoWindow::StartRefitTimer(int milliseconds) { refitTimer_.start(std::max(milliseconds, 0)); }
 

@@ -1,16 +1,25 @@
 // The video window's widget: a black, frameless, always-on-top tool window that
 // refits the picture when resized, is dragged by a press, switches full screen
-// on a double click and passes the wheel to the display window.
+// on a double click and passes the wheel to the display window. Pictures are
+// drawn into a native child window placed where the media class fits them.
 #pragma once
+
+#include "platform/video_surface.h"
 
 #include <QTimer>
 #include <QWidget>
 
 namespace qorve {
 
-class VideoWindow final : public QWidget {
+class VideoWindow final : public QWidget, public VideoSurface {
  public:
   VideoWindow();
+
+  // VideoSurface. The native window exists only on a real window system.
+  uintptr_t NativeWindow() override;
+  void PlacePicture(int x, int y, int width, int height) override;
+  // Framed: the picture box starts 2 system edges in from the corner.
+  void SetFramed(bool framed);
 
   // Refits the picture once after `milliseconds`.
   void StartRefitTimer(int milliseconds);
@@ -30,6 +39,8 @@ class VideoWindow final : public QWidget {
   void Refit();
 
   QTimer refitTimer_;
+  QWidget* picture_ = nullptr;  // native child the video sink draws into (owned by Qt)
+  bool framed_ = true;
 };
 
 // The video window as a widget, or null when there is none.
