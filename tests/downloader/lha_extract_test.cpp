@@ -151,5 +151,132 @@ TEST_F(LhaExtractTest, RealArchivesMatchLhasa) {
   EXPECT_GE(compared, 8);
 }
 
+// A level-0 member with a correct byte sum; the data are stored as given.
+std::string Level0Member(const std::string& name, const std::string& method, const std::string& data) {
+  std::string h(22, '\0');
+  h.replace(2, 5, method);
+  auto dword = [&](std::size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) h[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  dword(7, static_cast<uint32_t>(data.size()));
+  dword(11, static_cast<uint32_t>(data.size()));
+  h[19] = 0x20;
+  h[21] = static_cast<char>(name.size());
+  h += name;
+  h += std::string(2, '\0');  // data CRC, not checked
+  h[0] = static_cast<char>(h.size() - 2);
+  uint8_t sum = 0;
+  for (std::size_t i = 2; i < h.size(); ++i) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(h[i]));
+  h[1] = static_cast<char>(sum);
+  return h + data;
+}
+
+// A level-2 member stored with "-lh0-" whose extended headers carry the name,
+// a header CRC and as much padding as makes the header `headerSize` bytes.
+std::string Level2Member(const std::string& name, const std::string& data, std::size_t headerSize) {
+  std::string h(26, '\0');
+  h.replace(2, 5, "-lh0-");
+  for (int i = 0; i < 4; ++i) {
+    h[7 + i] = static_cast<char>(data.size() >> (8 * i));
+    h[11 + i] = static_cast<char>(data.size() >> (8 * i));
+  }
+  h[19] = 0x20;
+  h[20] = 2;
+  auto extended = [&](uint8_t type, const std::string& body) {
+    const std::size_t size = body.size() + 3;
+    h[h.size() - 2] = static_cast<char>(size & 0xFF);
+    h[h.size() - 1] = static_cast<char>(size >> 8);
+    h += static_cast<char>(type);
+    h += body;
+    h += std::string(2, '\0');
+  };
+  extended(0x00, std::string(2, '\0'));
+  const std::size_t crcAt = h.size() - 4;
+  extended(0x01, name);
+  h += std::string(headerSize - h.size(), '\0');
+  h[0] = static_cast<char>(headerSize & 0xFF);
+  h[1] = static_cast<char>(headerSize >> 8);
+  const uint16_t crc = LhaCrc16(0, std::span(reinterpret_cast<const uint8_t*>(h.data()), h.size()));
+  h[crcAt] = static_cast<char>(crc & 0xFF);
+  h[crcAt + 1] = static_cast<char>(crc >> 8);
+  return h + data;
+}
+
+struct BuiltCase {
+  const char* what;
+  std::string archive;
+  const char* wanted;
+  const char* outputName;  // "" when nothing may be written
+  std::string expected;
+};
+
+class BuiltArchiveTest : public LhaExtractTest, public ::testing::WithParamInterface<BuiltCase> {};
+
+TEST_P(BuiltArchiveTest, WritesOnlyWhatItMay) {
+  const BuiltCase& c = GetParam();
+  fs::create_directories(out_ / "inner");
+  WriteFile(work_ / "a.lzh", c.archive);
+  LhaExtract(work_ / "a.lzh", c.wanted, out_ / "inner");
+  std::vector<std::string> written;
+  for (const auto& entry : fs::recursive_directory_iterator(root())) {
+    if (entry.is_regular_file() && entry.path().parent_path() != work_) {
+      written.push_back(fs::relative(entry.path(), out_ / "inner").string());
+    }
+  }
+  if (std::string(c.outputName).empty()) {
+    EXPECT_TRUE(written.empty()) << written.front();
+  } else {
+    ASSERT_EQ(written, std::vector<std::string>{c.outputName});
+    EXPECT_EQ(ReadFile(out_ / "inner" / c.outputName), c.expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BuiltArchiveTest,
+    ::testing::Values(
+        BuiltCase{"lowerCaseMemberMatched", Level0Member("unlha32.dll", "-lh0-", "MZ"), "UNLHA32.DLL", "UNLHA32.DLL",
+                  "MZ"},
+        BuiltCase{"unknownMethodGivesEmptyFile", Level0Member("UNLHA32.DLL", "-lh4-", "abcd"), "UNLHA32.DLL",
+                  "UNLHA32.DLL", ""},
+        BuiltCase{"secondMemberAfterFirst",
+                  Level0Member("README", "-lh0-", "skip me") + Level0Member("X.DLL", "-lh0-", "x") + std::string(1, '\0'),
+                  "x.dll", "x.dll", "x"},
+        BuiltCase{"level2HeaderOf256Bytes", Level2Member("X.DLL", "payload", 256), "X.DLL", "X.DLL", "payload"},
+        BuiltCase{"level2WithPaddingByte", Level2Member("X.DLL", "payload", 40), "X.DLL", "X.DLL", "payload"},
+        BuiltCase{"damagedLevel2CrcStopsTheWalk",
+                  [] {
+                    std::string a = Level2Member("X.DLL", "payload", 40);
+                    a[15] ^= 1;  // the time stamp: only the header CRC notices
+                    return a;
+                  }(),
+                  "X.DLL", "", ""},
+        BuiltCase{"parentFolderRefused", Level0Member("..\\EVIL.DLL", "-lh0-", "no"), "..\\evil.dll", "", ""},
+        BuiltCase{"absoluteNameRefused", Level0Member("\\EVIL.DLL", "-lh0-", "no"), "\\EVIL.DLL", "", ""},
+        BuiltCase{"specialFirstCharacterSkipped", Level0Member("!X.DLL", "-lh0-", "no"), "!X.DLL", "", ""},
+        BuiltCase{"missingFolderWritesNothing", Level0Member("sub\\X.DLL", "-lh0-", "no"), "SUB\\X.DLL", "", ""},
+        BuiltCase{"climbingFolderRefused",
+                  Level0Member("README", "-lh0-", "r") + Level0Member("..\\inner\\X.DLL", "-lh0-", "no") +
+                      Level0Member("sub\\..\\X.DLL", "-lh0-", "no"),
+                  "sub\\..\\x.dll", "", ""},
+        BuiltCase{"selfExtractorWithin64K", std::string(10240, 'M') + Level0Member("X.DLL", "-lh0-", "sfx"), "X.DLL",
+                  "X.DLL", "sfx"},
+        BuiltCase{"selfExtractorBeyond64KIgnored", std::string(71680, 'M') + Level0Member("X.DLL", "-lh0-", "sfx"),
+                  "X.DLL", "", ""}),
+    [](const ::testing::TestParamInfo<BuiltCase>& info) { return info.param.what; });
+
+// jlha's self-extractor stand-in (an archive behind a program's bytes) and a
+// member under a folder, decoded when the folder exists.
+TEST_F(LhaExtractTest, SelfExtractorMemberUnderFolder) {
+  if (!HaveTools()) GTEST_SKIP() << "jlha missing";
+  fs::create_directories(work_ / "sub");
+  const std::string data = MixedData(40000);
+  WriteFile(work_ / "sub" / "IN.DLL", data);
+  ASSERT_EQ(RunQuiet("cd '" + work_.string() + "' && jlha c2o7 a.lzh sub/IN.DLL"), 0);
+  WriteFile(work_ / "sfx.exe", MixedData(10240) + ReadFile(work_ / "a.lzh"));
+  fs::create_directories(out_ / "sub");
+  EXPECT_EQ(LhaExtract(work_ / "sfx.exe", "SUB\\in.dll", out_), 1);
+  EXPECT_TRUE(ReadFile(out_ / "sub" / "in.dll") == data);
+}
+
 }  // namespace
 }  // namespace qorve
