@@ -22,7 +22,7 @@ packages=(
   libvorbis-dev libflac-dev libpng-dev zlib1g-dev libmpg123-dev libgme-dev
   libarchive-dev libcurl4-openssl-dev libavcodec-dev libavformat-dev libavutil-dev
   # tools that make and check test media
-  sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils lhasa
+  sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils lhasa gcab
   python3-mido
   # tracker modules: the reference player, and game packages whose songs the tests play
   openmpt123 tecnoballz-data freedroid-data
