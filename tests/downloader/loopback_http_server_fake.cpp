@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -38,7 +39,8 @@ void SendAll(int socket, const std::string& bytes) {
 
 }  // namespace
 
-LoopbackHttpServer::LoopbackHttpServer(std::filesystem::path folder) : folder_(std::move(folder)) {
+LoopbackHttpServer::LoopbackHttpServer(std::filesystem::path folder, int delayMs)
+    : folder_(std::move(folder)), delayMs_(delayMs) {
   listener_ = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -105,6 +107,7 @@ void LoopbackHttpServer::Answer(int connection) {
     }
   }
   if (!found) body = "<html>not here</html>";
+  if (delayMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_));
   SendAll(connection, std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
                           "\r\nContent-Length: " + std::to_string(body.size()) +
                           "\r\nConnection: close\r\n\r\n" + body);

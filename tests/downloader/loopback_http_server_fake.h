@@ -13,7 +13,8 @@ namespace qorve::test {
 
 class LoopbackHttpServer {
  public:
-  explicit LoopbackHttpServer(std::filesystem::path folder);
+  // Each answer is held back `delayMs` (a slow site).
+  explicit LoopbackHttpServer(std::filesystem::path folder, int delayMs = 0);
   ~LoopbackHttpServer();
   LoopbackHttpServer(const LoopbackHttpServer&) = delete;
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
@@ -30,6 +31,7 @@ class LoopbackHttpServer {
   std::filesystem::path folder_;
   int listener_ = -1;
   int port_ = 0;
+  int delayMs_ = 0;
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::vector<std::string> requests_;
