@@ -37,10 +37,12 @@ void SetMessageBoxHookForTesting(MessageBoxHook hook) {
 InstallDialog::InstallDialog(InstallPlaces places, QWidget* parent) : QDialog(parent), places_(std::move(places)) {
   setWindowTitle(QString::fromUtf8("アーカイバＤＬＬインストール中"));
   setFont(QFont(QString::fromUtf8("ＭＳ Ｐゴシック"), 9));
-  // Dialog units: a quarter of the average character width, an eighth of the
-  // character height of the dialog's font.
+  // Dialog units: a quarter of the average width of the Latin letters and an
+  // eighth of the character height of the dialog's font, measured as Windows
+  // measures them (a CJK font's own average width counts its wide glyphs).
   const QFontMetrics metrics(font());
-  const int baseX = metrics.averageCharWidth();
+  const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int baseX = (letters / 26 + 1) / 2;
   const int baseY = metrics.height();
   auto place = [&](QWidget* widget, Box b) {
     widget->setGeometry(b.x * baseX / 4, b.y * baseY / 8, b.width * baseX / 4, b.height * baseY / 8);
