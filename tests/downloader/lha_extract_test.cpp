@@ -264,19 +264,25 @@ INSTANTIATE_TEST_SUITE_P(
                   "X.DLL", "", ""}),
     [](const ::testing::TestParamInfo<BuiltCase>& info) { return info.param.what; });
 
-// jlha's self-extractor stand-in (an archive behind a program's bytes) and a
-// member under a folder, decoded when the folder exists.
-TEST_F(LhaExtractTest, SelfExtractorMemberUnderFolder) {
+// An archive made by jlha behind a program's bytes, with its member under a
+// folder: found when it starts within the first 64 KB, ignored beyond.
+class SelfExtractorTest : public LhaExtractTest, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(SelfExtractorTest, MemberUnderFolderFoundOnlyWithin64K) {
   if (!HaveTools()) GTEST_SKIP() << "jlha missing";
   fs::create_directories(work_ / "sub");
   const std::string data = MixedData(40000);
   WriteFile(work_ / "sub" / "IN.DLL", data);
   ASSERT_EQ(RunQuiet("cd '" + work_.string() + "' && jlha c2o7 a.lzh sub/IN.DLL"), 0);
-  WriteFile(work_ / "sfx.exe", MixedData(10240) + ReadFile(work_ / "a.lzh"));
+  const std::size_t stub = GetParam();
+  WriteFile(work_ / "sfx.exe", MixedData(stub) + ReadFile(work_ / "a.lzh"));
   fs::create_directories(out_ / "sub");
-  EXPECT_EQ(LhaExtract(work_ / "sfx.exe", "SUB\\in.dll", out_), 1);
-  EXPECT_TRUE(ReadFile(out_ / "sub" / "in.dll") == data);
+  const bool within = stub + 21 <= kLhaSearchBytes;
+  EXPECT_EQ(LhaExtract(work_ / "sfx.exe", "SUB\\in.dll", out_), within ? 1 : 0);
+  EXPECT_EQ(ReadFile(out_ / "sub" / "in.dll") == data, within);
 }
+
+INSTANTIATE_TEST_SUITE_P(StubSizes, SelfExtractorTest, ::testing::Values(10240, 71680));
 
 }  // namespace
 }  // namespace qorve
