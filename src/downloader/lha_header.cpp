@@ -56,7 +56,6 @@ void Account(LhaHeader& header, std::span<const uint8_t> bytes, bool summed) {
 struct ExtendedFields {
   std::string fileName;
   std::string directory;
-  bool haveFileName = false;
   bool haveStoredCrc = false;
   uint16_t storedCrc = 0;
 };
@@ -79,7 +78,6 @@ void TakeExtended(LhaHeader& header, std::span<uint8_t> bytes, ExtendedFields& f
       break;
     case kExtendedFileName:
       fields.fileName = SeparatorsToBackslash(data, std::min(dataSize, kLhaNameBytes));
-      fields.haveFileName = true;
       break;
     case kExtendedDirectory:
       fields.directory = SeparatorsToBackslash(data, std::min(dataSize, kLhaNameBytes));
