@@ -15,7 +15,7 @@ class CappedSink final : public qorve::ByteSink {
  public:
   bool Write(const uint8_t*, std::size_t size) override {
     written_ += size;
-    return written_ < (1u << 22);
+    return written_ < (1u << 20);
   }
 
  private:
