@@ -78,7 +78,7 @@ TEST_F(InstallJobTest, InstallsWhatIsOfferedAndReportsTheRest) {
   WriteFile(Pages() / "yz1.html", "<p>File:yz1.lzh without its bracket</p>");
   WriteFile(Pages() / "unbel32.html", LibraryPage("../unbel32.lzh"));
   WriteFile(Pages() / "ish32.html", LibraryPage("ish32.lzh"));  // not on the file host; unimp32.html is missing
-  test::LoopbackHttpServer pageHost(Pages(), 40);  // slower than one refresh of the fields
+  test::LoopbackHttpServer pageHost(Pages(), 150);  // several refreshes of the fields per page
   test::LoopbackHttpServer fileHost(Files());
   ASSERT_TRUE(WritePrivateProfileString("PAKGRAB", "PAGEHOST", pageHost.Host(), SettingsFilePath()));
   ASSERT_TRUE(WritePrivateProfileString("PAKGRAB", "FILEHOST", "http://" + fileHost.Host() + "/", SettingsFilePath()));

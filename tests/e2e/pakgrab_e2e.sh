@@ -68,13 +68,15 @@ for i in $(seq 600); do
   [ -n "$dialog" ] || dialog=$(xdotool search --onlyvisible --name '^アーカイバＤＬＬインストール中$' 2>/dev/null | head -n 1 || true)
   for window in $(xdotool search --onlyvisible --name '.*' 2>/dev/null || true); do
     [ "$window" = "$dialog" ] && continue
-    [ -n "$(xdotool getwindowname "$window" 2>/dev/null || true)" ] || continue  # not one of ours
+    name=$(xdotool getwindowname "$window" 2>/dev/null || true)
+    [ -n "$name" ] || continue                                    # not one of ours
+    [ "$name" = 'アーカイバＤＬＬインストール中' ] && continue  # the dialog, mapped since the search
     [ -n "${answered[$window]:-}" ] && [ "${answered[$window]}" -gt 20 ] && continue
     if [ "$shot_taken" = 0 ] && [ -n "${PAKGRAB_E2E_SHOT:-}" ] && [ ${#answered[@]} -ge 1 ]; then
       import -window root "$PAKGRAB_E2E_SHOT" 2>/dev/null || true
       shot_taken=1
     fi
-    [ -n "${answered[$window]:-}" ] || echo "  box: $(xdotool getwindowname "$window" 2>/dev/null || true)"
+    [ -n "${answered[$window]:-}" ] || echo "  box: $name"
     xdotool windowfocus --sync "$window" key Return 2>/dev/null || true
     answered[$window]=$(( ${answered[$window]:-0} + 1 ))
   done
