@@ -1,0 +1,111 @@
+#include "downloader/install_cabinet.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace qorve {
+namespace {
+
+constexpr std::array<uint8_t, 5> kSignature{0x4D, 0x53, 0x43, 0x46, 0x00};  // "MSCF\0"
+constexpr std::size_t kPiece = 65536;
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Offset of the first signature, -1 when none. Reads in pieces that overlap
+// by the signature's length so that a signature across two pieces is found.
+int64_t FindSignature(std::FILE* in) {
+  std::vector<uint8_t> piece(kPiece + kSignature.size());
+  std::size_t kept = 0;
+  int64_t pieceStart = 0;
+  for (;;) {
+    const std::size_t got = std::fread(piece.data() + kept, 1, kPiece, in);
+    const std::size_t size = kept + got;
+    const auto hit = std::search(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(size), kSignature.begin(),
+                                 kSignature.end());
+    if (hit != piece.begin() + static_cast<std::ptrdiff_t>(size)) return pieceStart + (hit - piece.begin());
+    if (got == 0) return -1;
+    kept = std::min(size, kSignature.size() - 1);
+    std::memmove(piece.data(), piece.data() + size - kept, kept);
+    pieceStart += static_cast<int64_t>(size - kept);
+  }
+}
+
+}  // namespace
+
+bool CutOutCabinet(const std::filesystem::path& source, const std::filesystem::path& cabinet) {
+  File in(std::fopen(source.c_str(), "rb"));
+  if (!in) return false;
+  const int64_t start = FindSignature(in.get());
+  if (start < 0 || fseeko(in.get(), start, SEEK_SET) != 0) return false;
+  File out(std::fopen(cabinet.c_str(), "wb"));
+  if (!out) return false;
+  std::vector<char> piece(kPiece);
+  std::size_t got;
+  while ((got = std::fread(piece.data(), 1, piece.size(), in.get())) > 0) {
+    if (std::fwrite(piece.data(), 1, got, out.get()) != got) return false;
+  }
+  return !std::ferror(in.get()) && std::fclose(out.release()) == 0;
+}
+
+bool ExpandCabinetMember(const std::filesystem::path& cabinet, const char* member,
+                         const std::filesystem::path& output) {
+  archive* reader = archive_read_new();
+  archive_read_support_format_cab(reader);
+  bool written = false;
+  if (archive_read_open_filename(reader, cabinet.c_str(), 10240) == ARCHIVE_OK) {
+    archive_entry* entry = nullptr;
+    while (!written && archive_read_next_header(reader, &entry) == ARCHIVE_OK) {
+      const char* path = archive_entry_pathname(entry);
+      if (!path || !EqualsIgnoreCase(path, member) || archive_entry_filetype(entry) != AE_IFREG) continue;
+      File out(std::fopen(output.c_str(), "wb"));
+      if (!out) break;
+      std::vector<char> piece(kPiece);
+      la_ssize_t got;
+      bool ok = true;
+      while ((got = archive_read_data(reader, piece.data(), piece.size())) > 0) {
+        if (std::fwrite(piece.data(), 1, static_cast<std::size_t>(got), out.get()) != static_cast<std::size_t>(got)) {
+          ok = false;
+          break;
+        }
+      }
+      ok = ok && got == 0 && std::fclose(out.release()) == 0;
+      if (!ok) {
+        out.reset();
+        std::error_code ignored;
+        std::filesystem::remove(output, ignored);
+        break;
+      }
+      written = true;
+    }
+  }
+  archive_read_free(reader);
+  return written;
+}
+
+int InstallCabinet(const std::filesystem::path& downloaded, const std::filesystem::path& workFolder,
+                   const std::filesystem::path& systemFolder) {
+  const std::filesystem::path cabinet = workFolder / "CAB32.CAB";
+  const std::filesystem::path library = workFolder / "CAB32.DLL";
+  std::error_code error;
+  std::filesystem::remove(cabinet, error);
+  CutOutCabinet(downloaded, cabinet);
+  std::filesystem::remove(library, error);
+  ExpandCabinetMember(cabinet, "CAB32.DLL", library);
+  error.clear();
+  std::filesystem::copy_file(library, systemFolder / "CAB32.DLL", std::filesystem::copy_options::overwrite_existing,
+                             error);
+  return error ? -1 : 0;
+}
+
+}  // namespace qorve

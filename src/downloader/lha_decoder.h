@@ -1,0 +1,23 @@
+// Decoding of one LHA member's data: "-lh0-" (stored) and the static-Huffman
+// LZSS methods "-lh5-", "-lh6-" and "-lh7-".
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "downloader/byte_stream.h"
+
+namespace qorve {
+
+// Whether LhaDecode writes anything for `method` (the four methods above).
+bool LhaMethodDecodable(std::string_view method);
+
+// Decodes a member whose data start at the source's position into `output`.
+// Reads at most `compressedSize` bytes. "-lh0-" copies the compressed bytes;
+// the Huffman methods stop once `uncompressedSize` bytes are written, or
+// earlier when the data are damaged or run out (what was decoded until then is
+// written). Other methods write nothing. The data's CRC is not checked.
+void LhaDecode(std::string_view method, ByteSource& input, uint32_t compressedSize, ByteSink& output,
+               uint32_t uncompressedSize);
+
+}  // namespace qorve
