@@ -12,6 +12,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev libxi-dev libxtst-dev
   qt6-webengine-dev qt6-pdf-dev fonts-noto-cjk
   xvfb xauth xdotool trayer imagemagick x11-apps
+  # desktop integration: file associations and the MIME database
+  xdg-utils shared-mime-info
   # sound, video and decoders
   libasound2-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
