@@ -13,7 +13,6 @@ namespace qorve {
 namespace {
 
 using ::testing::Contains;
-using ::testing::ElementsAre;
 
 class FileAssociation : public test::AssociationHome {};
 
@@ -97,16 +96,6 @@ TEST_F(FileAssociation, OwnTypesAreInstalledIntoTheUsersDatabaseWhileRegistered)
   EXPECT_FALSE(std::filesystem::exists(dataHome() / "mime" / "packages" / "qorve.xml"));
 }
 
-TEST_F(FileAssociation, BareProgramNameOfAnotherEntryResolvesThroughPath) {
-  // A desktop entry starting a bare program name resolves through $PATH.
-  test::WriteFile(dataHome() / "applications" / "sh-player.desktop", "[Desktop Entry]\nExec=sh -c true %f\n");
-  test::WriteFile(configHome() / "mimeapps.list", "[Default Applications]\naudio/x-aiff=sh-player.desktop;\n");
-  const auto program = QueryAssociation("AIF");
-  ASSERT_TRUE(program);
-  EXPECT_EQ(std::filesystem::path(*program).filename(), "sh");
-  EXPECT_TRUE(std::filesystem::path(*program).is_absolute());
-}
-
 class ExecLines : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ExecLines, ProgramPathSurvivesQuoting) {
@@ -116,11 +105,6 @@ TEST_P(ExecLines, ProgramPathSurvivesQuoting) {
 INSTANTIATE_TEST_SUITE_P(Paths, ExecLines,
                          ::testing::Values("/usr/bin/qorve", "/home/a b/My Music/qorve", "/x/\"quoted\"/qorve",
                                            "/x/$HOME/`cmd`/qorve", "/x/back\\slash/qorve", "/x/100%/qorve"));
-
-TEST(KeyFileLists, SplitAndJoinKeepOrderAndDropEmptyItems) {
-  EXPECT_THAT(SplitList(" a.desktop;;b.desktop;"), ElementsAre("a.desktop", "b.desktop"));
-  EXPECT_EQ(JoinList({"a.desktop", "b.desktop"}), "a.desktop;b.desktop;");
-}
 
 TEST(KeyFileEdits, OtherLinesAndGroupsStayAsTheyWere) {
   KeyFile file = KeyFile::Parse("# comment\n[Default Applications]\ntext/plain=vim.desktop;\n\n[Other]\nx=1\n");

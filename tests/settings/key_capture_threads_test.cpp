@@ -77,18 +77,5 @@ TEST(KeyCaptureThreads, StopWhileSettlingIsPromptAndNothingIsReportedAfterIt) {
   EXPECT_EQ(reports.count.load(), 0);
 }
 
-TEST(KeyCaptureThreads, StopWhilePollingEndsTheThread) {
-  auto keys = std::make_shared<test::SharedKeys>();
-  Reports reports;
-  KeyCapture capture(test::SharedKeysFactory(keys), reports.Sink());
-  std::this_thread::sleep_for(550ms);
-  const auto stopAt = Clock::now();
-  capture.Stop();
-  EXPECT_LT(Clock::now() - stopAt, 100ms);
-  keys->Press('Z');
-  std::this_thread::sleep_for(20ms);
-  EXPECT_EQ(reports.count.load(), 0);
-}
-
 }  // namespace
 }  // namespace qorve
