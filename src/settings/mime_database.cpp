@@ -2,6 +2,7 @@
 
 #include "platform/folders.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -126,7 +127,7 @@ bool RunUpdateMimeDatabase(const std::filesystem::path& mimeFolder) {
   char* argv[] = {program.data(), folder.data(), nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1 /* O_WRONLY */, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   pid_t child = 0;
   const int spawned = posix_spawnp(&child, program.c_str(), &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);

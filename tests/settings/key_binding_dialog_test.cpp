@@ -1,5 +1,5 @@
 // The key-binding dialog: what the lists offer and show, OK, AssignKey, and
-// the capture through its window and its thread.
+// the capture window's key buttons.
 #include "settings/key_binding_dialog.h"
 
 #include "player/visual/qt_application.h"
@@ -92,45 +92,6 @@ INSTANTIATE_TEST_SUITE_P(Buttons, CaptureButtons,
                                            CaptureButton{"control7", 4}, CaptureButton{"control9", 243},
                                            CaptureButton{"control12", 240}, CaptureButton{"control15", 242},
                                            CaptureButton{"control18", 13}, CaptureButton{"control20", 32}));
-
-TEST_F(KeyBindingDialogTest, CapturedKeyStaysBoundWhenTheDialogClosesWithoutOk) {
-  KeyBindingDialog dialog(nullptr, test::SharedKeysFactory(keys_));
-  dialog.List(0)->setCurrentIndex(BindableIndexOf('Q'));  // a hand-made choice, lost without OK
-  dialog.StartCapture(kPauseRow);
-  keys_->Press(kVkLButton);  // mouse buttons bind nothing
-  test::WaitFor([] { return false; }, 600);
-  EXPECT_NE(dialog.CaptureWindow(), nullptr);
-  keys_->Tap('X');
-  ASSERT_TRUE(test::WaitFor([&] { return dialog.CaptureWindow() == nullptr; }));
-  EXPECT_EQ(ProgramSettings().keysetPause, 'X');
-  EXPECT_EQ(dialog.List(kPauseRow)->currentText(), "X");
-  dialog.reject();
-  EXPECT_EQ(ProgramSettings().keysetPause, 'X');
-  EXPECT_EQ(ProgramSettings().keysetClose, 27);
-}
-
-TEST_F(KeyBindingDialogTest, CancelEndsTheCaptureSoALaterKeyBindsNothing) {
-  KeyBindingDialog dialog(nullptr, test::SharedKeysFactory(keys_));
-  dialog.StartCapture(kPauseRow);
-  dialog.CaptureWindow()->findChild<QPushButton*>("control2")->click();
-  EXPECT_EQ(dialog.CaptureWindow(), nullptr);
-  test::WaitFor([] { return false; }, 600);
-  keys_->Press('X');
-  test::WaitFor([] { return false; }, 100);
-  EXPECT_EQ(ProgramSettings().keysetPause, 'P');
-}
-
-TEST_F(KeyBindingDialogTest, NewCaptureReplacesTheRunningOne) {
-  KeyBindingDialog dialog(nullptr, test::SharedKeysFactory(keys_));
-  dialog.StartCapture(kPauseRow);
-  dialog.StartCapture(0);
-  test::WaitFor([] { return false; }, 550);
-  keys_->Tap('Y');
-  ASSERT_TRUE(test::WaitFor([&] { return dialog.CaptureWindow() == nullptr; }));
-  EXPECT_EQ(ProgramSettings().keysetClose, 'Y');
-  EXPECT_EQ(ProgramSettings().keysetPause, 'P');
-  EXPECT_EQ(keys_->pollers.load(), 2);
-}
 
 }  // namespace
 }  // namespace qorve
