@@ -237,9 +237,12 @@ std::optional<std::string> QueryAssociation(std::string_view extension) {
   return program;
 }
 
+bool PlayerIsInstalled() { return access(PlayerPath().c_str(), X_OK) == 0; }
+
 bool RegisterType(std::string_view extension) {
   const std::vector<std::string> types = MimeTypesOfExtension(Extension(extension));
-  if (types.empty()) return false;
+  // Files must never be handed to a program that is not there.
+  if (types.empty() || !PlayerIsInstalled()) return false;
   if (!UpdatePlayerDesktopEntry(types, {})) return false;
   KeyFile list = KeyFile::Read(UserMimeAppsList());
   for (const std::string& type : types) {

@@ -31,9 +31,13 @@ std::optional<std::string> QueryAssociation(std::string_view extension);
 // or nothing.
 std::optional<std::string> DefaultApplication(std::string_view mimeType);
 
+// Whether the player program exists and can be started.
+bool PlayerIsInstalled();
+
 // Makes the player the default for every MIME type of the extension, writing
-// its desktop entry with the real player path when needed. False when the
-// type is unknown or a file could not be written.
+// its desktop entry with the real player path when needed. False (nothing
+// written) when the type is unknown or the player is missing, or when a file
+// could not be written.
 bool RegisterType(std::string_view extension);
 
 // Removes the player's association of the extension's MIME types (and the

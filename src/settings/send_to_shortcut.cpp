@@ -49,6 +49,7 @@ bool SendToShortcutExists() {
 SendToResult AddSendToShortcut() {
   const std::filesystem::path folder = SendToFolder();
   if (folder.empty()) return SendToResult::kNoFolder;
+  if (!PlayerIsInstalled()) return SendToResult::kFailed;
   errno = 0;
   return CreateShortcut(PlayerPath(), folder / kSendToShortcutName, PlayerPath().parent_path()) == 0
              ? SendToResult::kDone

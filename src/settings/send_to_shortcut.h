@@ -22,7 +22,8 @@ enum class SendToResult {
 
 // True when the shortcut file exists and can be read, wherever it points.
 bool SendToShortcutExists();
-// Creates the shortcut to the player, making the Send To folder when needed.
+// Creates the shortcut to the player, making the Send To folder when needed;
+// a missing player is a failure.
 SendToResult AddSendToShortcut();
 // Deletes the shortcut; a shortcut already gone counts as deleted.
 SendToResult RemoveSendToShortcut();

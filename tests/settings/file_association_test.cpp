@@ -45,6 +45,13 @@ TEST_F(FileAssociation, UnknownAndMalformedExtensionsHaveNoType) {
   EXPECT_FALSE(QueryAssociation("qqzz"));
 }
 
+TEST_F(FileAssociation, MissingPlayerIsNeverRegistered) {
+  std::filesystem::remove(PlayerPath());
+  EXPECT_FALSE(RegisterType("WAV"));
+  EXPECT_FALSE(std::filesystem::exists(configHome() / "mimeapps.list"));
+  EXPECT_FALSE(std::filesystem::exists(dataHome() / "applications" / "qorve.desktop"));
+}
+
 TEST_F(FileAssociation, RegisterBesideAnotherProgramThenUnregisterGivesTheTypeBack) {
   InstallOtherPlayer("audio/x-wav");
   const std::string other = test::ReadFile(dataHome() / "applications" / "other.desktop");
