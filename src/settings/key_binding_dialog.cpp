@@ -110,10 +110,15 @@ void KeyBindingDialog::StartCapture(int row) {
   EndCapture();
   captureRow_ = row;
   const unsigned generation = ++captureGeneration_;
-  // The code travels to this thread as a posted call; the thread is joined
-  // before this dialog goes away, and Qt drops calls posted to a deleted object.
+  // The code is left under capturedMutex_ and this thread is woken by a
+  // posted call that carries nothing; the thread is joined before this dialog
+  // goes away, and Qt drops calls posted to a deleted object.
   capture_ = std::make_unique<KeyCapture>(makeInput_, [this, generation](int code) {
-    QMetaObject::invokeMethod(this, [this, generation, code] { CaptureDone(generation, code); }, Qt::QueuedConnection);
+    {
+      std::lock_guard lock(capturedMutex_);
+      captured_ = CapturedCode{generation, code};
+    }
+    QMetaObject::invokeMethod(this, "TakeCapturedCode", Qt::QueuedConnection);
   });
   captureWindow_ = new KeyCaptureDialog(this);
   captureWindow_->setAttribute(Qt::WA_DeleteOnClose);
@@ -125,6 +130,15 @@ void KeyBindingDialog::StartCapture(int row) {
     if (generation == captureGeneration_) EndCapture();
   });
   captureWindow_->show();
+}
+
+void KeyBindingDialog::TakeCapturedCode() {
+  std::optional<CapturedCode> captured;
+  {
+    std::lock_guard lock(capturedMutex_);
+    captured.swap(captured_);
+  }
+  if (captured) CaptureDone(captured->generation, captured->code);
 }
 
 void KeyBindingDialog::CaptureDone(unsigned generation, int code) {

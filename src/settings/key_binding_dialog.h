@@ -10,6 +10,8 @@
 #include <QDialog>
 
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <span>
 
 class QCheckBox;
@@ -62,6 +64,12 @@ class KeyBindingDialog : public QDialog {
   void KeyCaptured(int row, int code);
 
  private:
+  struct CapturedCode {
+    unsigned generation;
+    int code;
+  };
+  // Posted by the capture thread once it has left a code in captured_.
+  Q_INVOKABLE void TakeCapturedCode();
   void CaptureDone(unsigned generation, int code);
   void EndCapture();
 
@@ -74,6 +82,9 @@ class KeyBindingDialog : public QDialog {
   int captureRow_ = -1;
   // Counts captures, so that a code a finished capture posted late is dropped.
   unsigned captureGeneration_ = 0;
+  // The hand-over from the capture thread: it writes, the user-interface thread takes.
+  std::mutex capturedMutex_;
+  std::optional<CapturedCode> captured_;
 };
 
 // Opens the dialog modally over `parent`; OK stores into ProgramSettings().

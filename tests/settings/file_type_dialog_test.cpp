@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QCursor>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
@@ -128,7 +129,12 @@ TEST_F(FileTypeDialogTest, PlayTestStartsThePlayerOnTheChosenFile) {
   auto chooseSong = std::make_unique<test::ModalAnswer>([&song](QWidget* modal) {
     auto* chooser = qobject_cast<QFileDialog*>(modal);
     if (!chooser) return;
-    chooser->selectFile(QString::fromStdString(song.string()));
+    // Typed into the name field: selectFile() depends on the chooser having
+    // read the folder, which happens on its own thread.
+    chooser->setDirectory(QString::fromStdString(song.parent_path().string()));
+    if (auto* name = chooser->findChild<QLineEdit*>("fileNameEdit")) {
+      name->setText(QString::fromStdString(song.filename().string()));
+    }
     static_cast<QDialog*>(chooser)->accept();
   });
   RunPlayTest(nullptr);
