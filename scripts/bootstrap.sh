@@ -13,6 +13,8 @@ packages=(
   qt6-webengine-dev qt6-pdf-dev fonts-noto-cjk
   qt6-translations-l10n
   xvfb xauth xdotool trayer imagemagick x11-apps
+  # desktop integration: file associations and the MIME database
+  xdg-utils shared-mime-info libglib2.0-bin
   # sound, video and decoders
   libasound2-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools

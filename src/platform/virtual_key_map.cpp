@@ -1,6 +1,7 @@
 #include "platform/virtual_key_map.h"
 
 #include <X11/XF86keysym.h>
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 namespace qorve {
@@ -181,6 +182,27 @@ int VirtualKeyOfPointerButton(int button) {
     case 9: return 0x06;  // second side button (forward)
     default: return 0;
   }
+}
+
+std::string KeyboardKeyName(int virtualKey) {
+  if (virtualKey <= 0 || virtualKey > 0xFF) return {};
+  uint32_t keysym = 0;
+  for (const KeyRange& range : kRanges) {
+    if (virtualKey >= range.firstVk && virtualKey < range.firstVk + range.count) {
+      keysym = range.firstKeysym + static_cast<uint32_t>(virtualKey - range.firstVk);
+    }
+  }
+  // A line that is not only the fallback reading names the key first.
+  for (const bool fallback : {false, true}) {
+    for (const KeyEntry& entry : kEntries) {
+      if (keysym != 0) break;
+      if (entry.otherwise != fallback) continue;
+      if (entry.vk == virtualKey || entry.genericVk == virtualKey) keysym = entry.keysym;
+    }
+  }
+  if (keysym == 0) return {};
+  const char* name = XKeysymToString(keysym);
+  return name ? name : "";
 }
 
 }  // namespace qorve

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace qorve {
 
@@ -31,5 +32,11 @@ KeycodeTable MapKeycodes(int firstKeycode, std::span<const KeycodeSymbols> symbo
 // The virtual key of a physical X pointer button (1 left, 2 middle, 3 right,
 // 8 and 9 the side buttons), 0 for buttons without one (the wheel, 4 to 7).
 int VirtualKeyOfPointerButton(int button);
+
+// The X keyboard's name of the key a virtual-key code stands for: the name of
+// the keysym the table gives the code ("KP_1", "BackSpace"), reading the
+// layout-dependent keys as a Japanese keyboard has them. Empty for codes no
+// key gives.
+std::string KeyboardKeyName(int virtualKey);
 
 }  // namespace qorve

@@ -1,7 +1,10 @@
 #include "settings/settings_program.h"
 
 #include "common/settings.h"
+#include "settings/file_type_dialog.h"
+#include "settings/key_binding_dialog.h"
 #include "settings/main_dialog.h"
+#include "settings/play_test.h"
 
 namespace qorve {
 
@@ -9,6 +12,11 @@ int RunSettingsProgram(const std::function<void(MainDialog&)>& prepare) {
   LoadSettings();
   {
     MainDialog dialog;
+    // The windows of the system group open over the main dialog.
+    QObject::connect(&dialog, &MainDialog::fileTypesRequested, &dialog, [&dialog] { ShowFileTypeDialog(&dialog); });
+    QObject::connect(&dialog, &MainDialog::keyBindingRequested, &dialog,
+                     [&dialog] { ShowKeyBindingDialog(&dialog); });
+    QObject::connect(&dialog, &MainDialog::playTestRequested, &dialog, [&dialog] { RunPlayTest(&dialog); });
     if (prepare) prepare(dialog);
     // The close box, Escape and "環境設定を終了する" all end here.
     dialog.exec();
