@@ -104,4 +104,25 @@ wait_for "! kill -0 $player"
 wait "$player" || { echo "FAIL: the player did not end cleanly"; exit 1; }
 player=0
 [ ! -e "$QORVE_HOME/LOG.TXT" ] || { echo "FAIL: the player logged although LOG=0"; exit 1; }
+echo "- the system group's windows and the play test open from the main dialog"
+XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" "$bin/qorve-set" &
+main=$(wait_window 'KESTRAVOX2の環境設定')
+# From 画面の設定, where the focus starts, back to 操作方法の設定, then 関連付け.
+keys_to "$main" shift+Tab shift+Tab shift+Tab space
+keys=$(wait_window '操作方法設定')
+screenshot "$keys" keys
+keys_to "$keys" Escape
+wait_gone '操作方法設定'
+keys_to "$main" shift+Tab space
+types=$(wait_window 'ファイルタイプの設定')
+screenshot "$types" file_types
+keys_to "$types" Escape
+wait_gone 'ファイルタイプの設定'
+# 関連付け forward to 再生テスト: the other nine buttons lie between.
+keys_to "$main" Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space
+chooser=$(wait_window '開く')
+keys_to "$chooser" Escape
+wait_gone '開く'
+keys_to "$main" Escape
+wait_gone 'KESTRAVOX2の環境設定'
 echo "all settings program checks passed; screenshots in $artefacts"
