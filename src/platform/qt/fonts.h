@@ -1,4 +1,4 @@
-// Japanese font names of the Windows design resolved to an installed Japanese
+// Japanese font names of Windows resolved to an installed Japanese
 // font. fontconfig alone maps them to a Latin face, so they are substituted.
 #pragma once
 
