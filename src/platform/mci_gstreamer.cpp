@@ -294,7 +294,15 @@ class GstreamerDevice final : public MciDevice {
   void SetVideoSink(uintptr_t window) {
     GstElement* sink = nullptr;
     if (window != 0) {
+      // One OpenGL sink serves every video of the run, one after the other:
+      // each new sink opens a GL display and context of its own, and the GL
+      // driver keeps megabytes of every one (about 10 MB a video). The sink
+      // is taken again once the pipeline that held it is gone; a second
+      // video open at the same time gets a sink of its own.
+      static GstElement* sharedGlSink = nullptr;
+      if (sharedGlSink && GST_OBJECT_PARENT(sharedGlSink) == nullptr) sink = GST_ELEMENT(gst_object_ref(sharedGlSink));
       for (const char* name : {"glimagesink", "ximagesink"}) {
+        if (sink) break;
         sink = gst_element_factory_make(name, nullptr);
         if (!sink) continue;
         // READY opens the sink's display: one that cannot (no GL, no X
@@ -302,7 +310,10 @@ class GstreamerDevice final : public MciDevice {
         gst_object_ref_sink(sink);
         const bool opens = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
         gst_element_set_state(sink, GST_STATE_NULL);
-        if (opens) break;
+        if (opens) {
+          if (!sharedGlSink && std::string_view(name) == "glimagesink") sharedGlSink = GST_ELEMENT(gst_object_ref(sink));
+          break;
+        }
         gst_object_unref(sink);
         sink = nullptr;
       }
