@@ -28,20 +28,7 @@ done
 for tool in Xvfb sox oggenc mpv gst-launch-1.0 openmpt123 python3; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/bootstrap.sh installs it)" >&2; exit 2; }
 done
-source scripts/lib/xvfb.sh
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap "exit 1" INT TERM HUP PIPE
-start_xvfb "$work/xvfb.log" || { echo "Xvfb did not start" >&2; exit 1; }
+source bench/bench_session.sh
 export QORVE_MIXER=virtual
 
 # The material: a stereo piece longer than the window, a picture, a module.

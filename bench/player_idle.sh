@@ -33,20 +33,7 @@ for needed in "$player" "$bin/sleep_loop"; do
   [[ -x "$needed" ]] || { echo "not built or not executable: $needed" >&2; exit 2; }
 done
 command -v Xvfb >/dev/null || { echo "Xvfb is not installed" >&2; exit 2; }
-source scripts/lib/xvfb.sh
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap "exit 1" INT TERM HUP PIPE
-start_xvfb "$work/xvfb.log" || { echo "Xvfb did not start" >&2; exit 1; }
+source bench/bench_session.sh
 
 if [[ -z "$file" ]]; then
   file=$work/not-media.qvx

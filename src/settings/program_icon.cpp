@@ -1,25 +1,18 @@
 #include "settings/program_icon.h"
 
-#include <QLinearGradient>
+#include "platform/qt/icon_square.h"
+
 #include <QPainter>
 #include <QPixmap>
 
 namespace qorve {
 
 QImage ProgramIconImage(int size) {
-  if (size <= 0) return QImage();
-  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
+  QImage image = IconSquare(size);
+  if (image.isNull()) return image;
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
   p.scale(size / 16.0, size / 16.0);
-  const QRectF square(0.5, 0.5, 15, 15);
-  QLinearGradient gradient(square.topLeft(), square.bottomLeft());
-  gradient.setColorAt(0, QColor(0x4f, 0x9c, 0xf0));
-  gradient.setColorAt(1, QColor(0x1d, 0x5a, 0xa8));
-  p.setPen(QPen(QColor(0x12, 0x3a, 0x70), 1.0));
-  p.setBrush(gradient);
-  p.drawRoundedRect(square, 3.5, 3.5);
   p.setPen(QPen(Qt::white, 0.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   p.setBrush(Qt::white);
   p.drawPolygon(QPolygonF({QPointF(5.5, 2.8), QPointF(10.5, 6.2), QPointF(5.5, 9.6)}));

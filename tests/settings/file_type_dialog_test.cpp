@@ -2,7 +2,7 @@
 // associations, the Send To box with its failures, the help box, and the play test.
 #include "settings/file_type_dialog.h"
 
-#include "player/visual/qt_application.h"
+#include "support/qt_application.h"
 #include "settings/association_home.h"
 #include "settings/dialog_driver.h"
 #include "settings/file_association.h"

@@ -2,7 +2,7 @@
 // the capture window's key buttons.
 #include "settings/key_binding_dialog.h"
 
-#include "player/visual/qt_application.h"
+#include "support/qt_application.h"
 #include "settings/dialog_driver.h"
 #include "settings/key_capture_dialog.h"
 #include "settings/key_input_fake.h"

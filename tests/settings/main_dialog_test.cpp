@@ -7,7 +7,7 @@
 #include "settings/main_dialog.h"
 #include "settings/settings_program.h"
 #include "support/settings_home.h"
-#include "dialogs_application.h"
+#include "support/qt_application.h"
 
 #include <QEnterEvent>
 #include <QPlainTextEdit>
@@ -26,7 +26,7 @@ class MainDialogTest : public test::SettingsHome {
  protected:
   void SetUp() override {
     SettingsHome::SetUp();
-    test::SettingsTestApplication();
+    test::TestApplication();
   }
   void TearDown() override {
     SetProgramFolderForTesting({});

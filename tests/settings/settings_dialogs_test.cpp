@@ -10,7 +10,7 @@
 #include "settings/video_dialog.h"
 #include "support/midi_port_fake.h"
 #include "support/settings_home.h"
-#include "dialogs_application.h"
+#include "support/qt_application.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -73,7 +73,7 @@ class DialogTest : public test::SettingsHome {
  protected:
   void SetUp() override {
     SettingsHome::SetUp();
-    test::SettingsTestApplication();
+    test::TestApplication();
   }
 };
 

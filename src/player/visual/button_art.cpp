@@ -1,5 +1,7 @@
 #include "player/visual/button_art.h"
 
+#include "platform/qt/icon_square.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -247,21 +249,13 @@ const QImage& ButtonBitmap(int resourceId) {
 }
 
 QImage TrayIconImage(int size) {
-  if (size <= 0) return QImage();
-  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
+  // A white play sign and a sound arc on the square: legible at 16 pixels,
+  // the size the notification area asks for.
+  QImage image = IconSquare(size);
+  if (image.isNull()) return image;
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
   p.scale(size / 16.0, size / 16.0);
-  // A blue rounded square with a white play sign and a sound arc: legible at
-  // 16 pixels, the size the notification area asks for.
-  const QRectF square(0.5, 0.5, 15, 15);
-  QLinearGradient gradient(square.topLeft(), square.bottomLeft());
-  gradient.setColorAt(0, QColor(0x4f, 0x9c, 0xf0));
-  gradient.setColorAt(1, QColor(0x1d, 0x5a, 0xa8));
-  p.setPen(QPen(QColor(0x12, 0x3a, 0x70), 1.0));
-  p.setBrush(gradient);
-  p.drawRoundedRect(square, 3.5, 3.5);
   p.setPen(QPen(Qt::white, 0.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   p.setBrush(Qt::white);
   p.drawPolygon(QPolygonF({QPointF(4.2, 3.8), QPointF(10.2, 8), QPointF(4.2, 12.2)}));

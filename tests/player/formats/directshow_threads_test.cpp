@@ -5,7 +5,7 @@
 // videos, full screen and back, the picture fitted in the window.
 #include "player/formats/directshow.h"
 
-#include "../visual/qt_application.h"
+#include "support/qt_application.h"
 #include "common/settings.h"
 #include "player/core/media_factory.h"
 #include "player/core/player_state.h"

@@ -4,7 +4,7 @@
 // SetVideoSize.
 #include "player/formats/mcivideo.h"
 
-#include "../visual/qt_application.h"
+#include "support/qt_application.h"
 #include "common/settings.h"
 #include "player/visual/video_window.h"
 #include "support/settings_home.h"

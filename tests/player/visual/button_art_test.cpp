@@ -1,6 +1,6 @@
 #include "player/visual/button_art.h"
 
-#include "qt_application.h"
+#include "support/qt_application.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "player/visual/html.h"
 
 #include "platform/qt/activex_host.h"
-#include "qt_application.h"
+#include "support/qt_application.h"
 #include "support/temp_home.h"
 
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 
 #include "platform/input.h"
 #include "player/core/player_state.h"
-#include "qt_application.h"
+#include "support/qt_application.h"
 #include "support/settings_home.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "player/core/player_state.h"
 #include "player/visual/video_window_widget.h"
 #include "player/visual/wnd_set.h"
-#include "qt_application.h"
+#include "support/qt_application.h"
 #include "support/settings_home.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-// One QApplication for the visual tests (offscreen platform, set by the test
-// main), with the Japanese font substitutes the program installs.
+// One QApplication for the tests that need one (offscreen platform, set by
+// the test main), with the Japanese font substitutes the programs install.
 #pragma once
 
 #include "platform/qt/fonts.h"
@@ -10,7 +10,7 @@ namespace qorve::test {
 
 inline QApplication& TestApplication() {
   static int argc = 1;
-  static char name[] = "player_visual_test";
+  static char name[] = "qorve_test";
   static char* argv[] = {name, nullptr};
   static QApplication* application = [] {
     auto* app = new QApplication(argc, argv);
