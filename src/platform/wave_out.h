@@ -80,6 +80,11 @@ class WaveOutDevice {
   virtual MMRESULT Reset() = 0;
   virtual MMRESULT GetPosition(uint32_t& bytes) = 0;
   virtual MMRESULT Close() = 0;
+  // True when the position, while playing, moves with the wall clock at the
+  // format's byte rate: a reader may then sleep until a position is due
+  // instead of asking again and again. False for devices whose position
+  // moves when something else says so (tests, rendering into a file).
+  virtual bool KeepsRealTime() const { return false; }
 };
 
 // The ALSA PCM `name` ("default", "hw:0", ...). A PCM of ALSA's "null" type is

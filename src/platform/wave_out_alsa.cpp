@@ -147,6 +147,8 @@ class AlsaWaveOut final : public WaveOutDevice {
     return MMSYSERR_NOERROR;
   }
 
+  bool KeepsRealTime() const override { return true; }
+
   MMRESULT Close() override {
     {
       std::lock_guard lock(mutex_);

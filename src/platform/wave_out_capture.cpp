@@ -181,6 +181,8 @@ class CaptureWaveOut final : public WaveOutDevice {
     return MMSYSERR_NOERROR;
   }
 
+  bool KeepsRealTime() const override { return options_.pace == CapturePace::RealTime; }
+
   MMRESULT Close() override {
     std::lock_guard lock(mutex_);
     if (!file_) return MMSYSERR_INVALHANDLE;

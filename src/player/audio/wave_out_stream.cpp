@@ -15,6 +15,9 @@ namespace qorve {
 namespace {
 
 constexpr auto kCloseWait = std::chrono::milliseconds(50);
+// The longest sleep of the worker between two looks at the device: a device
+// clock that drifts from the estimate is caught up with at least this often.
+constexpr auto kLongestWait = std::chrono::milliseconds(200);
 
 // The seconds of a seek as the whole number the log shows.
 long WholeSeconds(double seconds) {
@@ -92,16 +95,22 @@ int WaveOutStream::Open(const WAVEFORMATEX& format, FillProc fill) {
 }
 
 void WaveOutStream::Play() {
-  std::lock_guard lock(tickMutex_);
-  if (!device_) return;
-  PlayLocked();
+  {
+    std::lock_guard lock(tickMutex_);
+    if (!device_) return;
+    PlayLocked();
+  }
+  WakeWorker();
 }
 
 void WaveOutStream::Pause() {
-  std::lock_guard lock(tickMutex_);
-  if (!device_) return;
-  state_.store(Paused);
-  device_->Pause();
+  {
+    std::lock_guard lock(tickMutex_);
+    if (!device_) return;
+    state_.store(Paused);
+    device_->Pause();
+  }
+  WakeWorker();
 }
 
 void WaveOutStream::Stop() {
@@ -113,6 +122,7 @@ void WaveOutStream::Stop() {
     timeOffset_ = 0;
     command_.store(kResetTicks);
   }
+  WakeWorker();
   Log("WAVEOUT - STOP", 0);
 }
 
@@ -127,6 +137,7 @@ void WaveOutStream::Seek(double seconds) {
     currentIndex_ = 0;
     PlayLocked();
   }
+  WakeWorker();
   Log("WAVEOUT - SEEK", WholeSeconds(seconds));
 }
 
@@ -141,6 +152,7 @@ int WaveOutStream::GetState() const { return state_.load(); }
 
 void WaveOutStream::Close() {
   command_.store(kQuit);
+  WakeWorker();
   Log("スレッド終了設定", 0);
   if (thread_.joinable()) {
     std::unique_lock lock(endMutex_);
@@ -180,6 +192,7 @@ void WaveOutStream::StreamThread() {
     early = EarlyBytes();
   }
   for (;;) {
+    auto wait = std::chrono::milliseconds(1);
     {
       std::lock_guard lock(tickMutex_);
       // The command first: after a Stop or Seek the device position has
@@ -198,13 +211,21 @@ void WaveOutStream::StreamThread() {
       if (state_.load() == Playing) {
         uint32_t position = 0;
         device_->GetPosition(position);
-        const uint32_t due = played + static_cast<uint32_t>(bufferSize_) - early;
+        uint32_t due = played + static_cast<uint32_t>(bufferSize_) - early;
         // "position has reached due", modulo 2^32: right across the wrap of
         // the 32-bit byte counter, where a plain >= would tick at once.
-        if (static_cast<int32_t>(position - due) >= 0) Tick(played, early);
+        if (static_cast<int32_t>(position - due) >= 0) {
+          Tick(played, early);
+          due = played + static_cast<uint32_t>(bufferSize_) - early;
+        }
+        wait = WaitAfterPoll(position, due);
+      } else if (device_->KeepsRealTime()) {
+        wait = kLongestWait;  // nothing moves until the owner wakes us
       }
     }
-    SleepMs(1);
+    std::unique_lock lock(wakeMutex_);
+    wakeSignal_.wait_for(lock, wait, [this] { return wakeRequested_; });
+    wakeRequested_ = false;
   }
   Log("WAVEOUTスレッド終了", 0);
   {
@@ -229,6 +250,25 @@ void WaveOutStream::Tick(uint32_t& played, uint32_t& early) {
   // device is handed nothing. At the wrap the next pass, now wholly refilled,
   // goes in behind the one that is ending.
   if (currentIndex_ == 0) QueueWholeRing();
+}
+
+std::chrono::milliseconds WaveOutStream::WaitAfterPoll(uint32_t position, uint32_t due) const {
+  constexpr auto kPoll = std::chrono::milliseconds(1);
+  if (!device_->KeepsRealTime() || bytesPerSecond_ <= 0) return kPoll;
+  const auto remaining = static_cast<int32_t>(due - position);
+  if (remaining <= 0) return kPoll;
+  // Rounded down, so the worker wakes at the due time or just before and then
+  // polls each millisecond until the device has really got there.
+  const auto ms = static_cast<int64_t>(remaining * 1000.0 / bytesPerSecond_);
+  return std::clamp(std::chrono::milliseconds(ms), kPoll, kLongestWait);
+}
+
+void WaveOutStream::WakeWorker() {
+  {
+    std::lock_guard lock(wakeMutex_);
+    wakeRequested_ = true;
+  }
+  wakeSignal_.notify_one();
 }
 
 uint32_t WaveOutStream::EarlyBytes() const {

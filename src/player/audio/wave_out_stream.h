@@ -15,7 +15,10 @@
 //   runs on two threads at once, and once Pause or Stop returns the worker is
 //   not inside it and will not call it again until the next Seek: the owner may
 //   then position its decoder freely;
-// - the device reports its position to both threads (it serialises itself).
+// - the device reports its position to both threads (it serialises itself);
+// - between polls the worker sleeps on `wakeSignal_`: 1 ms, or, on a device
+//   that keeps real time, until the next tick is due; every command and change
+//   of state wakes it at once.
 // Everything else (time offset, format, N, S) belongs to the owner's thread, or
 // is set before the worker starts and read-only while it runs.
 #pragma once
@@ -24,6 +27,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -90,6 +94,11 @@ class WaveOutStream {
   enum Command : int32_t { kRun = 0, kQuit = 1, kResetTicks = 2 };
 
   void StreamThread();
+  // How long the worker may sleep after a poll: until the next tick is due
+  // when the device keeps real time (at most kLongestWait), else 1 ms.
+  std::chrono::milliseconds WaitAfterPoll(uint32_t position, uint32_t due) const;
+  // Cuts the worker's sleep short: after every command and change of state.
+  void WakeWorker();
   // One tick: the buffer whose turn has ended is refilled, and at the tick that
   // wraps the ring the next pass is queued. Called with tickMutex_ held.
   void Tick(uint32_t& played, uint32_t& early);
@@ -122,6 +131,11 @@ class WaveOutStream {
   std::atomic<int32_t> state_{Stopped};
 
   std::mutex tickMutex_;  // see the top of this header
+  // The worker sleeps on wakeSignal_ between polls; the owner sets
+  // wakeRequested_ (under wakeMutex_) to end the sleep at once.
+  std::mutex wakeMutex_;
+  std::condition_variable wakeSignal_;
+  bool wakeRequested_ = false;
   // The worker's end, which Close waits for.
   std::mutex endMutex_;
   std::condition_variable endSignal_;

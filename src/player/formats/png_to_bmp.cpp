@@ -67,6 +67,14 @@ bool ReadHeader(png_structp png, png_infop info, PngHeader& header) {
   int interlace = 0;
   png_get_IHDR(png, info, &header.width, &header.height, &header.bitDepth, &header.colorType, &interlace, nullptr,
                nullptr);
+  return true;
+}
+
+// Sets up the transformations; libpng allocates its row buffers for the
+// picture's width here, so this comes only once the size is known to be
+// acceptable.
+bool SetUpTransformations(png_structp png, png_infop info, PngHeader& header) {
+  if (setjmp(png_jmpbuf(png))) return false;
   if (header.colorType & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png);
   if (header.bitDepth == 2) {
     png_set_read_user_transform_fn(png, WidenTwoBitPixels);
@@ -153,6 +161,7 @@ bool DecodePng(std::span<const uint8_t> bytes, PngDib& out, std::size_t largestB
   dib.bitsPerPixel = trueColour ? 24 : header.bitDepth == 2 ? 4 : header.bitDepth == 16 ? 8 : header.bitDepth;
   const std::size_t stride = dib.Stride();
   if (header.height == 0 || stride == 0 || stride > largestBytes / header.height) return false;
+  if (!SetUpTransformations(reader.png(), reader.info(), header)) return false;
 
   try {
     if (!trueColour) {

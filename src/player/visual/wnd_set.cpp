@@ -10,6 +10,7 @@
 #include "player/visual/button_art.h"
 #include "player/visual/draw_context.h"
 #include "player/visual/info_lines.h"
+#include "player/visual/seek_bar.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -218,7 +219,7 @@ void WndSet::Layout() {
 void WndSet::PlaceTrackbar(int width, int y) {
   if (!window_) return;
   if (!trackbar_) {
-    trackbar_ = new QSlider(Qt::Horizontal, window_);
+    trackbar_ = new SeekBar(window_);
     trackbar_->setObjectName(QStringLiteral("trackbar1000"));
     trackbar_->setTickPosition(QSlider::NoTicks);
     // The seek bar only shows the position: clicks on it reach the window and

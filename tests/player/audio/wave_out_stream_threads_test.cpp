@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace qorve {
@@ -413,6 +416,53 @@ TEST_F(WaveOutStreamThreadsTest, StressOfOperationsWhileTheWorkerTicks) {
   EXPECT_EQ(decoder.MostAtOnce(), 1);
   EXPECT_GT(reopened, 10);
   EXPECT_GT(decoder.CallCount(), 600u);
+}
+
+// A device of the virtual card that claims to keep real time, counting how
+// often it is asked for its position.
+class RealTimeDevice final : public WaveOutDevice {
+ public:
+  RealTimeDevice(std::unique_ptr<WaveOutDevice> inner, std::atomic<int>& polls)
+      : inner_(std::move(inner)), polls_(polls) {}
+  MMRESULT Open(const WAVEFORMATEX& format) override { return inner_->Open(format); }
+  MMRESULT Write(const uint8_t* data, uint32_t bytes) override { return inner_->Write(data, bytes); }
+  MMRESULT Pause() override { return inner_->Pause(); }
+  MMRESULT Restart() override { return inner_->Restart(); }
+  MMRESULT Reset() override { return inner_->Reset(); }
+  MMRESULT GetPosition(uint32_t& bytes) override {
+    ++polls_;
+    return inner_->GetPosition(bytes);
+  }
+  MMRESULT Close() override { return inner_->Close(); }
+  bool KeepsRealTime() const override { return true; }
+
+ private:
+  std::unique_ptr<WaveOutDevice> inner_;
+  std::atomic<int>& polls_;
+};
+
+// On a device that keeps real time the worker sleeps until a tick can be due
+// (looking again at least every 200 ms) instead of every millisecond, still
+// ticks once the position gets there, and wakes at once for Close.
+TEST_F(WaveOutStreamThreadsTest, OnARealTimeDeviceTheWorkerSleepsUntilATickIsDue) {
+  std::atomic<int> polls{0};
+  SetWaveOutFactory([&] { return std::make_unique<RealTimeDevice>(card->NewDevice(), polls); });
+  RecordingDecoder decoder(card.get());
+  WaveOutStream stream;
+  stream.SetBuffers(2, 88200);  // 44100 Hz stereo 16-bit: half a second each
+  ASSERT_EQ(stream.Open(Pcm(44100, 2, 16), decoder.Proc()), 0);
+  stream.Seek(0);
+  const size_t filled = decoder.CallCount();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_LT(polls.load(), 30) << "polled every millisecond";
+
+  AdvanceTo(88200);
+  EXPECT_TRUE(decoder.WaitForCalls(filled + 1)) << "the tick at the end of the first buffer";
+  AdvanceTo(176400 - 88200 / 32);
+  EXPECT_TRUE(decoder.WaitForCalls(filled + 2)) << "the early tick that wraps the ring";
+
+  stream.Close();
+  EXPECT_EQ(LogText().find("スレッド終了待ち"), std::string::npos) << "Close waited for a sleeping worker";
 }
 
 }  // namespace
