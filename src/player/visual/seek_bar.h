@@ -1,10 +1,14 @@
 // The display window's seek bar: a horizontal slider that only shows the
-// position. The controller sets its value on every step of playback; it is
-// redrawn only when that moves the thumb by at least a pixel, as repainting
-// a slider (and the window behind it) hundreds of times a second for moves
-// nobody can see would cost more than the rest of playback together.
+// position. The controller sets its value on every step of playback; only a
+// change that moves the thumb by at least a pixel repaints, and then only the
+// strip between the old and the new thumb, as repainting the whole bar (and
+// the window behind it) hundreds of times a second would cost more than the
+// rest of playback together. It paints its own ground (the window's
+// background colour) so that the window behind it need not be repainted.
 #pragma once
 
+#include <QColor>
+#include <QRect>
 #include <QSlider>
 
 namespace qorve {
@@ -13,16 +17,20 @@ class SeekBar final : public QSlider {
  public:
   explicit SeekBar(QWidget* parent);
 
+  // The colour under the groove and thumb: the window's background.
+  void SetGround(const QColor& colour);
+
  protected:
   void sliderChange(SliderChange change) override;
   void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
-  // The thumb's offset for `value` along the slider's whole width: a finer
-  // scale than the groove the style draws, so no visible move is skipped.
-  int ThumbOffset(int value) const;
+  // Where the style draws the thumb for the current value.
+  QRect ThumbRect() const;
 
-  int drawnOffset_ = -1;  // offset at the last repaint asked for; -1 none yet
+  QColor ground_{Qt::white};
+  QRect drawnThumb_;  // where the thumb was at the last repaint asked for; invalid: none yet
 };
 
 }  // namespace qorve

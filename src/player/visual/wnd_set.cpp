@@ -228,6 +228,7 @@ void WndSet::PlaceTrackbar(int width, int y) {
     trackbar_->setFocusPolicy(Qt::NoFocus);
     trackbar_->setPageStep(0);
   }
+  trackbar_->SetGround(background_);
   trackbar_->setGeometry(0, y, std::max(width - 2, 1), kTrackbarHeight);
   trackbar_->show();
   MediaInfo info{};

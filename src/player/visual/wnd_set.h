@@ -6,6 +6,7 @@
 
 #include "player/core/media_file.h"
 #include "player/visual/display_layout.h"
+#include "player/visual/seek_bar.h"
 
 #include <QColor>
 #include <QFont>
@@ -81,7 +82,7 @@ class WndSet {
 
   QPointer<QWidget> window_;
   const QObject* attachedWindow_ = nullptr;  // compared only, never used
-  QPointer<QSlider> trackbar_;
+  QPointer<SeekBar> trackbar_;
   QPointer<QScrollBar> scrollBar_;
   std::optional<QFont> font_;
   QColor background_{Qt::white};

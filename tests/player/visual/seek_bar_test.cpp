@@ -1,0 +1,62 @@
+#include "player/visual/seek_bar.h"
+
+#include "support/qt_application.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+#include <QWidget>
+
+namespace qorve {
+namespace {
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+void LetQtPaint() {
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+// Values that leave the thumb where it is cost no paint; moves that do are
+// drawn so that what is on screen equals a bar drawn afresh at the last value.
+TEST(SeekBarTest, RepaintsOnlyVisibleMovesAndLeavesNoTrace) {
+  test::TestApplication();
+  QWidget window(nullptr, Qt::FramelessWindowHint);
+  window.resize(400, 40);
+  auto* bar = new SeekBar(&window);
+  bar->setGeometry(0, 6, 398, 28);
+  bar->setRange(0, 32700);
+  window.show();
+  LetQtPaint();
+
+  PaintCounter counter;
+  bar->installEventFilter(&counter);
+  for (int value = 1000; value < 1020; ++value) bar->setValue(value);  // 20 units: well under a pixel
+  LetQtPaint();
+  EXPECT_EQ(counter.paints, 1) << "the first move paints once, the rest of the pixel not at all";
+
+  for (int value = 1020; value <= 20000; value += 37) {
+    bar->setValue(value);
+    LetQtPaint();
+  }
+  const QImage onScreen = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage afresh = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(onScreen.size(), afresh.size());
+  EXPECT_TRUE(onScreen == afresh) << "a thumb or groove left behind by the partial repaints";
+}
+
+}  // namespace
+}  // namespace qorve
