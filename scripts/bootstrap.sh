@@ -28,7 +28,7 @@ packages=(
   sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils
   python3-mido
   # installation and packaging checks
-  desktop-file-utils dpkg-dev groff-base
+  desktop-file-utils dpkg-dev groff-base debootstrap
   # desktop remotes: a private session bus and the MPRIS command-line remote
   dbus-daemon playerctl
   # peers the performance measurements compare the player with

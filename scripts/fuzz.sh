@@ -65,7 +65,7 @@ fuzz_one() {
     # Only inputs that reach code the committed corpus does not are added.
     "$target" -merge=1 "fuzz/corpus/$name" "$work/$name" >"$work/$name.merge.log" 2>&1 ||
       { tail -n 20 "$work/$name.merge.log"; return 1; }
-    echo "fuzz: $name: $(grep -oE 'added [0-9]+ new units' "$work/$name.merge.log" || echo 'nothing added')"
+    echo "fuzz: $name: $(grep -oE '[0-9]+ new files with [0-9]+ new features added' "$work/$name.merge.log" || echo 'nothing added')"
   fi
   rm -rf "${work:?}/$name"
 }

@@ -61,6 +61,18 @@ expect_colour() {  # name x y colour (picture: blue or green)
   case "$4:$found" in picture:blue | picture:green) return 0 ;; esac
   [ "$found" = "$4" ] || fail "$1: ($2, $3) is $found, not $4"
 }
+# Shoots until (x, y) shows `colour` or 10 s have passed (a loaded machine
+# paints late); the caller then checks the last shot.
+shot_showing() {  # name x y colour
+  local i found
+  for i in $(seq 1 20); do
+    shot "$1"
+    found=$(colour_at "$1" "$2" "$3")
+    case "$4:$found" in picture:blue | picture:green) return 0 ;; esac
+    [ "$found" = "$4" ] && return 0
+    sleep 0.5
+  done
+}
 video_window() { xdotool search --onlyvisible --class qorve 2>/dev/null | while read -r id; do
   eval "$(xdotool getwindowgeometry --shell "$id")"
   [ "$WIDTH" -ge 300 ] && [ "$HEIGHT" -ge 200 ] && [ "$Y" -lt 700 ] && echo "$id $X $Y $WIDTH $HEIGHT" && break
@@ -81,9 +93,8 @@ settings "$QORVE_HOME" 1  # loop, so that it plays while we look
 "$bin/qorve" "$work/videos/long.avi" &
 player=$!
 wait_for_log "最後" 15 || fail "the video did not open"
-sleep 1.5
-shot natural
 centre_x=$((screen_width / 2)) centre_y=$((screen_height / 2))
+shot_showing natural "$centre_x" "$centre_y" picture
 expect_colour natural "$centre_x" "$centre_y" picture
 # 320 × 240 centred: just outside the picture is no picture.
 expect_colour natural $((centre_x - 170)) "$centre_y" black
@@ -139,8 +150,7 @@ xdotool key Right
 # loaded with the kind filter of a video (2).
 wait_for_log "\"$work/videos/a.avi\" , \"2\"" 10 || fail "Right did not load the next video"
 [ "$(grep -c "NEXT" "$QORVE_HOME/LOG.TXT")" -gt "$restarts_before" ] || fail "no move was logged"
-sleep 1
-shot next
+shot_showing next "$centre_x" "$centre_y" blue
 expect_colour next "$centre_x" "$centre_y" blue  # a.avi
 kill -TERM "$player"
 wait "$player" || fail "the player did not end cleanly"
@@ -153,8 +163,7 @@ printf '[VIDEOSET]\r\nDSHOW=0\r\n' >>"$QORVE_HOME/$ini_name"
 "$bin/qorve" "$work/videos/b.mpg" &
 player=$!
 wait_for_log "MPEGVideo" 15 || fail "the video did not open through MCI"
-sleep 1
-shot mci
+shot_showing mci "$centre_x" "$centre_y" green
 expect_colour mci "$centre_x" "$centre_y" green
 expect_colour mci $((centre_x - 330)) "$centre_y" black  # 640 wide
 kill -TERM "$player"

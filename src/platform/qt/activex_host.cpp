@@ -1,19 +1,13 @@
 #include "platform/qt/activex_host.h"
 
+#include "platform/shared_module.h"
+
 #include <QCoreApplication>
 #include <QEvent>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
 
-#ifdef QORVE_HAVE_WEBENGINE
-#include <QWebEngineSettings>
-#include <QWebEngineView>
-#endif
-
-#include <cstdlib>
 #include <map>
-#include <unistd.h>
 
 namespace qorve {
 
@@ -44,56 +38,30 @@ class ActiveXHostWindow : public QWidget {
 namespace {
 
 #ifdef QORVE_HAVE_WEBENGINE
-// Chromium's GPU contexts must be shareable; the attribute only counts when
-// set before the application object exists, so it is set while the program
-// starts.
-const bool kShareContexts = [] {
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  return true;
-}();
-
-class WebBrowserControl final : public ActiveXControl {
- public:
-  explicit WebBrowserControl(QWidget* host) {
-    // Chromium refuses to start as root inside its sandbox; a player run as
-    // root (containers, kiosks) would then show nothing at all.
-    if (geteuid() == 0 && std::getenv("QTWEBENGINE_DISABLE_SANDBOX") == nullptr) {
-      setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-    }
-    view_ = new QWebEngineView(host);
-    view_->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
-    view_->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
-    host->layout()->addWidget(view_);
-    view_->show();
-  }
-
-  void Navigate2(const std::string& address) override {
-    // A file address carries the path unchanged (spaces, "#", "?" and all),
-    // so it is turned into a URL as a path, not parsed as one.
-    const QString text = QString::fromStdString(address);
-    const QString filePrefix = QStringLiteral("file://");
-    if (text.startsWith(filePrefix)) {
-      QString path = text.mid(filePrefix.size());
-      while (path.startsWith(QStringLiteral("//"))) path.remove(0, 1);
-      view_->setUrl(QUrl::fromLocalFile(path));
-    } else {
-      view_->setUrl(QUrl(text));
-    }
-  }
-
- private:
-  QWebEngineView* view_;  // owned by the host widget
-};
+// The browser control lives in a module of the program folder, loaded the
+// first time a document is shown and never unloaded (Chromium's threads run
+// until the program ends). Without the module there is no control.
+std::unique_ptr<ActiveXControl> CreateBrowserFromModule(void* host) {
+  static auto* module = new SharedModule;
+  using Create = ActiveXControl* (*)(void*);
+  static Create create = [] {
+    // Qt WebEngine, loaded after the application object exists, says on
+    // loading that it would rather have been there from the start; the module
+    // makes up for that before the first view, so the remark is not shown.
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    const bool loaded = module->Load("qorve-browser.so");
+    qInstallMessageHandler(previous);
+    return loaded ? module->EntryAs<Create>("CreateWebBrowserControl") : nullptr;
+  }();
+  return std::unique_ptr<ActiveXControl>(create != nullptr ? create(host) : nullptr);
+}
 #endif
 
 std::map<std::string, ActiveXControlFactory>& Registry() {
   static std::map<std::string, ActiveXControlFactory> registry = [] {
     std::map<std::string, ActiveXControlFactory> controls;
 #ifdef QORVE_HAVE_WEBENGINE
-    (void)kShareContexts;
-    controls["Shell.Explorer.2"] = [](void* host) -> std::unique_ptr<ActiveXControl> {
-      return std::make_unique<WebBrowserControl>(static_cast<QWidget*>(host));
-    };
+    controls["Shell.Explorer.2"] = CreateBrowserFromModule;
 #endif
     return controls;
   }();
