@@ -68,9 +68,18 @@ start "gst-launch-1.0 playbin" gst-launch-1.0 -q playbin "uri=file://$work/piece
   "audio-sink=fakesink sync=true" "video-sink=fakesink sync=true"
 start "qorve, idle with a picture" "$bin/qorve" "$work/picture.png"
 sleep "$settle"
-declare -A before used rss hwm
+declare -A before used rss hwm thread_before
 for pid in "${pids[@]}"; do before[$pid]=$(run_ns "$pid"); done
+player=${pids[1]}
+for task in /proc/"$player"/task/*; do thread_before[$task]=$(awk '{print $1}' "$task/schedstat"); done
 sleep "$window"
+# The playing player's threads: the user-interface thread (its id is the
+# process id), the wave-out worker, and the rest together.
+thread_split=$(for task in /proc/"$player"/task/*; do
+  ns=$(($(awk '{print $1}' "$task/schedstat" 2>/dev/null || echo 0) - ${thread_before[$task]:-0}))
+  if [[ ${task##*/} == "$player" ]]; then echo "user-interface $ns"; else echo "$(cat "$task/comm" 2>/dev/null) $ns"; fi
+done | awk '$1 == "user-interface" || $1 == "qorve-waveout" {ms[$1] += $2 / 1e6; next} {ms["other threads"] += $2 / 1e6}
+  END {for (t in ms) printf "  %-16s %6d ms\n", t, ms[t]}' | sort)
 for pid in "${pids[@]}"; do
   if kill -0 "$pid" 2>/dev/null; then
     used[$pid]=$((($(run_ns "$pid") - before[$pid]) / 1000000))
@@ -98,6 +107,9 @@ for index in "${!pids_done[@]}"; do
     "$(awk -v c="${used[$pid]}" -v b="$base" 'BEGIN {if (b > 0) printf "%.2f", c / b; else print "n/a"}')" \
     "${rss[$pid]:-?}" "${hwm[$pid]:-?}"
 done
+
+echo "The playing player's threads:"
+echo "$thread_split"
 
 echo
 echo "Time from start to first sound (five starts)"
