@@ -73,6 +73,11 @@ Xvfb :57 -screen 0 1280x1024x24 -nolisten tcp >/root/xvfb.log 2>&1 &
 xvfb=$!
 for _ in $(seq 1 100); do xwininfo -root -display :57 >/dev/null 2>&1 && break; sleep 0.1; done
 export DISPLAY=:57 QORVE_AUDIO=wav:/root/capture.wav QORVE_MIXER=virtual
+# The players started here carry this mark: the root shares its process
+# table with the machine, where other players may run.
+export QORVE_PACKAGE_CHECK=$$
+players() { grep -lsz "^QORVE_PACKAGE_CHECK=$QORVE_PACKAGE_CHECK\$" /proc/[0-9]*/environ | cut -d/ -f3; }
+stop_players() { kill $(players) 2>/dev/null; sleep 1; }
 gio launch /usr/share/applications/qorve.desktop /root/piece.ogg >/root/qorve.log 2>&1
 shown=no
 for _ in $(seq 1 100); do
@@ -85,14 +90,12 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 echo "captured bytes: $(stat -c %s /root/capture.wav 2>/dev/null || echo 0)"
-pkill -x qorve
-sleep 1
+stop_players
 gio launch /usr/share/applications/qorve.desktop /root/page.html >/root/page.log 2>&1
 sleep 8
-grep -o '/usr/lib/qorve/qorve-browser.so' /proc/$(pgrep -x qorve)/maps | sort -u
+for pid in $(players); do grep -o '/usr/lib/qorve/qorve-browser.so' /proc/$pid/maps; done | sort -u
 xwd -root -silent >/root/page.xwd
-pkill -x qorve
-sleep 1
+stop_players
 kill $xvfb
 [[ $shown == yes ]]
 EOF
