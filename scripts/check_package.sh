@@ -93,7 +93,7 @@ echo "captured bytes: $(stat -c %s /root/capture.wav 2>/dev/null || echo 0)"
 stop_players
 gio launch /usr/share/applications/qorve.desktop /root/page.html >/root/page.log 2>&1
 sleep 8
-for pid in $(players); do grep -o '/usr/lib/qorve/qorve-browser.so' /proc/$pid/maps; done | sort -u
+for pid in $(players); do grep -o '/usr/lib/qorve/qorve-browser.so' /proc/$pid/maps 2>/dev/null; done | sort -u
 xwd -root -silent >/root/page.xwd
 stop_players
 kill $xvfb
