@@ -3,7 +3,8 @@
 # playing a folder of three tagged Ogg Vorbis pieces into the capture device,
 # playerctl reads its metadata, pauses and plays it, skips, seeks, sets the
 # play mode and the volume; Quit is ignored while paused, as the exit key is,
-# and ends it otherwise. Without a session bus the player plays as before.
+# and ends it otherwise. Under Xvfb with a notification area, Raise brings the
+# player back from the tray. Without a session bus the player plays as before.
 # Usage: mpris_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
@@ -84,6 +85,30 @@ for i in $(seq 1 50); do kill -0 "$player" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$player" 2>/dev/null && fail "quit did not end the player"
 wait "$player" || fail "the player did not end cleanly"
 player=0
+
+echo "- raise from the notification area (Xvfb)"
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+  start_x_session with-tray
+  "$bin/qorve" "$work/music/b.ogg" &
+  player=$!
+  visible_window() { xdotool search --onlyvisible --name '^KESTRAVOX$' | head -n 1; }
+  wait_for '[ -n "$(visible_window)" ] && [ "$(ctl status)" = Playing ]' 15 || fail "no window"
+  hold_key space  # hides the player in the notification area; it plays on
+  wait_for '[ -z "$(visible_window)" ]' 5 || fail "space did not hide the player"
+  [ "$(ctl status)" = Playing ] || fail "hidden, the player stopped: $(ctl status)"
+  sleep 0.5  # input stays blocked for a moment after hiding
+  dbus-send --session --type=method_call --dest=org.mpris.MediaPlayer2.qorve /org/mpris/MediaPlayer2 \
+    org.mpris.MediaPlayer2.Raise
+  wait_for '[ -n "$(visible_window)" ]' 5 || fail "Raise did not bring the player back"
+  kill -TERM "$player"
+  wait "$player" || fail "the player did not end cleanly"
+  player=0
+  stop_x_session
+  export QT_QPA_PLATFORM=offscreen
+  unset DISPLAY
+else
+  echo "  (no Xvfb or xdotool: left out)"
+fi
 
 echo "- no session bus"
 DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" QORVE_AUDIO="wav:$work/alone.wav" "$bin/qorve" "$work/music/c.ogg" &
