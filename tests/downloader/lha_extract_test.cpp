@@ -17,6 +17,7 @@
 #include "downloader/lha_header.h"
 #include "platform/text.h"
 #include "support/temp_home.h"
+#include "support/shared_media.h"
 
 namespace qorve {
 namespace {
@@ -117,8 +118,8 @@ INSTANTIATE_TEST_SUITE_P(MethodsAndLevels, JlhaArchiveTest,
 // of a header level above 2 give nothing.
 TEST_F(LhaExtractTest, RealArchivesMatchLhasa) {
   if (!HaveTools()) GTEST_SKIP() << "lhasa missing";
-  const fs::path folder = fs::path(QORVE_SHARED_DIR) / "media" / "lzh";
-  if (!fs::exists(folder)) GTEST_SKIP() << "no shared archives";
+  const fs::path folder = test::SharedMedia() / "lzh";
+  QORVE_NEED_SHARED_MEDIA_AT(folder);
   int compared = 0;
   for (const auto& entry : fs::directory_iterator(folder)) {
     const fs::path archive = entry.path();

@@ -11,7 +11,7 @@ for tool in zip jlha sox oggenc python3 import convert; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
 done
 here=$(cd "$(dirname "$0")" && pwd)
-shared=$(cd "$here/../../.." && pwd)/shared/media
+source "$here/shared_media.sh"
 source "$here/x_session.sh"
 begin_offscreen_e2e
 fail() { echo "FAIL: $*"; exit 1; }
@@ -39,8 +39,8 @@ unpack "$work/in/pack.zip" pack docs/numbers.txt
 cmp "$work/src/docs/numbers.txt" "$desktop/pack/docs/numbers.txt" || fail "ZIP content differs"
 unpack "$work/in/pack2.lzh" pack2 docs/numbers.txt
 unpack "$work/in/pack3.tar.gz" pack3.tar docs/numbers.txt
-[ -f "$shared/rar/la_rar5_multiple_files.rar" ] && unpack "$shared/rar/la_rar5_multiple_files.rar" la_rar5_multiple_files test1.bin
-[ -f "$shared/cab/la_cab_filename_cp932.cab" ] && unpack "$shared/cab/la_cab_filename_cp932.cab" la_cab_filename_cp932 "表だよ/漢字.txt"
+! have_shared_media rar/la_rar5_multiple_files.rar || unpack "$shared/rar/la_rar5_multiple_files.rar" la_rar5_multiple_files test1.bin
+! have_shared_media cab/la_cab_filename_cp932.cab || unpack "$shared/cab/la_cab_filename_cp932.cab" la_cab_filename_cp932 "表だよ/漢字.txt"
 
 echo "- a folder in series passes the archive by"
 mkdir -p "$work/music"

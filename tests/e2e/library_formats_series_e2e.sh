@@ -6,11 +6,12 @@
 # Usage: library_formats_series_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
-shared=$(cd "$(dirname "$0")/../../../shared/media" 2>/dev/null && pwd) || { echo "no shared media"; exit 77; }
 for tool in sox lame; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
 done
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/shared_media.sh"
+need_shared_media ape/taglib_mac-399.ape spc/ferris-nu.spc
 source "$here/x_session.sh"
 begin_offscreen_e2e
 fail() { echo "FAIL: $*"; exit 1; }

@@ -7,12 +7,12 @@
 # Usage: vqf_mio_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools or media)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
-shared="$(cd "$(dirname "$0")/../../.." && pwd)/shared/media"
 for tool in sox ffmpeg python3; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
 done
-[ -d "$shared/vqf" ] && [ -d "$shared/mio" ] || { echo "missing shared media"; exit 77; }
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/shared_media.sh"
+need_shared_media vqf/atl_vqf.vqf vqf/atl_empty_notags.vqf mio/SE_017.mio mio/SE_017-out.wav mio/explosion.mio mio/explosion-out.wav
 source "$here/x_session.sh"
 begin_offscreen_e2e
 

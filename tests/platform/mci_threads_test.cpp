@@ -12,6 +12,7 @@
 #include "support/midi_port_fake.h"
 #include "support/scoped_env.h"
 #include "support/temp_home.h"
+#include "support/shared_media.h"
 
 #include <gtest/gtest.h>
 
@@ -314,8 +315,8 @@ double MidoSeconds(const std::filesystem::path& file) {
 
 TEST_F(SynthesizerDevice, RealSongsOpenWithTheLengthOfTheirTempoMapAndSound) {
   for (const char* name : {"atl_yoru-uta_format0.mid", "atl_TRANSIT1.MID"}) {
-    const std::filesystem::path file = std::filesystem::path(QORVE_SHARED_DIR) / "media" / "mid" / name;
-    if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is missing";
+    const std::filesystem::path file = test::SharedMedia() / "mid" / name;
+    QORVE_NEED_SHARED_MEDIA_AT(file);
     const auto song = ParseMidiFile(test::ReadFile(file));
     ASSERT_TRUE(song) << name;
     for (const char* type : {"MPEGVideo", static_cast<const char*>(nullptr)}) {
@@ -330,7 +331,7 @@ TEST_F(SynthesizerDevice, RealSongsOpenWithTheLengthOfTheirTempoMapAndSound) {
   }
   // Six seconds from the middle of the first song, into the capture.
   MCIDEVICEID id = 0;
-  ASSERT_EQ(OpenTyped("MPEGVideo", (std::filesystem::path(QORVE_SHARED_DIR) / "media/mid/atl_yoru-uta_format0.mid").string(), id),
+  ASSERT_EQ(OpenTyped("MPEGVideo", (test::SharedMedia() / "mid/atl_yoru-uta_format0.mid").string(), id),
             MCIERR_NO_ERROR);
   MCI_PLAY_PARMS play{};
   play.dwFrom = 60000;

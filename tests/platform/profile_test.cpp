@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <iterator>
 
 namespace qorve {
 namespace {
@@ -135,7 +139,28 @@ TEST_F(ProfileFileTest, WriteKeepsTheFilesLineBreaksAndPermissionsAndFollowsLink
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
+// The write of the new content fails part way (the file-size limit stands in
+// for a full disk, and holds for root as well): the old file stays as it was
+// and no temporary file is left beside it.
 TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileWhole) {
+  const auto folder = root() / "data";
+  const auto file = folder / "p.ini";
+  WriteFile(file, "[A]\nk=1\n");
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const sighandler_t previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 512;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = WritePrivateProfileString("A", "k", std::string(4096, 'x'), file);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadFile(file), "[A]\nk=1\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+}
+
+TEST_F(ProfileFileTest, UnwritableFolderLeavesTheOldFileWhole) {
   const auto folder = root() / "locked";
   const auto file = folder / "p.ini";
   WriteFile(file, "[A]\nk=1\n");

@@ -1,6 +1,7 @@
 // The archiver modules as the programs use them: loaded by name from the
 // program folder, checked, and run with the player's and the downloader's
 // command lines.
+#include "support/shared_media.h"
 #include "archiver_fixture.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +33,6 @@ std::string TestName(std::string text) {
   return text;
 }
 
-fs::path SharedMedia() { return fs::path(QORVE_SHARED_DIR) / "media"; }
-
 // Real archives from elsewhere, against what the reference tool unpacks.
 struct RealArchive {
   const char* file;  // below the shared media folder
@@ -48,8 +47,8 @@ class RealArchiveTest : public TempHome, public ::testing::WithParamInterface<Re
 
 TEST_P(RealArchiveTest, UnpacksWhatTheReferenceToolUnpacksOrRefusesAtTheCheck) {
   const RealArchive& c = GetParam();
-  const fs::path archive = SharedMedia() / c.file;
-  if (!fs::exists(archive)) GTEST_SKIP() << archive << " not present";
+  const fs::path archive = test::SharedMedia() / c.file;
+  QORVE_NEED_SHARED_MEDIA_AT(archive);
   LoadedArchiver module(c.module.file, c.module.entry);
   ASSERT_TRUE(module.Loaded());
   if (c.reference == nullptr) {
@@ -118,8 +117,8 @@ TEST(RealArchiveNamesTest, JapaneseNamesArriveAsUtf8) {
                             Expected{"cab/la_cab_filename_cp932.cab", kCab, "表だよ/漢字.txt"},
                             Expected{"cab/la_cab_filename_cp932.cab", kCab, "表だよ/一覧表.txt"},
                             Expected{"cab/mspack_encoding-sjis.cab", kCab, "猿も木から落ちる"}}) {
-    const fs::path archive = SharedMedia() / c.file;
-    if (!fs::exists(archive)) continue;
+    const fs::path archive = test::SharedMedia() / c.file;
+    QORVE_NEED_SHARED_MEDIA_AT(archive);
     const fs::path out = fs::temp_directory_path() / ("qorve-names-" + std::to_string(getpid()));
     LoadedArchiver module(c.module.file, c.module.entry);
     module.Extract(archive, out);

@@ -5,6 +5,7 @@
 // chunk, the gamma-word variant, and files it refuses.
 #include "libs/mio/mio_decoder.h"
 #include "mio_maker.h"
+#include "support/shared_media.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@
 namespace qorve::test {
 namespace {
 
-const std::string kMedia = std::string(QORVE_SHARED_DIR) + "/media/mio/";
+const std::string kMedia = (SharedMedia() / "mio").string() + "/";
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -60,6 +61,7 @@ struct RealFile {
 class MioRealFileTest : public ::testing::TestWithParam<RealFile> {};
 
 TEST_P(MioRealFileTest, DecodesToTheReferenceSampleForSample) {
+  QORVE_NEED_SHARED_MEDIA();
   const RealFile file = GetParam();
   Opened opened;
   ASSERT_TRUE(opened.Open(ReadBytes(kMedia + file.name + ".mio")));
@@ -87,6 +89,7 @@ struct HandBuilt {
 class MioHandBuiltTest : public ::testing::TestWithParam<HandBuilt> {};
 
 TEST_P(MioHandBuiltTest, DecodesToTheDescribedValues) {
+  QORVE_NEED_SHARED_MEDIA();
   const HandBuilt& file = GetParam();
   Opened opened;
   ASSERT_TRUE(opened.Open(ReadBytes(kMedia + file.name + ".mio")));

@@ -5,6 +5,7 @@
 #include "player/core/player_state.h"
 #include "player/formats/media_tools.h"
 #include "support/temp_home.h"
+#include "support/shared_media.h"
 
 #include <gtest/gtest.h>
 
@@ -87,8 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.extension); });
 
 TEST_F(ArchiveTest, RarFromTheSharedMediaIsUnpacked) {
-  const fs::path rar = fs::path(QORVE_SHARED_DIR) / "media" / "rar" / "la_rar5_multiple_files.rar";
-  if (!fs::exists(rar)) GTEST_SKIP();
+  const fs::path rar = test::SharedMedia() / "rar" / "la_rar5_multiple_files.rar";
+  QORVE_NEED_SHARED_MEDIA_AT(rar);
   EXPECT_EQ(Open(rar, "RAR"), kResultNothingToPlay);
   EXPECT_TRUE(fs::exists(desktop() / "la_rar5_multiple_files" / "test1.bin"));
 }

@@ -16,6 +16,7 @@
 #include "player/visual/video_window_widget.h"
 #include "support/scoped_env.h"
 #include "support/settings_home.h"
+#include "support/shared_media.h"
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,7 @@ TEST_P(EachClass, GeneratedVideosOpenWithTheirSizeAndLength) {
 }
 
 TEST_P(EachClass, SharedRealVideosOpen) {
+  QORVE_NEED_SHARED_MEDIA();
   struct Real {
     const char* path;
     int width;
@@ -166,7 +168,7 @@ TEST_P(EachClass, SharedRealVideosOpen) {
   for (const Real& real : {Real{"avi/filetype_msmpeg4v2_adpcm.avi", 640, 356}, Real{"mpg/filetype_fixture_mpeg1.mpg", 160, 120},
                            Real{"mov/filetype_h264.mov", 268, 156}, Real{"wmv/filetype_wmv2.wmv", 640, 356}}) {
     SCOPED_TRACE(real.path);
-    ASSERT_EQ(Load(GetParam(), fs::path(QORVE_SHARED_DIR "/media") / real.path), kResultSuccess);
+    ASSERT_EQ(Load(GetParam(), test::SharedMedia() / real.path), kResultSuccess);
     const MediaInfo info = test::InfoOf(media());
     EXPECT_EQ(info.Width, real.width);
     EXPECT_EQ(info.Height, real.height);

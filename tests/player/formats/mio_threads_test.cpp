@@ -9,6 +9,7 @@
 #include "media_maker.h"
 #include "platform/text.h"
 #include "support/temp_home.h"
+#include "support/shared_media.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@
 namespace qorve::test {
 namespace {
 
-const std::string kMedia = std::string(QORVE_SHARED_DIR) + "/media/mio/";
+const std::string kMedia = (SharedMedia() / "mio").string() + "/";
 
 class MioTest : public TempHome {
  protected:
@@ -74,6 +75,7 @@ struct RealFile {
 class MioRealFileTest : public MioTest, public ::testing::WithParamInterface<RealFile> {};
 
 TEST_P(MioRealFileTest, PlaysTheReferenceOutputThenSilence) {
+  QORVE_NEED_SHARED_MEDIA();
   const RealFile file = GetParam();
   ASSERT_EQ(OpenMedia(kMedia + file.name + ".mio"), kResultSuccess);
   const MediaInfo info = Info();
@@ -156,6 +158,7 @@ TEST_F(MioTest, OpenFailures) {
   unsupported.channels = 6;
   unsupported.chunks.push_back({4, true, {0x00, 0xA8, 0x00, 0x00}});
   EXPECT_EQ(OpenMedia(Write("six.mio", MakeMio(unsupported))), kResultWrongExtension);
+  QORVE_NEED_SHARED_MEDIA();
   card.FailOpens(MMSYSERR_ALLOCATED);
   EXPECT_EQ(OpenMedia(kMedia + "explosion.mio"), kResultDeviceInUse);
 }

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "support/temp_home.h"
+#include "support/shared_media.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@
 namespace qorve::test {
 namespace {
 
-const std::string kSpcFolder = std::string(QORVE_SHARED_DIR) + "/media/spc/";
+const std::string kSpcFolder = (SharedMedia() / "spc").string() + "/";
 
 class SnesapuTest : public TempHome {
  protected:
@@ -89,6 +90,7 @@ struct RealFile {
 class SnesapuRealFileTest : public SnesapuTest, public ::testing::WithParamInterface<RealFile> {};
 
 TEST_P(SnesapuRealFileTest, ReadsTheTagAndPlaysWhatLibgmeRendersForTwentySeconds) {
+  QORVE_NEED_SHARED_MEDIA();
   if (!HaveTools({"ffmpeg"})) GTEST_SKIP() << "ffmpeg missing";
   const std::string path = kSpcFolder + GetParam().name;
   const std::string reference = Reference(path, 20, 44100);
@@ -115,6 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Files, SnesapuRealFileTest,
                          [](const auto& info) { return std::to_string(info.index); });
 
 TEST_F(SnesapuTest, OutputRateComesFromHzAndHalfVolumeHalvesTheSound) {
+  QORVE_NEED_SHARED_MEDIA();
   if (!HaveTools({"ffmpeg"})) GTEST_SKIP() << "ffmpeg missing";
   const std::string path = kSpcFolder + "ferris-nu.spc";
   const std::string reference = Reference(path, 4, 32000);
@@ -162,6 +165,7 @@ TEST_F(SnesapuTest, PlayModeOneIgnoresSeeksAndNeverEnds) {
 }
 
 TEST_F(SnesapuTest, PlayFromSecondsSoundsAsTheEmulationDoesThere) {
+  QORVE_NEED_SHARED_MEDIA();
   if (!HaveTools({"ffmpeg"})) GTEST_SKIP() << "ffmpeg missing";
   const std::string path = kSpcFolder + "ferris-nu.spc";
   const std::string reference = Reference(path, 8, 44100);
@@ -197,6 +201,7 @@ TEST_P(SnesapuOpenFailureTest, ReportsWhyItCannotPlay) {
   const OpenFailure& failure = GetParam();
   if (failure.moduleMissing) SetProgramFolderForTesting(root());
   if (failure.deviceFails) card.FailOpens(MMSYSERR_ALLOCATED);
+  if (!failure.fileMissing) QORVE_NEED_SHARED_MEDIA();
   const std::string path = failure.fileMissing ? (root() / "none.spc").string() : kSpcFolder + "ferris-nu.spc";
   EXPECT_EQ(OpenMedia(path), failure.result);
   media.reset();

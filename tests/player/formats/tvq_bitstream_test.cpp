@@ -4,15 +4,17 @@
 #include "player/formats/tvq_bitstream.h"
 
 #include "vqf_maker.h"
+#include "support/shared_media.h"
 
 #include <gtest/gtest.h>
 
 namespace qorve::test {
 namespace {
 
-const std::string kMedia = std::string(QORVE_SHARED_DIR) + "/media/vqf/";
+const std::string kMedia = (SharedMedia() / "vqf").string() + "/";
 
 TEST(TvqBitstreamTest, ReadsTheChunksOfTheTaggedFile) {
+  QORVE_NEED_SHARED_MEDIA();
   auto reader = TvqBitstream::Open(kMedia + "atl_vqf.vqf");
   ASSERT_TRUE(reader);
   ASSERT_TRUE(reader->ReadHeader());

@@ -9,6 +9,7 @@
 #include "media_maker.h"
 #include "support/temp_home.h"
 #include "vqf_maker.h"
+#include "support/shared_media.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@
 namespace qorve::test {
 namespace {
 
-const std::string kMedia = std::string(QORVE_SHARED_DIR) + "/media/vqf/";
+const std::string kMedia = (SharedMedia() / "vqf").string() + "/";
 constexpr int kFrameSize = 1024;  // the real files' mode: 22 kHz, 20 kbit/s mono
 
 class VqfTest : public TempHome {
@@ -86,6 +87,7 @@ struct RealFile {
 class VqfRealFileTest : public VqfTest, public ::testing::WithParamInterface<RealFile> {};
 
 TEST_P(VqfRealFileTest, ReportsTheHeaderAndPlaysWhatFfmpegDecodes) {
+  QORVE_NEED_SHARED_MEDIA();
   const RealFile file = GetParam();
   const std::string path = kMedia + file.name + ".vqf";
   ASSERT_EQ(OpenMedia(path), kResultSuccess);
@@ -117,6 +119,7 @@ class VqfSeekTest : public VqfTest, public ::testing::WithParamInterface<double>
 // the sound is what ffmpeg decodes there (the first two overlap what was
 // decoded before the move).
 TEST_P(VqfSeekTest, PlayMovesToTheFrameOfTheTime) {
+  QORVE_NEED_SHARED_MEDIA();
   if (!HaveTools({"ffmpeg"})) GTEST_SKIP() << "ffmpeg missing";
   const std::string path = kMedia + "atl_vqf.vqf";
   ASSERT_EQ(OpenMedia(path), kResultSuccess);
@@ -132,6 +135,7 @@ TEST_P(VqfSeekTest, PlayMovesToTheFrameOfTheTime) {
 INSTANTIATE_TEST_SUITE_P(Times, VqfSeekTest, ::testing::Values(5.0, 60.5, 1.0));
 
 TEST_F(VqfTest, PauseKeyDoesNothing) {
+  QORVE_NEED_SHARED_MEDIA();
   ASSERT_EQ(OpenMedia(kMedia + "atl_vqf.vqf"), kResultSuccess);
   media->Play(-1.0);
   card.Advance(4000);
@@ -153,6 +157,7 @@ TEST_F(VqfTest, LengthFollowsTheDataSizeAndBitRate) {
 }
 
 TEST_F(VqfTest, OpenFailures) {
+  QORVE_NEED_SHARED_MEDIA();
   EXPECT_EQ(OpenMedia((root() / "missing.vqf").string()), kResultFileNotFound);
   const std::string whole = ReadFile(kMedia + "atl_vqf.vqf");
   ::testing::internal::CaptureStderr();
