@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 
@@ -31,6 +33,8 @@ struct Transfer {
   std::atomic<uint64_t>* received = nullptr;
   const std::atomic<bool>* cancel = nullptr;
   CURL* curl = nullptr;
+  uint64_t limit = 0;
+  uint64_t written = 0;
   bool lengthTaken = false;
   bool writeFailed = false;
 };
@@ -44,10 +48,15 @@ size_t WriteChunk(char* data, size_t size, size_t count, void* user) {
     curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     if (t->total) *t->total = length > 0 ? static_cast<uint64_t>(length) : 0;
   }
+  if (bytes > t->limit - t->written) {  // a body without a true length may go on for ever
+    t->writeFailed = true;
+    return 0;
+  }
   if (std::fwrite(data, 1, bytes, t->file) != bytes) {
     t->writeFailed = true;
     return 0;
   }
+  t->written += bytes;
   if (t->received) *t->received += bytes;
   return bytes;
 }
@@ -66,13 +75,14 @@ InternetHandlePtr OpenInternet() {
 }
 
 int DownloadFile(const InternetHandle* handle, const std::string& url, const std::filesystem::path& localFile,
-                 std::atomic<uint64_t>* total, std::atomic<uint64_t>* received, const std::atomic<bool>* cancel) {
+                 std::atomic<uint64_t>* total, std::atomic<uint64_t>* received, const std::atomic<bool>* cancel,
+                 uint64_t limit) {
   if (!handle || !handle->open) return kDownloadNoHandle;
   CURL* curl = curl_easy_init();
   if (!curl) return kDownloadFailed;
   if (total) *total = 0;
   if (received) *received = 0;
-  Transfer transfer{nullptr, total, received, cancel, curl};
+  Transfer transfer{nullptr, total, received, cancel, curl, limit};
   transfer.file = std::fopen(localFile.c_str(), "wb");
   if (!transfer.file) {
     curl_easy_cleanup(curl);
@@ -86,6 +96,8 @@ int DownloadFile(const InternetHandle* handle, const std::string& url, const std
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);  // an error page is no download
+  // An announced length above the limit fails before any byte is written.
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(std::min<uint64_t>(limit, INT64_MAX)));
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);

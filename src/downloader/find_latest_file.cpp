@@ -6,6 +6,13 @@
 #include "platform/text.h"
 
 namespace qorve {
+namespace {
+
+bool IsAsciiAlphanumeric(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+}  // namespace
 
 std::optional<std::string> ParseLatestFileName(std::string_view page) {
   page = page.substr(0, kPageSearchBytes);
@@ -18,13 +25,13 @@ std::optional<std::string> ParseLatestFileName(std::string_view page) {
   if (name.size() > kLatestNameMax) return std::nullopt;
   while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
   while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
-  if (name.empty() || name == "." || name == "..") return std::nullopt;
+  if (name.empty() || !IsAsciiAlphanumeric(name.front())) return std::nullopt;
+  for (char c : name) {
+    if (!IsAsciiAlphanumeric(c) && c != '.' && c != '_' && c != '-') return std::nullopt;
+  }
   // The downloader's own working files may not be overwritten by a download.
   for (const char* own : {"ARC.HTML", "CAB32.CAB", "CAB32.DLL", "UNLHA32.DLL"}) {
     if (EqualsIgnoreCase(name, own)) return std::nullopt;
-  }
-  for (unsigned char c : name) {
-    if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) return std::nullopt;
   }
   return std::string(name);
 }
@@ -32,7 +39,7 @@ std::optional<std::string> ParseLatestFileName(std::string_view page) {
 int FindLatestFile(const InternetHandle* handle, const std::string& pageUrl, const std::filesystem::path& workFolder,
                    std::string& fileName, const std::atomic<bool>* cancel) {
   const std::filesystem::path page = workFolder / "ARC.HTML";
-  if (DownloadFile(handle, pageUrl, page, nullptr, nullptr, cancel) != kDownloadDone) return -1;
+  if (DownloadFile(handle, pageUrl, page, nullptr, nullptr, cancel, kPageDownloadLimit) != kDownloadDone) return -1;
   std::vector<char> bytes(kPageSearchBytes);
   std::size_t count = 0;
   {

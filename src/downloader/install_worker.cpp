@@ -17,6 +17,10 @@ constexpr const char* kConfirmText =
 constexpr const char* kConfirmCaption = "準備ＯＫ？";
 constexpr const char* kSummaryText = "一部インストールに失敗したＤＬＬがあります。";
 constexpr const char* kSummaryCaption = "一部失敗";
+constexpr const char* kNoSiteStatus = "配布サイトが設定されていません";
+constexpr const char* kNoSiteText =
+    "アーカイバＤＬＬの配布サイトが設定されていません。\n"
+    "設定ファイルの [PAKGRAB] に PAGEHOST と FILEHOST を書いてください。";
 constexpr uint32_t kUpToDatePauseMs = 1000;
 
 std::string StatusText(const char* name, const char* what) { return std::string(name) + " " + what; }
@@ -68,6 +72,16 @@ int InstallLibrary(const LibraryEntry& library, InstallState& state, const Insta
 }
 
 void InstallWorker(InstallState& state, InstallUi& ui, const InstallPlaces& places) {
+  if (!places.hosts.IsConfigured()) {
+    // Nothing to fetch from: say so and leave every folder as it was.
+    state.startTime = TimeGetTime();
+    state.SetStatus(kNoSiteStatus);
+    ui.StartTimer();
+    if (!state.cancel) ui.ShowMessage(kNoSiteText, "", BoxIcon::kError);
+    ui.StopTimer();
+    ui.Close();
+    return;
+  }
   const InternetHandlePtr internet = OpenInternet();
   std::error_code ignored;
   std::filesystem::create_directories(places.systemFolder, ignored);

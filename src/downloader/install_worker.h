@@ -39,7 +39,8 @@ struct InstallPlaces {
 int InstallLibrary(const LibraryEntry& library, InstallState& state, const InstallPlaces& places);
 
 // The whole job. When state.cancel is set it stops after the current step and
-// shows no more boxes.
+// shows no more boxes. Without both hosts it only says that no library site is
+// configured (status text and a box) and closes, creating no folder.
 void InstallWorker(InstallState& state, InstallUi& ui, const InstallPlaces& places);
 
 }  // namespace qorve

@@ -15,10 +15,12 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   qorve::InstallJapaneseFontSubstitutes();
 
-  // A private working folder: downloads never meet files of the user's.
+  // A private working folder: downloads never meet files of the user's. With
+  // no site to fetch from there is nothing to download, and no folder is made.
+  const qorve::SiteHosts hosts = qorve::LoadSiteHosts();
   std::string pattern = (qorve::TempFolder() / "pakgrab-XXXXXX").string();
-  const char* made = mkdtemp(pattern.data());
-  qorve::InstallPlaces places{qorve::LoadSiteHosts(), made ? std::filesystem::path(made) : std::filesystem::path(),
+  const char* made = hosts.IsConfigured() ? mkdtemp(pattern.data()) : nullptr;
+  qorve::InstallPlaces places{hosts, made ? std::filesystem::path(made) : std::filesystem::path(),
                               qorve::LibrarySystemFolder()};
   if (places.workFolder.empty()) places.workFolder = std::filesystem::current_path();
   {

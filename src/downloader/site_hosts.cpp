@@ -7,18 +7,28 @@
 namespace qorve {
 namespace {
 
+#ifndef QORVE_PAKGRAB_PAGE_HOST
+#define QORVE_PAKGRAB_PAGE_HOST ""
+#endif
+#ifndef QORVE_PAKGRAB_FILE_HOST
+#define QORVE_PAKGRAB_FILE_HOST ""
+#endif
+
 constexpr const char* kSection = "PAKGRAB";
 constexpr std::size_t kHostBytes = 1024;
 
-std::string ReadHost(const char* key, const char* fallback) {
+std::string ReadHost(const char* key, const std::string& fallback) {
   std::string value = GetPrivateProfileString(kSection, key, "", kHostBytes, SettingsFilePath());
   return value.empty() ? fallback : value;
 }
 
 }  // namespace
 
+SiteHosts BuiltInSiteHosts() { return SiteHosts{QORVE_PAKGRAB_PAGE_HOST, QORVE_PAKGRAB_FILE_HOST}; }
+
 SiteHosts LoadSiteHosts() {
-  return SiteHosts{ReadHost("PAGEHOST", kDefaultPageHost), ReadHost("FILEHOST", kDefaultFileHost)};
+  const SiteHosts builtIn = BuiltInSiteHosts();
+  return SiteHosts{ReadHost("PAGEHOST", builtIn.pageHost), ReadHost("FILEHOST", builtIn.fileHost)};
 }
 
 std::string SiteUrl(std::string_view host, std::string_view name) {

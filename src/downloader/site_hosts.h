@@ -9,18 +9,22 @@
 
 namespace qorve {
 
-// Defaults used when the settings file names no host.
-constexpr const char* kDefaultPageHost = "http://www.csdinc.co.jp";
-constexpr const char* kDefaultFileHost = "http://www.csdinc.co.jp";
-
 struct SiteHosts {
   std::string pageHost;
   std::string fileHost;
+
+  // Both hosts are known; without either the downloader has nothing to do.
+  bool IsConfigured() const { return !pageHost.empty() && !fileHost.empty(); }
 };
+
+// The hosts this build was made with (the CMake options
+// QORVE_PAKGRAB_PAGE_HOST and QORVE_PAKGRAB_FILE_HOST), empty by default: no
+// site is contacted that the user or the builder did not name.
+SiteHosts BuiltInSiteHosts();
 
 // PAKGRAB PAGEHOST and PAKGRAB FILEHOST of the per-user settings file, each
 // either a host ("example.org", "127.0.0.1:8080") or a URL prefix with its
-// scheme ("https://example.org"); the defaults above when missing or empty.
+// scheme ("https://example.org"); the built-in host when missing or empty.
 SiteHosts LoadSiteHosts();
 
 // host + "/archiver/lib/" + name; "http://" is put in front of a host

@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "libs/archiver/command_line.h"
 #include "platform/folders.h"
 #include "support/temp_home.h"
 
@@ -46,6 +50,44 @@ INSTANTIATE_TEST_SUITE_P(Names, ExtractWithArchiverTest,
                          ::testing::Values(ArchiveCase{"library.zip", "UnZip"}, ArchiveCase{"library.ZIP", "Unlha"},
                                            ArchiveCase{"library.lzh", "Unlha"},
                                            ArchiveCase{"library.exe", "Unlha"}));
+
+// The line read back by the modules' own parser names exactly the archive and
+// the destination it was built for, whatever blanks, backslashes or non-ASCII
+// bytes the paths hold.
+TEST(ArchiverCommandLineTest, ReadsBackAsTheArchiveAndTheDestination) {
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"/tmp/pakgrab-a1/unz600.zip", "/home/user/.local/share/qorve/system"},
+      {"/tmp/my work/-x.lzh", "/home/a b/system/"},
+      {"/tmp/w\\x/a.lzh", "/data/\x83\x65/sys\\tem"},
+      {"a.lzh", "/"}};
+  for (const auto& [archive, folder] : cases) {
+    SCOPED_TRACE(archive + " into " + folder);
+    const auto line = ArchiverCommandLine(archive, folder);
+    ASSERT_TRUE(line.has_value());
+    const archiver::ArchiverCommand command = archiver::ParseArchiverCommand(*line);
+    std::string destination = folder;
+    while (destination.size() > 1 && destination.back() == '/') destination.pop_back();
+    EXPECT_EQ(command.command, "e");
+    EXPECT_EQ(command.archive, archive);
+    EXPECT_EQ(command.destination, destination);
+    EXPECT_EQ(command.patterns, std::vector<std::string>{"*.DLL"});
+  }
+}
+
+// A quote in either path would end its word early and let the rest of the
+// name become further words, and a missing or relative folder would leave the
+// module to choose where to write: such a line is never handed over.
+TEST_F(ExtractWithArchiverTest, RefusesLinesThatWouldNotSayWhatTheyMean) {
+  SetProgramFolderForTesting(FAKE_ARCHIVERS_DIR);
+  const std::filesystem::path system = root() / "system";
+  std::filesystem::create_directories(system);
+  EXPECT_EQ(ExtractWithArchiver(root() / "UNLHA32.DLL\" \".bashrc", system), -1);
+  EXPECT_EQ(ExtractWithArchiver(root() / "library.lzh", root() / "sys\" \"tem"), -1);
+  EXPECT_EQ(ExtractWithArchiver(root() / "library.lzh", ""), -1);
+  EXPECT_EQ(ExtractWithArchiver(root() / "library.lzh", "system"), -1);
+  EXPECT_FALSE(std::filesystem::exists(root() / "log"));
+  EXPECT_TRUE(std::filesystem::is_empty(system));
+}
 
 TEST_F(ExtractWithArchiverTest, MissingModuleFails) {
   SetProgramFolderForTesting(root());

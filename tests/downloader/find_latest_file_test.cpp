@@ -43,7 +43,18 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"backslashRefused", "File:..\\a.lzh]", std::nullopt},
         PageCase{"dotDotRefused", "File:..]", std::nullopt},
         PageCase{"controlCharacterRefused", "File:a\nb.lzh]", std::nullopt},
-        PageCase{"workingFileRefused", "File:cab32.cab]", std::nullopt}),
+        PageCase{"workingFileRefused", "File:cab32.cab]", std::nullopt},
+        // Only letters, digits, ".", "_" and "-", starting with a letter or
+        // digit: the name becomes a file, a URL and a quoted archiver word.
+        PageCase{"usualNamesKept", "File:cab32_102-b.EXE]", "cab32_102-b.EXE"},
+        PageCase{"quoteRefused", "File:UNLHA32.DLL\" \".bashrc]", std::nullopt},
+        PageCase{"blankInsideRefused", "File:a b.lzh]", std::nullopt},
+        PageCase{"hiddenFileRefused", "File:.bashrc]", std::nullopt},
+        PageCase{"leadingDashRefused", "File:-rf.lzh]", std::nullopt},
+        PageCase{"shellCharactersRefused", "File:a;b$(c).lzh]", std::nullopt},
+        PageCase{"wildcardRefused", "File:*.lzh]", std::nullopt},
+        PageCase{"percentRefused", "File:a%22.lzh]", std::nullopt},
+        PageCase{"nonAsciiRefused", "File:\x83\x65\x83\x58\x83\x67.lzh]", std::nullopt}),
     [](const ::testing::TestParamInfo<PageCase>& info) { return info.param.what; });
 
 class FindLatestFileTest : public test::TempHome {};

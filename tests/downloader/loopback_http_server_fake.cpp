@@ -39,8 +39,8 @@ void SendAll(int socket, const std::string& bytes) {
 
 }  // namespace
 
-LoopbackHttpServer::LoopbackHttpServer(std::filesystem::path folder, int delayMs)
-    : folder_(std::move(folder)), delayMs_(delayMs) {
+LoopbackHttpServer::LoopbackHttpServer(std::filesystem::path folder, int delayMs, bool sendLength)
+    : folder_(std::move(folder)), delayMs_(delayMs), sendLength_(sendLength) {
   listener_ = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -108,8 +108,8 @@ void LoopbackHttpServer::Answer(int connection) {
   }
   if (!found) body = "<html>not here</html>";
   if (delayMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_));
-  SendAll(connection, std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
-                          "\r\nContent-Length: " + std::to_string(body.size()) +
+  const std::string length = sendLength_ ? "\r\nContent-Length: " + std::to_string(body.size()) : "";
+  SendAll(connection, std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") + length +
                           "\r\nConnection: close\r\n\r\n" + body);
 }
 

@@ -13,8 +13,9 @@ namespace qorve::test {
 
 class LoopbackHttpServer {
  public:
-  // Each answer is held back `delayMs` (a slow site).
-  explicit LoopbackHttpServer(std::filesystem::path folder, int delayMs = 0);
+  // Each answer is held back `delayMs` (a slow site). Without `sendLength`
+  // the answers carry no Content-Length and end when the connection closes.
+  explicit LoopbackHttpServer(std::filesystem::path folder, int delayMs = 0, bool sendLength = true);
   ~LoopbackHttpServer();
   LoopbackHttpServer(const LoopbackHttpServer&) = delete;
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
@@ -32,6 +33,7 @@ class LoopbackHttpServer {
   int listener_ = -1;
   int port_ = 0;
   int delayMs_ = 0;
+  bool sendLength_ = true;
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::vector<std::string> requests_;

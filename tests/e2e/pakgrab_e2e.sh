@@ -3,7 +3,8 @@
 # it walks all twelve libraries, installs UNLHA32 (its own LHA reader, out of
 # a self-extractor) and CAB32 (the cabinet inside a self-extractor), puts up
 # one box for each library the site does not offer and the summary, and
-# closes by itself. Every box is answered with Return as it appears.
+# closes by itself. Every box is answered with Return as it appears. Before
+# that, with no site in its settings, it only says so and changes nothing.
 # Usage: pakgrab_e2e.sh BIN_FOLDER   (PAKGRAB_E2E_SHOT=FILE keeps a screenshot)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
@@ -36,28 +37,53 @@ PY
 page unzip32 unzip32.zip
 printf '<p>no entry</p>\n' > "$pages/ungca32.html"   # the other pages are missing
 
-serve() {  # serve FOLDER → prints the port
-  local log="$work/server$RANDOM.log" i
+serve() {  # serve FOLDER VARIABLE → the port in VARIABLE (not in a subshell, so the server is stopped at exit)
+  local log="$work/server-$2.log" i
   python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$1" >"$log" 2>&1 &
   servers+=($!)
   for i in $(seq 100); do
     grep -q 'port [0-9]*' "$log" 2>/dev/null && break
     sleep 0.05
   done
-  grep -o 'port [0-9]*' "$log" | head -n 1 | cut -d' ' -f2
+  printf -v "$2" '%s' "$(grep -o 'port [0-9]*' "$log" | head -n 1 | cut -d' ' -f2)"
 }
-page_port=$(serve "$work/pages")
-file_port=$(serve "$work/files")
+serve "$work/pages" page_port
+serve "$work/files" file_port
 
 export QORVE_HOME="$work/home" XDG_DATA_HOME="$work/data" TMPDIR="$work"
 mkdir -p "$QORVE_HOME"
+start_x_session
+
+# No site configured: one box that says so, then the program ends having
+# made no folder and fetched nothing.
+"$bin/pakgrab" &
+player=$!
+boxes=0
+for i in $(seq 300); do
+  kill -0 "$player" 2>/dev/null || break
+  for window in $(xdotool search --onlyvisible --name '.*' 2>/dev/null || true); do
+    name=$(xdotool getwindowname "$window" 2>/dev/null || true)
+    [ -n "$name" ] && [ "$name" != 'アーカイバＤＬＬインストール中' ] || continue
+    [ "$boxes" -gt 0 ] || echo "  box without a site: '$name'"
+    boxes=$((boxes + 1))
+    xdotool windowfocus --sync "$window" key Return 2>/dev/null || true
+  done
+  sleep 0.1
+done
+if kill -0 "$player" 2>/dev/null; then echo "FAIL: pakgrab without a site still running after 30 s"; exit 1; fi
+wait "$player" || { echo "FAIL: pakgrab without a site did not exit with 0"; exit 1; }
+player=0
+[ "$boxes" -ge 1 ] || { echo "FAIL: no box said that no site is configured"; exit 1; }
+[ ! -e "$XDG_DATA_HOME" ] || { echo "FAIL: pakgrab without a site created $XDG_DATA_HOME"; exit 1; }
+[ -z "$(ls -A "$work" | grep '^pakgrab-' || true)" ] || { echo "FAIL: pakgrab without a site made a working folder"; exit 1; }
+[ -z "$(cat "$work"/server-*.log | grep 'GET ' || true)" ] || { echo "FAIL: pakgrab without a site fetched something"; exit 1; }
+
 printf '[PAKGRAB]\r\nPAGEHOST=127.0.0.1:%s\r\nFILEHOST=http://127.0.0.1:%s\r\n' "$page_port" "$file_port" \
   > "$QORVE_HOME/$(id -un).INI"
 system="$XDG_DATA_HOME/qorve/system"
 zip_module=0
 [ -e "$bin/UNZIP32.so" ] && zip_module=1
 
-start_x_session
 "$bin/pakgrab" &
 player=$!
 dialog=""
