@@ -3,7 +3,14 @@
 #include "player/core/media_file.h"
 #include "platform/text.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -21,6 +28,7 @@ constexpr std::size_t kPartUnused = 6;
 // 255 part records of 8 + 255 bytes. Anything beyond is never read.
 constexpr std::size_t kMaxControlSize = 12 + 255 + 255 * (8 + 255);
 constexpr std::size_t kCopyBuffer = 65536;
+constexpr std::size_t kTemporaryNameStem = 100;  // bytes of the output's name
 
 class ByteCursor {
  public:
@@ -66,14 +74,107 @@ std::optional<fs::path> InsideFolder(const fs::path& folder, const std::string& 
   return folder / relative;
 }
 
-bool AppendFile(std::ifstream& part, std::ofstream& output) {
-  std::array<char, kCopyBuffer> buffer;
-  while (part) {
-    part.read(buffer.data(), buffer.size());
-    const std::streamsize got = part.gcount();
-    if (got > 0 && !output.write(buffer.data(), got)) return false;
+// Whether two names reach one file: the same inode (hard links, links, a file
+// system blind to case), or the same path once links and "." and ".." are
+// resolved, compared without ASCII case because the control files come from
+// Windows, where names that differ only in case name one file.
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec) && !ec) return true;
+  std::error_code ecA;
+  std::error_code ecB;
+  const fs::path resolvedA = fs::weakly_canonical(a, ecA);
+  const fs::path resolvedB = fs::weakly_canonical(b, ecB);
+  if (ecA || ecB) return EqualsIgnoreCase(a.lexically_normal().string(), b.lexically_normal().string());
+  return EqualsIgnoreCase(resolvedA.string(), resolvedB.string());
+}
+
+// The joined file while it grows: a new file with a hidden name of its own in
+// the output's folder, so that renaming it to the output replaces nothing
+// before the join is whole. Removed again unless it was given the output's name.
+class TemporaryOutput {
+ public:
+  TemporaryOutput() = default;
+  TemporaryOutput(const TemporaryOutput&) = delete;
+  TemporaryOutput& operator=(const TemporaryOutput&) = delete;
+  ~TemporaryOutput() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!path_.empty()) ::unlink(path_.c_str());
   }
-  return part.eof() && output.flush();
+
+  bool Create(const fs::path& output) {
+    static std::atomic<unsigned> counter{0};
+    const auto clock = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      // A shortened name keeps the temporary one within the name length
+      // limit wherever the output's own name fits.
+      fs::path candidate = output;
+      candidate.replace_filename("." + std::string(CutUtf8(output.filename().string(), kTemporaryNameStem)) +
+                                 ".joining-" + std::to_string(getpid()) + "-" +
+                                 std::to_string((clock + counter++) % 1000000007ULL));
+      // The mode before the umask, as for any file the program creates.
+      fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+      if (fd_ >= 0) {
+        path_ = candidate;
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
+  }
+
+  bool Write(const char* bytes, std::size_t size) {
+    while (size > 0) {
+      const ssize_t written = ::write(fd_, bytes, size);
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      bytes += written;
+      size -= static_cast<std::size_t>(written);
+    }
+    return true;
+  }
+
+  bool Append(std::ifstream& part) {
+    std::array<char, kCopyBuffer> buffer;
+    while (part) {
+      part.read(buffer.data(), buffer.size());
+      const std::streamsize got = part.gcount();
+      if (got > 0 && !Write(buffer.data(), static_cast<std::size_t>(got))) return false;
+    }
+    return part.eof();
+  }
+
+  // Closes the file and gives it the output's name.
+  bool RenameTo(const fs::path& output) {
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!closed || std::rename(path_.c_str(), output.c_str()) != 0) return false;
+    path_.clear();
+    return true;
+  }
+
+ private:
+  int fd_ = -1;
+  fs::path path_;
+};
+
+// Moves an existing output to its backup (deleting an older backup) and puts
+// the joined file in its place. An output that cannot be moved aside stays as
+// it is; one that was moved comes back when the joined file cannot take its
+// name.
+bool ReplaceOutput(TemporaryOutput& joined, const fs::path& output, const fs::path& backup) {
+  std::error_code ec;
+  fs::remove(backup, ec);
+  const bool hadOutput = fs::exists(fs::symlink_status(output, ec));
+  if (hadOutput) {
+    fs::rename(output, backup, ec);
+    if (ec) return false;
+  }
+  if (joined.RenameTo(output)) return true;
+  if (hadOutput) fs::rename(backup, output, ec);
+  return false;
 }
 
 }  // namespace
@@ -126,21 +227,31 @@ int JoinSplitFile(const std::string& controlPath, std::string& missingPart) {
 
   fs::path backup = *output;
   backup += ".BAK";
+  // An output or backup that is also read would be appended to itself without
+  // end, or deleted before it is read; the control file must survive too.
+  for (const fs::path& written : {*output, backup}) {
+    if (SameFile(written, controlPath)) return kResultBrokenFile;
+    for (const fs::path& part : parts) {
+      if (SameFile(written, part)) return kResultBrokenFile;
+    }
+  }
   std::error_code ec;
-  fs::remove(backup, ec);
-  if (fs::exists(*output, ec)) fs::rename(*output, backup, ec);
-  // Appending to an output that could not be moved aside would corrupt it.
-  if (fs::exists(*output, ec)) return kResultUnknownError;
+  // A folder of the output's name would be moved aside whole.
+  if (fs::is_directory(*output, ec)) return kResultUnknownError;
 
+  TemporaryOutput joined;
+  if (!joined.Create(*output)) return kResultUnknownError;
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    std::ifstream part(parts[i], std::ios::binary);
-    if (!part || fs::is_directory(parts[i], ec)) {
+    // Only regular files: a FIFO or device would block the join or never end.
+    std::ifstream part;
+    if (fs::is_regular_file(parts[i], ec)) part.open(parts[i], std::ios::binary);
+    if (!part.is_open() || !part) {
       missingPart = TextToUtf8(rez.partNames[i]);
       return kResultBrokenFile;
     }
-    std::ofstream out(*output, std::ios::binary | std::ios::app);
-    if (!out || !AppendFile(part, out)) return kResultUnknownError;
+    if (!joined.Append(part)) return kResultUnknownError;
   }
+  if (!ReplaceOutput(joined, *output, backup)) return kResultUnknownError;
   return kResultNothingToPlay;
 }
 

@@ -26,12 +26,14 @@ enum class RezParse {
 RezParse ParseRezControl(std::string_view bytes, RezControl& out);
 
 // Joins the parts named by the control file at `controlPath` (names relative to
-// its folder) into the output file there, after moving an existing output to
-// "<output>.BAK" (an older backup is deleted). Returns 9 when joined, 3 when
-// the control file cannot be read, 4 when it is no REZ control file, 11 when
-// it is cut short, names a file outside its folder, or a part cannot be opened
-// (then `missingPart` holds that part's name in UTF-8 and the parts before it
-// stay joined in the output), 1 when the output cannot be written.
+// its folder) into a temporary file beside the output; only when every part is
+// in, an existing output moves to "<output>.BAK" (an older backup is deleted)
+// and the joined file takes the output's name. A failed join thus leaves the
+// output and its backup as they were. Returns 9 when joined, 3 when the
+// control file cannot be read, 4 when it is no REZ control file, 11 when it is
+// cut short, names a file outside its folder, names as output or backup one of
+// its parts or itself, or a part cannot be opened (then `missingPart` holds
+// that part's name in UTF-8), 1 when the output cannot be written.
 int JoinSplitFile(const std::string& controlPath, std::string& missingPart);
 
 }  // namespace qorve

@@ -137,7 +137,7 @@ TEST_F(ArchiveTest, SplitFilePartMissingNamesItInCodec) {
   std::string codec;
   EXPECT_EQ(Open(control, "REZ", &codec), kResultBrokenFile);
   EXPECT_EQ(codec, "x.2");
-  EXPECT_EQ(ReadFile(root() / "in" / "x.out"), "1");
+  EXPECT_FALSE(fs::exists(root() / "in" / "x.out"));  // a failed join writes no output
 }
 
 TEST_F(ArchiveTest, FactoryHandsArchivesToArchiveAndReportsNothingToPlay) {

@@ -5,8 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,6 +40,45 @@ std::string ControlFile(const std::string& output, const std::vector<std::string
   return bytes;
 }
 
+// Bounds what one test may write (1 MiB), so that a join feeding on its own
+// output fails with EFBIG instead of filling the disk.
+class FileSizeLimit {
+ public:
+  FileSizeLimit() {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = std::min<rlim_t>(1 << 20, saved_.rlim_max);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  sighandler_t previousHandler_ = SIG_DFL;
+};
+
+// Every entry under a folder: a file's content, a link's target.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    const std::string name = fs::relative(entry.path(), folder).string();
+    if (entry.is_symlink()) {
+      entries[name] = "-> " + fs::read_symlink(entry.path()).string();
+    } else if (entry.is_regular_file()) {
+      entries[name] = ReadFile(entry.path());
+    } else {
+      entries[name] = "(folder)";
+    }
+  }
+  return entries;
+}
+
 class RezJoinerTest : public test::TempHome {
  protected:
   fs::path folder() const { return root() / "split"; }
@@ -50,15 +95,19 @@ TEST_F(RezJoinerTest, JoinsThePartsInOrder) {
   EXPECT_EQ(JoinSplitFile(control().string(), missing), kResultNothingToPlay);
   EXPECT_EQ(ReadFile(folder() / "movie.mpg"), "part1;part2;part3;");
   EXPECT_TRUE(missing.empty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder()), fs::directory_iterator()), 5);  // nothing left over
 }
 
-TEST_F(RezJoinerTest, MissingThirdPartLeavesTheFirstTwoJoinedAndNamesIt) {
+TEST_F(RezJoinerTest, MissingPartNamesItAndLeavesTheOldOutputAndBackupWhole) {
   WriteParts({"a.001", "a.002"});
   WriteFile(control(), ControlFile("a.bin", {"a.001", "a.002", "a.003"}));
+  WriteFile(folder() / "a.bin", "previous");
+  WriteFile(folder() / "a.bin.BAK", "older");
+  const auto before = Snapshot(folder());
   std::string missing;
   EXPECT_EQ(JoinSplitFile(control().string(), missing), kResultBrokenFile);
   EXPECT_EQ(missing, "a.003");
-  EXPECT_EQ(ReadFile(folder() / "a.bin"), "part1;part2;");
+  EXPECT_EQ(Snapshot(folder()), before);  // no half-joined output, no temporary left behind
 }
 
 TEST_F(RezJoinerTest, JoiningTwiceKeepsTheFirstResultAsBackup) {
@@ -113,6 +162,80 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"OutputEmpty", ControlFile("", {"p1"}), kResultBrokenFile},
         RefusedCase{"CutShort", ControlFile("out.dat", {"p1", "p1"}).substr(0, 30), kResultBrokenFile}),
     [](const auto& info) { return std::string(info.param.what); });
+
+// Control files whose output, or the output's backup, is one of the files the
+// join reads. Joining them would append the output to itself without end, or
+// delete a part before reading it.
+struct SelfReferenceCase {
+  const char* what;
+  const char* controlName;
+  std::string control;
+  void (*prepare)(const fs::path& folder);
+};
+
+void PrintTo(const SelfReferenceCase& c, std::ostream* out) { *out << c.what; }
+
+class RezSelfReferenceTest : public RezJoinerTest, public ::testing::WithParamInterface<SelfReferenceCase> {
+ protected:
+  FileSizeLimit limit_;
+};
+
+TEST_P(RezSelfReferenceTest, IsRefusedBeforeAnythingChanges) {
+  WriteParts({"p1"});
+  WriteFile(folder() / "out.dat", "previous;");
+  WriteFile(folder() / "out.dat.BAK", "backup;");
+  WriteFile(folder() / GetParam().controlName, GetParam().control);
+  if (GetParam().prepare) GetParam().prepare(folder());
+  const auto before = Snapshot(folder());
+  std::string missing;
+  EXPECT_EQ(JoinSplitFile((folder() / GetParam().controlName).string(), missing), kResultBrokenFile);
+  EXPECT_TRUE(missing.empty());
+  EXPECT_EQ(Snapshot(folder()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, RezSelfReferenceTest,
+    ::testing::Values(
+        SelfReferenceCase{"OutputIsAPart", "movie.rez", ControlFile("out.dat", {"p1", "out.dat"}), nullptr},
+        // Larger than one piece of copying: the copy would read what it has just written.
+        SelfReferenceCase{"OutputIsALargePart", "movie.rez", ControlFile("out.dat", {"p1", "out.dat"}),
+                          [](const fs::path& folder) { WriteFile(folder / "p1", std::string(200 * 1024, 'x')); }},
+        SelfReferenceCase{"OutputNotYetThereIsAPart", "movie.rez", ControlFile("new.dat", {"p1", "new.dat"}), nullptr},
+        SelfReferenceCase{"OutputIsAPartThroughDotSegments", "movie.rez",
+                          ControlFile("out.dat", {"p1", "./sub/../out.dat"}), nullptr},
+        SelfReferenceCase{"OutputIsAPartInAnotherCase", "movie.rez", ControlFile("OUT.DAT", {"p1", "out.dat"}),
+                          nullptr},
+        SelfReferenceCase{"BackupIsAPart", "movie.rez", ControlFile("out.dat", {"out.dat.BAK", "p1"}), nullptr},
+        SelfReferenceCase{"OutputIsTheControlFile", "movie.rez", ControlFile("movie.rez", {"p1"}), nullptr},
+        SelfReferenceCase{"BackupIsTheControlFile", "old.BAK", ControlFile("old", {"p1"}), nullptr},
+        SelfReferenceCase{"PartLinksToTheOutput", "movie.rez", ControlFile("out.dat", {"p1", "link"}),
+                          [](const fs::path& folder) { fs::create_symlink("out.dat", folder / "link"); }},
+        SelfReferenceCase{"PartIsTheOutputThroughALinkedFolder", "movie.rez",
+                          ControlFile("out.dat", {"p1", "here/out.dat"}),
+                          [](const fs::path& folder) { fs::create_directory_symlink(".", folder / "here"); }},
+        SelfReferenceCase{"PartIsAHardLinkOfTheOutput", "movie.rez", ControlFile("out.dat", {"p1", "same"}),
+                          [](const fs::path& folder) { fs::create_hard_link(folder / "out.dat", folder / "same"); }}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(RezJoinerTest, PartThatIsNoRegularFileCountsAsMissing) {
+  WriteParts({"p1"});
+  fs::create_directories(folder() / "folder.002");
+  WriteFile(control(), ControlFile("out.dat", {"p1", "folder.002"}));
+  std::string missing;
+  EXPECT_EQ(JoinSplitFile(control().string(), missing), kResultBrokenFile);
+  EXPECT_EQ(missing, "folder.002");
+  EXPECT_FALSE(fs::exists(folder() / "out.dat"));
+}
+
+TEST_F(RezJoinerTest, OutputThatIsAFolderIsNotMovedAside) {
+  WriteParts({"p1"});
+  WriteFile(folder() / "out.dat" / "inside", "kept");
+  WriteFile(control(), ControlFile("out.dat", {"p1"}));
+  std::string missing;
+  EXPECT_EQ(JoinSplitFile(control().string(), missing), kResultUnknownError);
+  EXPECT_EQ(ReadFile(folder() / "out.dat" / "inside"), "kept");
+  EXPECT_FALSE(fs::exists(folder() / "out.dat.BAK"));
+}
 
 TEST(ParseRezControlTest, MagicIsTextComparedWithoutCase) {
   RezControl rez;
