@@ -141,8 +141,8 @@ int ShowError(WindowHandle owner, int code, const std::string& detail) {
 // Fills the file list from a folder or playlist and loads its start entry. An
 // empty or unreadable list leaves the file list as it was.
 int ExpandList(WindowHandle owner, const std::string& path, ListSource source) {
-  // A folder lists only files, so a folder's start entry that is taken as a
-  // folder again (a name without ".") would list the same folder for ever.
+  // A folder lists only files; should its start entry have become a folder
+  // since, listing that would go on without end.
   if (listNesting >= kMaxListNesting || (source == kListFolder && innermostList == kListFolder)) {
     return ShowError(owner, kResultUnsupported, "");
   }
@@ -151,10 +151,7 @@ int ExpandList(WindowHandle owner, const std::string& path, ListSource source) {
   expanded.entries.clear();
   expanded.source = source;
   if (source == kListFolder) {
-    if (!Exists(path)) return ShowError(owner, kResultFileNotFound, "");
-    // The path itself when it is a folder (also one reached from a playlist);
-    // otherwise the start argument's folder is listed again.
-    if (IsFolder(path)) expanded.firstArgument = path;
+    expanded.firstArgument = path;
     ScanFolder(expanded, false);
   } else if (!LoadPlaylist(expanded, path)) {
     return ShowError(owner, kResultFileNotFound, "");
@@ -230,8 +227,10 @@ int LoadMedia(WindowHandle owner, std::string& path, int kindFilter) {
   } else {
     Log("ヘッダ調査に失敗", 0);
   }
-  // A folder is a folder whatever its name ("Album.2001").
-  if (IsFolder(path)) extension.clear();
+  // A folder is a folder whatever its name ("Album.2001"); a file without an
+  // extension ("README", "Makefile") is a file like any other.
+  const bool folder = IsFolder(path);
+  if (folder) extension.clear();
   UpperCasePrefix(extension, kUpperCasedPrefix);
   Log(extension, 0);
 
@@ -241,7 +240,9 @@ int LoadMedia(WindowHandle owner, std::string& path, int kindFilter) {
   }
 
   if (path.empty()) return ShowError(owner, kResultFileNotFound, "");
-  if (extension.empty()) return ExpandList(owner, path, kListFolder);
+  if (folder) return ExpandList(owner, path, kListFolder);
+  // A missing name without an extension may have been meant as a folder.
+  if (extension.empty() && !Exists(path)) return ShowError(owner, kResultFileNotFound, "");
   if (extension == "LST") return ExpandList(owner, path, kListPlaylist);
 
   bool anyTookPart = false;

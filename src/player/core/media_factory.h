@@ -44,11 +44,12 @@ std::string PathExtension(std::string_view path);
 std::string SniffExtension(std::string_view firstBytes, const std::string& extension);
 
 // Makes the current media object for `path` (rewritten in place with its
-// absolute, lexically normalised form). Folders (an extension-less name or an
-// existing folder) and playlists (*.LST) fill the file list and load their
-// start entry; an empty, missing or unreadable one leaves the list as it was
-// and gives code 3, and lists nested deeper than a few levels (a playlist that
-// lists itself) give code 4. kindFilter 0 tries any class, otherwise only
+// absolute, lexically normalised form). Existing folders (whatever their name)
+// and playlists (*.LST) fill the file list and load their start entry; an
+// empty or unreadable one, or a missing playlist or extension-less name, leaves
+// the list as it was and gives code 3, and lists nested deeper than a few
+// levels (a playlist that lists itself) give code 4. A file without an
+// extension goes through the class groups like any other file. kindFilter 0 tries any class, otherwise only
 // classes that the filter and MIXPLAY let take part. When no class takes part
 // the code is 4, or 3 when the path does not exist. Afterwards
 // Player().media is never null: on failure it is an ERRORFILE showing why.

@@ -266,26 +266,38 @@ TEST_F(MediaFactory, FolderWithADotInItsNameIsStillAFolder) {
   EXPECT_EQ(Tried(), Names{"OGG"});
 }
 
-TEST_F(MediaFactory, NameWithoutDotIsTakenAsFolderEvenForAFile) {
-  const std::string readme = Make("My.Music/ts", "text");
-  Make("My.Music/song.mp3");
-  behaviours["MP3"] = kOpens;
-  Player().fileList.firstArgument = readme;
-  EXPECT_EQ(Load(readme), kResultSuccess);
-  EXPECT_EQ(Player().fileList.source, kListFolder);
-  EXPECT_EQ(Tried(), Names{"MP3"});
-  EXPECT_EQ(attempts[0].path, (Media() / "My.Music" / "song.mp3").string());
-}
-
-TEST_F(MediaFactory, FolderStartingWithANameWithoutDotEndsAsUnsupported) {
+TEST_F(MediaFactory, FileWithoutExtensionGoesThroughTheClassGroups) {
   const std::string readme = Make("docs/README", "text");
+  const std::string tune = Make("docs/Tune", "MThd");
   Make("docs/song.mp3");
   behaviours["MP3"] = kOpens;
   Player().fileList.firstArgument = readme;
-  EXPECT_EQ(Load(readme), kResultUnsupported);
+
+  EXPECT_EQ(Load(readme), kResultUnsupported);  // nothing opens it: the controller passes it by
+  EXPECT_EQ(Tried(), Names{"IMAGE"});
+  EXPECT_EQ(attempts[0].path, readme);
+  EXPECT_EQ(attempts[0].extension, "");
   EXPECT_EQ(CurrentInfo().Kind, kKindUnplayable);
-  EXPECT_TRUE(attempts.empty());
-  EXPECT_EQ(Player().fileList.entries.front(), readme);  // the controller moves on from here
+  EXPECT_EQ(Player().fileList.source, kListNone);  // its folder was not listed in its place
+  EXPECT_TRUE(Player().fileList.entries.empty());
+
+  attempts.clear();
+  behaviours["MCISOUND"] = kOpens;
+  EXPECT_EQ(Load(tune), kResultSuccess);  // its first bytes name it
+  EXPECT_EQ(Tried(), Names{"MCISOUND"});
+  EXPECT_EQ(attempts[0].extension, "MID");
+}
+
+TEST_F(MediaFactory, PlaylistEntryWithoutExtensionStaysAnEntryOfThePlaylist) {
+  const std::string readme = Make("docs/README", "text");
+  const std::string song = Make("docs/song.mp3");
+  const std::string playlist = Make("mix.lst", readme + "\n" + song + "\n");
+  behaviours["MP3"] = kOpens;
+  Player().fileList.firstArgument = playlist;
+  EXPECT_EQ(Load(playlist), kResultUnsupported);
+  EXPECT_EQ(Player().fileList.source, kListPlaylist);
+  EXPECT_EQ(Player().fileList.entries, (Names{readme, song}));
+  EXPECT_EQ(Tried(), Names{"IMAGE"});
 }
 
 TEST_F(MediaFactory, RandomModeStartsAtARandomEntryInRange) {
