@@ -256,6 +256,9 @@ int MainLoop::CarryOutRemoteRequests(WindowHandle window) {
   int quit = 0;
   for (const RemoteRequest& request : PlayerRemote().TakeAll()) {
     if (!Player().media) break;
+    // A value that is no number (NaN, infinity) means nothing; turned into an
+    // integer it would be anything, silence for a volume.
+    if (!std::isfinite(request.value)) continue;
     MediaFile& media = *Player().media;
     MediaInfo info;
     media.GetInfo(info);

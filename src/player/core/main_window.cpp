@@ -128,11 +128,9 @@ void MainWindow::wheelEvent(QWheelEvent* event) {
       wheelRemainder_ -= turn;
     }
   }
-  if (turn != 0) {
-    uint16_t volume = 0;
-    GetVolume(volume);
-    SetVolume(VolumeAfterWheel(volume, turn));
-  }
+  uint16_t volume = 0;
+  // Without a readable volume there is nothing to step from.
+  if (turn != 0 && GetVolume(volume)) SetVolume(VolumeAfterWheel(volume, turn));
   WndSet& wndSet = DisplayWindowSet();
   wndSet.MarkTextDirty(1);
   wndSet.Invalidate();

@@ -3,6 +3,7 @@
 #include "player/core/mpris_service.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace qorve {
 
@@ -49,6 +50,7 @@ QVariantMap MprisPlayerAdaptor::Metadata() const { return service_.Metadata(); }
 double MprisPlayerAdaptor::Volume() const { return service_.Volume(); }
 
 void MprisPlayerAdaptor::SetVolume(double volume) {
+  if (!std::isfinite(volume)) return;  // no volume at all (clamping would keep a NaN)
   service_.Post(RemoteCommand::SetVolume, std::clamp(volume, 0.0, 1.0));
 }
 

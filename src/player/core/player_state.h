@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace qorve {
 
@@ -16,8 +17,10 @@ struct PlayerState {
   uint32_t inputBlockedUntil = 0;  // TimeGetTime value; input before it is ignored
   int clickConsumed = 0;           // a mouse press was acted on; it does not also quit
   int slideshowRunning = 0;        // 1 while the still-image slideshow advances
-  uint16_t volumeAtStart = 0;      // kept for RESETVOLUME
-  int volumeBeforeTray = 0;        // percent, kept for BGMVOLDOWN
+  // Volumes to come back to; empty when they could not be read, so that
+  // nothing is restored then.
+  std::optional<uint16_t> volumeAtStart;  // kept for RESETVOLUME
+  std::optional<int> volumeBeforeTray;    // percent, kept for BGMVOLDOWN until restored
 };
 
 PlayerState& Player();

@@ -11,8 +11,9 @@ void EnterTray(DisplayPort& display) {
   display.HideToTray();
   settings.winsetTask = 1;
   if (settings.soundsetBgmVolDown == 1) {
-    // A volume that cannot be read is left alone rather than remembered as 0,
-    // which would restore silence.
+    // A volume that cannot be read is neither lowered nor remembered: there
+    // would be nothing sound to come back to.
+    Player().volumeBeforeTray.reset();
     uint16_t value = 0;
     if (GetVolume(value)) {
       Player().volumeBeforeTray = VolumeToPercent(value);
@@ -23,17 +24,21 @@ void EnterTray(DisplayPort& display) {
 }
 
 void RestoreTrayVolume() {
-  if (ProgramSettings().soundsetBgmVolDown == 1) SetVolume(PercentToVolume(Player().volumeBeforeTray));
+  std::optional<int>& remembered = Player().volumeBeforeTray;
+  if (ProgramSettings().soundsetBgmVolDown == 1 && remembered) SetVolume(PercentToVolume(*remembered));
+  remembered.reset();
 }
 
 void RememberVolumeAtStart() {
-  if (ProgramSettings().kestravoxResetVolume == 1) GetVolume(Player().volumeAtStart);
+  Player().volumeAtStart.reset();
+  uint16_t value = 0;
+  if (ProgramSettings().kestravoxResetVolume == 1 && GetVolume(value)) Player().volumeAtStart = value;
 }
 
 void RestoreVolumeAtExit() {
   const Settings& settings = ProgramSettings();
   if (settings.kestravoxResetVolume == 1) {
-    SetVolume(Player().volumeAtStart);
+    if (Player().volumeAtStart) SetVolume(*Player().volumeAtStart);
   } else if (settings.winsetTask == 1) {
     RestoreTrayVolume();
   }

@@ -13,15 +13,16 @@ namespace qorve {
 void EnterTray(DisplayPort& display);
 
 // With BGMVOLDOWN, sets the volume back to the percentage remembered when the
-// player went into the tray.
+// player went into the tray, once; nothing when it could not be read then.
 void RestoreTrayVolume();
 
-// With KESTRAVOX RESETVOLUME, remembers the volume the program started with.
+// With KESTRAVOX RESETVOLUME, remembers the volume the program started with
+// (nothing when it cannot be read).
 void RememberVolumeAtStart();
 
 // At exit: with RESETVOLUME the start volume comes back; otherwise, when the
 // player ends hidden in the tray with BGMVOLDOWN, the volume from before the
-// tray does.
+// tray does. A volume that was never read is not restored.
 void RestoreVolumeAtExit();
 
 }  // namespace qorve

@@ -6,7 +6,11 @@
 #include "player/formats/tag_files.h"
 #include "player/visual/video_window.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 
 namespace qorve {
 namespace {
@@ -113,11 +117,15 @@ int MCISOUND::Close() {
 }
 
 int MCISOUND::Play(double from) {
+  // No position at all; converted it would be any millisecond.
+  if (!std::isfinite(from)) return 0;
   MCI_PLAY_PARMS play{};
   if (from < 0) {
     mciSendCommand(device_, MCI_PLAY, 0, &play);
   } else {
-    play.dwFrom = static_cast<uint32_t>(from * 1000.0);
+    // Held to the largest millisecond the device takes (about 49 days).
+    constexpr double kLastMillisecond = std::numeric_limits<uint32_t>::max();
+    play.dwFrom = static_cast<uint32_t>(std::min(from * 1000.0, kLastMillisecond));
     mciSendCommand(device_, MCI_PLAY, MCI_FROM, &play);
   }
   return 0;
@@ -153,8 +161,11 @@ int MCISOUND::TogglePause() {
 }
 
 int MCISOUND::SetSpeed(int percent) {
+  // A negative speed is none; a huge one is held to what the device field holds.
+  if (percent < 0) return 0;
+  constexpr int64_t kLargestSpeed = std::numeric_limits<uint32_t>::max() / 10 * 10;
   MCI_DGV_SET_PARMS set{};
-  set.dwSpeed = static_cast<uint32_t>(percent * 10);
+  set.dwSpeed = static_cast<uint32_t>(std::min(int64_t{percent} * 10, kLargestSpeed));
   mciSendCommand(device_, MCI_SET, MCI_WAIT | MCI_DGV_SET_SPEED, &set);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "player/visual/video_window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +24,8 @@ struct InfoRecord {
 static_assert(sizeof(InfoRecord) == 272);
 
 constexpr double kLeadSeconds = 0.5;
+// The largest second sent to the module: its milliseconds still fit an int.
+constexpr double kLargestSecond = 2147483.0;
 
 }  // namespace
 
@@ -125,7 +128,7 @@ int MP3::Play(double from) {
   } else {
     // A negative `from` (-1.0: start) plays from 0, so that the clock and the
     // module agree from the first moment.
-    const int seconds = from > 0 ? static_cast<int>(std::min(from, 2147483.0)) : 0;
+    const int seconds = from > 0 ? static_cast<int>(std::min(from, kLargestSecond)) : 0;
     clockBase_ = TimeGetTime() - static_cast<uint32_t>(seconds) * 1000u;
     entries_->seek(seconds);
     entries_->play();
@@ -135,7 +138,9 @@ int MP3::Play(double from) {
 }
 
 int MP3::Rewind(double position) {
-  if (entries_) entries_->seek(static_cast<int>(position));
+  // No position at all (NaN, infinity) is no seek; a huge one is held.
+  if (!entries_ || !std::isfinite(position)) return 0;
+  entries_->seek(static_cast<int>(std::clamp(position, -kLargestSecond, kLargestSecond)));
   return 0;
 }
 

@@ -14,9 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -106,7 +108,8 @@ class MainLoopTest : public test::TempHome {
     player.inputBlockedUntil = 0;
     player.clickConsumed = 0;
     player.slideshowRunning = 0;
-    player.volumeBeforeTray = 0;
+    player.volumeAtStart = {};
+    player.volumeBeforeTray = {};
   }
 
   // Makes the files, then starts as the program does: the controller scans the
@@ -386,7 +389,7 @@ struct HideCase {
   int bgmVolDown;
   int modeBefore;
   uint16_t expectedVolume;
-  int expectedRemembered;
+  std::optional<int> expectedRemembered;
   int expectedMode;
 };
 
@@ -412,7 +415,7 @@ TEST_P(HideTest, HidesLowersTheVolumeAndKeepsTheMusicGoing) {
 
 INSTANTIATE_TEST_SUITE_P(MainLoop, HideTest,
                          ::testing::Values(HideCase{"BgmVolumeAndOnceBecomesLoop", 1, 0, 10 * 655, 30000 / 655, 1},
-                                           HideCase{"VolumeUntouchedWithoutBgmVolDown", 0, 0, 30000, 0, 1},
+                                           HideCase{"VolumeUntouchedWithoutBgmVolDown", 0, 0, 30000, std::nullopt, 1},
                                            HideCase{"SeriesStaysSeries", 1, 2, 10 * 655, 30000 / 655, 2}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -850,6 +853,42 @@ TEST_F(MainLoopTest, MoveOnAnEmptyListKeepsTheCurrentMedia) {
   EXPECT_TRUE(MediaPlan().opened.empty());
 }
 
+TEST_F(MainLoopTest, FileWithoutExtensionInTheFolderIsPassedByAndTheMovesGoOn) {
+  Start({"a.ogg", "b.ogg", "Makefile", "x.ogg", "y.ogg"}, "a.ogg");
+  ASSERT_EQ(Entry(2), "Makefile");
+  ProgramSettings().soundsetLoop = 2;
+  for (const char* expected : {"b.ogg", "x.ogg", "y.ogg", "a.ogg"}) {
+    EndCurrentFile();
+    EXPECT_EQ(Step(), 0);
+    EXPECT_EQ(CurrentName(), expected);
+  }
+  EXPECT_EQ(ListSize(), 5);
+  EXPECT_EQ(Player().fileList.source, kListNone);
+
+  keys().Tap(ProgramSettings().keysetNext);
+  Poll();
+  keys().Tap(ProgramSettings().keysetNext);
+  Poll();
+  EXPECT_EQ(CurrentName(), "x.ogg");
+  keys().Tap(ProgramSettings().keysetBack);
+  Poll();
+  EXPECT_EQ(CurrentName(), "b.ogg");
+}
+
+TEST_F(MainLoopTest, SlideshowPassesAnUnplayableFileWithoutExtension) {
+  Start({"a.img", "b.img", "Notes", "x.img"}, "a.img");
+  ASSERT_EQ(Entry(2), "Notes");
+  MediaPlan().openResults["Notes"] = kResultUnsupported;
+  ProgramSettings().imagesetShow = 1;
+  ProgramSettings().imagesetShowSec = 1;
+  Player().slideshowRunning = 1;
+  for (const char* expected : {"b.img", "x.img", "a.img"}) {
+    g_now += 1001;
+    Step();
+    EXPECT_EQ(CurrentName(), expected);
+  }
+}
+
 TEST_F(MainLoopTest, MoveTriesOnlyClassesOfTheKindPlayedBefore) {
   Start({"a.ogg", "b.img"}, "a.ogg");
   ProgramSettings().kestravoxMixPlay = 0;
@@ -958,6 +997,27 @@ TEST_F(MainLoopTest, RemoteRequestsActAsTheKeysAndTheSeekBar) {
   Step();
   EXPECT_EQ(CurrentName(), Entry(Player().fileList.index));
   EXPECT_NE(CurrentName(), afterNext);
+}
+
+TEST_F(MainLoopTest, RemoteValuesThatAreNoNumberAreIgnored) {
+  Start({"a.ogg"}, "a.ogg");
+  ASSERT_TRUE(SetVolume(30000));
+  Media().state.TimePos = 10.0;
+  for (const double odd : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    for (const RemoteCommand command : {RemoteCommand::SetVolume, RemoteCommand::SeekBy, RemoteCommand::SetPosition}) {
+      PlayerRemote().Post({command, odd});
+    }
+  }
+  Step();
+  uint16_t volume = 0;
+  ASSERT_TRUE(GetVolume(volume));
+  EXPECT_EQ(volume, 30000);
+  EXPECT_TRUE(Media().plays.empty());
+
+  PlayerRemote().Post({RemoteCommand::SetVolume, 1e300});  // a number, held to full volume
+  Step();
+  ASSERT_TRUE(GetVolume(volume));
+  EXPECT_EQ(volume, 65535);
 }
 
 TEST_F(MainLoopTest, RemoteQuitIsDroppedWhilePausedAndReachesAPlayerInTheTray) {

@@ -5,6 +5,7 @@
 #include "platform/mixer.h"
 #include "player/core/player_state.h"
 #include "display_fake.h"
+#include "scripted_mixer.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +19,11 @@ class TrayModeTest : public ::testing::Test {
     settings() = Settings{};
     settings().soundsetBgmVolDown = 1;
     settings().soundsetBgmVolume = 20;
-    Player().volumeAtStart = 0;
-    Player().volumeBeforeTray = 0;
-    SetSystemMixerForTesting(CreateVirtualMixer(50000));
+    Player().volumeAtStart = {};
+    Player().volumeBeforeTray = {};
+    auto mixer = std::make_unique<test::ScriptedMixer>(50000);
+    mixer_ = mixer.get();
+    SetSystemMixerForTesting(std::move(mixer));
   }
   void TearDown() override {
     SetSystemMixerForTesting(nullptr);
@@ -34,6 +37,7 @@ class TrayModeTest : public ::testing::Test {
   }
 
   test::RecordingDisplay display;
+  test::ScriptedMixer* mixer_ = nullptr;
   Settings saved_;
 };
 
@@ -81,13 +85,42 @@ TEST_F(TrayModeTest, ExitOutsideTheTrayLeavesTheVolumeAlone) {
   EXPECT_EQ(Volume(), 1234);
 }
 
-TEST_F(TrayModeTest, AnUnreadableVolumeIsNeitherRememberedNorChanged) {
-  setenv("QORVE_MIXER_DEVICE", "hw:CARD=NoSuchQorveCard", 1);
-  SetSystemMixerForTesting(CreateAlsaMixer());
-  Player().volumeBeforeTray = 77;
+// A volume that could not be read is not known: restoring it would set
+// whatever the program happened to hold, silence at first.
+TEST_F(TrayModeTest, AStartVolumeThatCouldNotBeReadIsNotRestored) {
+  settings().kestravoxResetVolume = 1;
+  mixer_->readable = false;
+  RememberVolumeAtStart();
+  mixer_->readable = true;
+  SetVolume(40000);
+  mixer_->writes.clear();
+  RestoreVolumeAtExit();
+  EXPECT_TRUE(mixer_->writes.empty());
+  EXPECT_EQ(Volume(), 40000);
+}
+
+TEST_F(TrayModeTest, OnlyATrayVolumeReadThisTimeIsRestored) {
+  mixer_->readable = false;
   EnterTray(display);
-  EXPECT_EQ(Player().volumeBeforeTray, 77);
-  unsetenv("QORVE_MIXER_DEVICE");
+  mixer_->readable = true;
+  RestoreTrayVolume();
+  RestoreVolumeAtExit();
+  EXPECT_TRUE(mixer_->writes.empty());
+
+  // Read this time: lowered, then restored once.
+  EnterTray(display);
+  RestoreTrayVolume();
+  EXPECT_EQ(mixer_->writes, (std::vector<uint16_t>{20 * 655, 50000 / 655 * 655}));
+
+  // The next time it cannot be read, so the old value does not come back.
+  SetVolume(12345);
+  mixer_->writes.clear();
+  mixer_->readable = false;
+  EnterTray(display);
+  RestoreTrayVolume();
+  RestoreVolumeAtExit();
+  EXPECT_TRUE(mixer_->writes.empty());
+  EXPECT_EQ(mixer_->value, 12345);
 }
 
 }  // namespace

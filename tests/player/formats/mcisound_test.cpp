@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <deque>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -214,6 +216,26 @@ TEST_F(McisoundObject, OperationsSendTheirCommands) {
   EXPECT_EQ(driver_.sent[0].flags, MCI_WAIT);
   EXPECT_EQ(driver_.sent[1].message, MCI_CLOSE);
   EXPECT_EQ(driver_.sent[1].flags, 0u);
+}
+
+// Arguments that no device value can hold: numbers that are not finite and
+// negative speeds are refused, huge ones held to the largest value.
+TEST_F(McisoundObject, OperationsRefuseArgumentsTheDeviceCannotTake) {
+  MCISOUND sound;
+  ASSERT_EQ(sound.Open(file_, "WAV", nullptr), kResultSuccess);
+  driver_.sent.clear();
+  sound.Play(std::nan(""));
+  sound.Play(HUGE_VAL);
+  sound.SetSpeed(-5);
+  EXPECT_TRUE(driver_.sent.empty());
+
+  sound.Play(1e12);
+  sound.SetSpeed(std::numeric_limits<int>::max());
+  ASSERT_EQ(driver_.sent.size(), 2u);
+  EXPECT_EQ(driver_.sent[0].flags, MCI_FROM);
+  EXPECT_EQ(driver_.sent[0].value, std::numeric_limits<uint32_t>::max());
+  EXPECT_EQ(driver_.sent[1].flags, 0x20002u);
+  EXPECT_EQ(driver_.sent[1].value, std::numeric_limits<uint32_t>::max() / 10 * 10);
 }
 
 struct ModeCase {

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -117,6 +118,38 @@ INSTANTIATE_TEST_SUITE_P(
                       Encoding{"Mono44kVbr", 44100, 1, "-m m -V 6", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The device counts the bytes it has played in 32 bits, which wrap after
+// 6 h 46 min of 44.1 kHz stereo. Here the card's counter starts two seconds
+// short of the wrap: the module must go on feeding the device about as far
+// ahead as before, and count its seconds on, across it.
+TEST_F(Mp3Test, KeepsFeedingAndCountingAcrossTheWrapOfTheDevicesByteCounter) {
+  constexpr uint32_t kSecond = 44100 * 4;
+  card.StartPositionsAt(static_cast<uint32_t>((uint64_t{1} << 32) - 2 * kSecond));
+  const std::string path = MakeMp3("wrap", 44100, 2, 6, "-b 128");
+  const std::string reference = Reference(path);
+  ASSERT_EQ(OpenMedia(path), kResultSuccess);
+  media->Play(0.0);
+
+  std::vector<uint8_t> played;
+  for (int quarter = 1; quarter <= 16; ++quarter) {
+    AwaitQueued(kSecond / 4);
+    ASSERT_GE(card.QueuedBytes(), kSecond / 4) << "the module stopped feeding before " << quarter << " quarters";
+    ASSERT_LE(card.QueuedBytes(), 2 * kSecond) << "the module decoded the file far ahead of the device";
+    ASSERT_EQ(card.Advance(kSecond / 4), kSecond / 4);
+    const std::vector<uint8_t> chunk = card.TakePlayed();
+    played.insert(played.end(), chunk.begin(), chunk.end());
+    // Paused, the position is the module's whole second.
+    media->Pause();
+    EXPECT_DOUBLE_EQ(Status().TimePos, quarter / 4 - 0.5) << "after " << quarter << " quarters";
+    media->Play(-1.0);
+  }
+  EXPECT_EQ(card.Position(), 2 * kSecond) << "the counter has wrapped";
+  const std::vector<uint8_t> rest = PlayToTheEnd();
+  played.insert(played.end(), rest.begin(), rest.end());
+  ASSERT_EQ(played.size(), reference.size());
+  EXPECT_EQ(std::memcmp(played.data(), reference.data(), played.size()), 0);
+}
+
 TEST_F(Mp3Test, PositionFollowsTheClockWhilePlayingAndTheModulesSecondOtherwise) {
   ASSERT_EQ(OpenMedia(MakeMp3("long", 44100, 2, 40, "-b 64")), kResultSuccess);
   EXPECT_DOUBLE_EQ(Info().Length, 40);
@@ -144,6 +177,17 @@ TEST_F(Mp3Test, PositionFollowsTheClockWhilePlayingAndTheModulesSecondOtherwise)
   media->Close();
   media->Close();  // the module is released once
   media.reset();
+}
+
+TEST_F(Mp3Test, RewindHoldsPositionsTheModuleCannotTake) {
+  ASSERT_EQ(OpenMedia(MakeMp3("short", 44100, 2, 2.5, "-b 64")), kResultSuccess);
+  const double end = Info().Length - 0.5;
+  media->Rewind(1e12);  // far past the end: the module stops at its last second
+  EXPECT_DOUBLE_EQ(Status().TimePos, end);
+  media->Rewind(std::nan(""));  // no position at all: it stays
+  EXPECT_DOUBLE_EQ(Status().TimePos, end);
+  media->Rewind(0.0);
+  EXPECT_DOUBLE_EQ(Status().TimePos, -0.5);
 }
 
 struct OpenFailure {
