@@ -27,6 +27,14 @@ int Truncate(double value) {
   return static_cast<int>(value);
 }
 
+// Window positions and sizes from the settings file, or scaled from a picture,
+// are held to what a screen can show (Qt's widget limit, 2^24 pixels), so that
+// the sums of the layout and right() and bottom() of the result never leave
+// the range of an int.
+constexpr int kLargestExtent = 1 << 24;
+int HeldPosition(int value) { return std::clamp(value, -kLargestExtent, kLargestExtent); }
+int HeldSize(int value) { return std::clamp(value, 0, kLargestExtent); }
+
 }  // namespace
 
 const std::array<ButtonSlotInfo, kButtonSlotCount>& ButtonTable() {
@@ -51,7 +59,7 @@ const std::array<ButtonSlotInfo, kButtonSlotCount>& ButtonTable() {
 }
 
 int AlphaForTransparency(int percent) {
-  const int alpha = Truncate((100 - percent) * 0.01 * 255);
+  const int alpha = Truncate((100.0 - percent) * 0.01 * 255);
   return std::clamp(alpha, 0, 255);
 }
 
@@ -67,7 +75,10 @@ double ImageZoom(int pictureWidth, int pictureHeight, int screenWidth, int scree
   // The height ratio wins over the width ratio, and in slideshow mode it also
   // enlarges a small picture to the screen height.
   if (pictureHeight > availableHeight || show) zoom = static_cast<double>(availableHeight) / pictureHeight;
-  if (zoom * 100 > settings.imagesetShowScale) zoom = settings.imagesetShowScale * 0.01;
+  // A limit of no size or less would leave no picture (or a mirrored one):
+  // one percent is the least there is.
+  const int showScale = std::max(settings.imagesetShowScale, 1);
+  if (zoom * 100 > showScale) zoom = showScale * 0.01;
   return zoom;
 }
 
@@ -109,8 +120,8 @@ LayoutResult ComputeLayout(const LayoutInput& input, const Settings& settings) {
       const int pictureWidth = std::max(input.pictureWidth, 0);
       const int pictureHeight = std::max(input.pictureHeight, 0);
       x = 12;
-      width = std::max(Truncate(pictureWidth * result.zoom), kMinimumImageWindowWidth);
-      const int scaledHeight = Truncate(pictureHeight * result.zoom);
+      width = std::max(HeldSize(Truncate(pictureWidth * result.zoom)), kMinimumImageWindowWidth);
+      const int scaledHeight = HeldSize(Truncate(pictureHeight * result.zoom));
       height = std::max(scaledHeight + kButtonSize, kMinimumImageWindowHeight);
       y = work.bottom() - (scaledHeight + kButtonSize) - 5;
     }
@@ -122,13 +133,13 @@ LayoutResult ComputeLayout(const LayoutInput& input, const Settings& settings) {
   } else if (settings.winsetMode == 0 || settings.winsetMode == 2) {
     x = 12;
     width = work.right() - 24;
-    height = 3 * input.lineHeight + 13;
+    height = 3 * HeldSize(input.lineHeight) + 13;
     y = work.bottom() - height - 5;
   } else if (settings.winsetMode == 1) {
-    x = settings.winsetX;
-    y = settings.winsetY;
-    width = settings.winsetWidth;
-    height = settings.winsetHeight;
+    x = HeldPosition(settings.winsetX);
+    y = HeldPosition(settings.winsetY);
+    width = HeldSize(settings.winsetWidth);
+    height = HeldSize(settings.winsetHeight);
   } else {
     // Undefined window modes keep the window where it is.
     x = current.x;

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace qorve {
 namespace {
@@ -29,6 +30,8 @@ namespace {
 // the window's border line, as the system edge of a bordered window did.
 constexpr int kEdge = 1;
 constexpr int kTextMargin = 5;
+// The tallest font the display draws: a line about as high as a screen.
+constexpr int64_t kLargestFontPixels = 1024;
 
 QColor FromColorRef(int colorRef) {
   const unsigned value = static_cast<unsigned>(colorRef);
@@ -118,11 +121,12 @@ void WndSet::Attach(QWidget* window) {
 void WndSet::CreateFontAndBrush() {
   const Settings& settings = ProgramSettings();
   const int dpi = window_ ? window_->logicalDpiY() : 96;
-  // Integer multiply-divide rounded to the nearest pixel.
-  const long product = static_cast<long>(settings.fontsetFontSize) * dpi;
-  const int pixels = static_cast<int>((product + (product >= 0 ? 36 : -36)) / 72);
+  // Integer multiply-divide rounded to the nearest pixel, in 64 bits; a size
+  // from an edited settings file is held to what a screen can show.
+  const int64_t product = int64_t{settings.fontsetFontSize} * dpi;
+  const int64_t pixels = (product + (product >= 0 ? 36 : -36)) / 72;
   QFont font(QString::fromStdString(settings.fontsetFontFace));
-  font.setPixelSize(std::max(pixels, 1));
+  font.setPixelSize(static_cast<int>(std::clamp<int64_t>(pixels, 1, kLargestFontPixels)));
   font.setWeight(static_cast<QFont::Weight>(QtWeight(settings.fontsetFontWeight)));
   font.setItalic(settings.fontsetFontItalic != 0);
   font.setUnderline(false);

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+#include <ostream>
 #include <vector>
 
 namespace qorve {
@@ -252,11 +255,83 @@ TEST_F(DisplayLayoutTest, ErrorTextAfterSoundDropsTheSeekBar) {
   EXPECT_EQ(result.alpha, -1);
 }
 
+// WINSET X, Y, WIDTH and HEIGHT come from a text file that anyone may edit.
+// However large, the window stays a rectangle of sane numbers: no sum wraps
+// round, so nothing lands on the other side of the screen or shrinks below
+// its seek bar.
+struct ExtremeRectCase {
+  const char* name;
+  int x, y, width, height;
+};
+
+void PrintTo(const ExtremeRectCase& c, std::ostream* out) { *out << c.name; }
+
+class ModeOneExtremeTest : public DisplayLayoutTest, public ::testing::WithParamInterface<ExtremeRectCase> {};
+
+TEST_P(ModeOneExtremeTest, WindowStaysASaneRectangle) {
+  const ExtremeRectCase& c = GetParam();
+  settings.winsetMode = 1;
+  settings.winsetScroll = 1;
+  settings.winsetX = c.x;
+  settings.winsetY = c.y;
+  settings.winsetWidth = c.width;
+  settings.winsetHeight = c.height;
+  AllButtons(1);
+  input.kind = kKindSound;
+  for (const int previousKind : {0, static_cast<int>(kKindSound)}) {
+    input.previousKind = previousKind;
+    const LayoutResult result = ComputeLayout(input, settings);
+    const Rect& window = result.window;
+    if (previousKind == 0) {
+      EXPECT_GE(window.width, 0);
+      EXPECT_GE(window.height, kTrackbarHeight);
+      EXPECT_EQ(window.x < 0, c.x < 0);
+      EXPECT_EQ(window.y < 0, c.y < 0);
+      EXPECT_EQ(int64_t{window.x} + window.width, int64_t{window.right()});  // no wrap-round
+      EXPECT_EQ(int64_t{window.y} + window.height, int64_t{window.bottom()});
+      EXPECT_EQ(result.trackbarY, window.height - kTrackbarHeight);
+    }
+    const int width = previousKind == 0 ? window.width : input.currentWindow.width;
+    for (const ButtonPlace& place : result.buttons) {
+      if (!place.visible) continue;
+      EXPECT_LE(place.x, width);
+      EXPECT_GT(place.x, -32 * kButtonSlotCount);
+    }
+  }
+}
+
+constexpr int kMin = std::numeric_limits<int>::min();
+constexpr int kMax = std::numeric_limits<int>::max();
+
+INSTANTIATE_TEST_SUITE_P(Limits, ModeOneExtremeTest,
+                         ::testing::Values(ExtremeRectCase{"AllLowest", kMin, kMin, kMin, kMin},
+                                           ExtremeRectCase{"AllHighest", kMax, kMax, kMax, kMax},
+                                           ExtremeRectCase{"LowCornerHugeSize", kMin, kMin, kMax, kMax},
+                                           ExtremeRectCase{"HighCornerNegativeSize", kMax, kMax, kMin, kMin},
+                                           ExtremeRectCase{"OrdinaryCornerHugeSize", 40, 50, kMax, kMax}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DisplayLayoutTest, ShowScaleAtTheIntegerLimitsKeepsThePictureWindowOnTheScreen) {
+  settings.imagesetScaleMatch = 1;
+  input.kind = kKindImage;
+  input.pictureWidth = 400;
+  input.pictureHeight = 300;
+  for (const int showScale : {kMin, -100, 0, kMax}) {
+    settings.imagesetShowScale = showScale;
+    const LayoutResult result = ComputeLayout(input, settings);
+    EXPECT_GT(result.zoom, 0.0) << showScale;
+    EXPECT_GE(result.window.y, 0) << showScale;
+    EXPECT_LE(result.window.bottom(), input.workArea.bottom()) << showScale;
+  }
+}
+
 TEST(AlphaTest, TransparencyPercentBecomesOpacity) {
   EXPECT_EQ(AlphaForTransparency(25), 191);
   EXPECT_EQ(AlphaForTransparency(100), 0);
   EXPECT_EQ(AlphaForTransparency(150), 0);
   EXPECT_EQ(AlphaForTransparency(-20), 255);
+  EXPECT_EQ(AlphaForTransparency(std::numeric_limits<int>::min()), 255);
+  EXPECT_EQ(AlphaForTransparency(std::numeric_limits<int>::max()), 0);
 }
 
 TEST(TrackbarScaleTest, UnitsPerSecondFitTheControlAndSurviveOddLengths) {

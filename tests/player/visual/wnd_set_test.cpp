@@ -14,6 +14,7 @@
 #include <QScreen>
 
 #include <cstdlib>
+#include <limits>
 
 namespace qorve {
 namespace {
@@ -258,6 +259,24 @@ TEST_F(WndSetTest, SlideshowFillsTheScreenWithTheCentredPicture) {
   EXPECT_EQ(image.pixelColor(left + 150, top + 150), QColor(Qt::red));
   EXPECT_EQ(image.pixelColor(left - 2, top + 150), QColor(Qt::black));
   EXPECT_EQ(image.pixelColor(left + 150, top - 2), QColor(Qt::black));
+}
+
+TEST_F(WndSetTest, FontSizeAtTheIntegerLimitsGivesAUsableFont) {
+  WndSet& display = DisplayWindowSet();
+  ProgramSettings().fontsetFontSize = 9;
+  display.CreateFontAndBrush();
+  const int ordinary = display.Font().pixelSize();
+  EXPECT_GT(ordinary, 1);
+
+  ProgramSettings().fontsetFontSize = std::numeric_limits<int>::max();
+  display.CreateFontAndBrush();
+  EXPECT_GT(display.Font().pixelSize(), ordinary);  // very large, not a wrapped-round tiny one
+  EXPECT_GT(display.LineHeight(), 0);
+  EXPECT_LT(display.LineHeight(), std::numeric_limits<int>::max() / 3 - 13);  // three lines fit an int
+
+  ProgramSettings().fontsetFontSize = std::numeric_limits<int>::min();
+  display.CreateFontAndBrush();
+  EXPECT_EQ(display.Font().pixelSize(), 1);
 }
 
 TEST_F(WndSetTest, TransparencyComesFromTheKindsAlphaSetting) {
