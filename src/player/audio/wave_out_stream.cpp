@@ -245,14 +245,23 @@ void WaveOutStream::Tick(uint32_t& played, uint32_t& early) {
   // The tick that wraps the ring fires S ÷ 32 bytes before the pass has been
   // played, so that the next pass is queued before the device runs dry.
   early = EarlyBytes();
-  // The buffer whose turn has ended gets the sound heard one pass later. The
-  // device copied this pass when it was queued, so even the last buffer, still
-  // playing its final S ÷ 32 bytes at the wrap tick, may be refilled now.
-  fill_(buffers_[old], static_cast<uint32_t>(bufferSize_));
-  // Between wraps the queued pass already holds every buffer in order: the
-  // device is handed nothing. At the wrap the next pass, now wholly refilled,
-  // goes in behind the one that is ending.
-  if (currentIndex_ == 0) QueueWholeRing();
+  const auto size = static_cast<uint32_t>(bufferSize_);
+  if (currentIndex_ != 0) {
+    // The buffer whose turn has ended gets the sound heard one pass later.
+    // Between wraps the queued pass already holds every buffer in order: the
+    // device is handed nothing.
+    fill_(buffers_[old], size);
+    return;
+  }
+  // The wrap: the device holds no more than S ÷ 32 bytes of the ending pass
+  // (31 ms of one-second buffers), less than the slowest decoders take to
+  // fill a buffer. So the buffers refilled at this pass's earlier ticks go in
+  // behind it first, and the last buffer is refilled (the device copied this
+  // pass when it was queued, so its final bytes still sound) and queued while
+  // those play.
+  if (old > 0) QueueSpan(heap_.get(), static_cast<uint32_t>(old) * size);
+  fill_(buffers_[old], size);
+  QueueSpan(buffers_[old], size);
 }
 
 std::chrono::milliseconds WaveOutStream::WaitAfterPoll(uint32_t position, uint32_t due) const {
@@ -292,7 +301,11 @@ void WaveOutStream::FillRing() {
 }
 
 void WaveOutStream::QueueWholeRing() {
-  header_ = {heap_.get(), static_cast<uint32_t>(bufferCount_) * static_cast<uint32_t>(bufferSize_)};
+  QueueSpan(heap_.get(), static_cast<uint32_t>(bufferCount_) * static_cast<uint32_t>(bufferSize_));
+}
+
+void WaveOutStream::QueueSpan(const uint8_t* data, uint32_t length) {
+  header_ = {data, length};
   device_->Write(header_.data, header_.length);
 }
 

@@ -99,17 +99,20 @@ class WaveOutStream {
   std::chrono::milliseconds WaitAfterPoll(uint32_t position, uint32_t due) const;
   // Cuts the worker's sleep short: after every command and change of state.
   void WakeWorker();
-  // One tick: the buffer whose turn has ended is refilled, and at the tick that
-  // wraps the ring the next pass is queued. Called with tickMutex_ held.
+  // One tick: the buffer whose turn has ended is refilled. At the tick that
+  // wraps the ring the next pass is queued: the buffers before the last at
+  // once, the last one once it has been refilled. Called with tickMutex_ held.
   void Tick(uint32_t& played, uint32_t& early);
   // S ÷ 32 when the current buffer is the last of the ring, else 0.
   uint32_t EarlyBytes() const;
   void PlayLocked();
   void FillRing();
   void QueueWholeRing();
+  // Hands the device `length` bytes of the ring from `data`.
+  void QueueSpan(const uint8_t* data, uint32_t length);
   void FreeRing();
 
-  // A span handed to the device: the one header of the ring.
+  // The span last handed to the device: the one header of the ring.
   struct Header {
     const uint8_t* data = nullptr;
     uint32_t length = 0;

@@ -94,14 +94,21 @@ TEST_P(WaveOutTickTest, TicksFireAtTheirBytePositionsAndTheWrapTickQueuesTheNext
     EXPECT_EQ(call.buffer, ring + static_cast<size_t>(schedule.refilled[tick]) * s) << "tick " << tick;
     EXPECT_EQ(call.bytes, s);
     EXPECT_NE(call.thread, std::this_thread::get_id());
-    if (schedule.wraps[tick]) ++writes;
-    // The worker queues the next pass right after the fill has returned.
+    // At the wrap the next pass goes in as the buffers before the last, then
+    // the last one, which the worker queues right after its fill has returned.
+    if (schedule.wraps[tick]) writes += n > 1 ? 2 : 1;
     for (int i = 0; i < 5000 && card->Writes().size() < writes; ++i) std::this_thread::sleep_for(1ms);
     const auto written = card->Writes();
     ASSERT_EQ(written.size(), writes) << "tick " << tick;
     if (schedule.wraps[tick]) {
-      EXPECT_EQ(written.back().source, ring);
-      EXPECT_EQ(written.back().bytes, n * s);
+      if (n > 1) {
+        const VirtualSoundCard::WriteRecord& first = written[written.size() - 2];
+        EXPECT_EQ(first.source, ring);
+        EXPECT_EQ(first.bytes, (n - 1) * s);
+        EXPECT_EQ(first.position, at);
+      }
+      EXPECT_EQ(written.back().source, ring + static_cast<size_t>(n - 1) * s);
+      EXPECT_EQ(written.back().bytes, s);
       EXPECT_EQ(written.back().position, at);
     }
   }
@@ -440,6 +447,52 @@ class RealTimeDevice final : public WaveOutDevice {
   std::unique_ptr<WaveOutDevice> inner_;
   std::atomic<int>& polls_;
 };
+
+// A decoder far slower than the 31 ms that the device still holds at the
+// tick that wraps a ring of one-second buffers (a second of the slowest
+// decoders takes up to that), on a card that plays by the wall clock: the
+// device must never run out of sound.
+TEST_F(WaveOutStreamThreadsTest, ASlowFillAtTheWrapTickLeavesTheDeviceSoundToPlay) {
+  std::atomic<int> polls{0};
+  SetWaveOutFactory([&] { return std::make_unique<RealTimeDevice>(card->NewDevice(), polls); });
+  RecordingDecoder decoder(card.get());
+  WaveOutStream stream;
+  constexpr uint64_t kBytesPerSecond = 16000;  // 8000 Hz mono 16-bit
+  stream.SetBuffers(2, kBytesPerSecond);
+  ASSERT_EQ(stream.Open(Pcm(8000, 1, 16), decoder.Proc()), 0);
+  stream.Seek(0);
+  const size_t filled = decoder.CallCount();
+  decoder.SetDelay(300ms);
+
+  // The card's clock: what is due by the wall clock is played; what is due
+  // but was not queued is silence the listener hears.
+  std::atomic<bool> done{false};
+  std::atomic<uint64_t> missing{0};
+  std::thread soundCard([&] {
+    using std::chrono::steady_clock;
+    const steady_clock::time_point start = steady_clock::now();
+    uint64_t heard = 0;
+    while (!done.load()) {
+      const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(steady_clock::now() - start);
+      const uint64_t due = static_cast<uint64_t>(elapsed.count()) * kBytesPerSecond / 1000000;
+      if (due > heard) {
+        missing += due - heard - card->Advance(due - heard);
+        heard = due;
+      }
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  // The tick at 1 s, then the one that wraps the ring, 31 ms before 2 s.
+  const bool ticked = decoder.WaitForCalls(filled + 2, 10s);
+  std::this_thread::sleep_for(50ms);
+  done.store(true);
+  soundCard.join();
+  ASSERT_TRUE(ticked);
+  EXPECT_EQ(missing.load(), 0u) << "the device ran dry at the wrap tick";
+  decoder.SetDelay(0ms);
+  stream.Stop();
+  stream.Close();
+}
 
 // On a device that keeps real time the worker sleeps until a tick can be due
 // (looking again at least every 200 ms) instead of every millisecond, still
