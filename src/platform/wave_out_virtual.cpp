@@ -22,6 +22,7 @@ struct VirtualSoundCard::State {
   bool paused = false;
   int openCount = 0;
   uint32_t position = 0;  // modulo 2^32, as a device counts
+  uint32_t startPosition = 0;  // where Open and Reset put the position
   uint64_t queued = 0;
   std::deque<Span> queue;
   std::vector<WriteRecord> writes;
@@ -49,7 +50,7 @@ class VirtualWaveOut final : public WaveOutDevice {
     if (state_->open) return MMSYSERR_ALLOCATED;
     state_->open = true;
     state_->paused = false;
-    state_->position = 0;
+    state_->position = state_->startPosition;
     state_->queue.clear();
     state_->queued = 0;
     ++state_->openCount;
@@ -77,7 +78,7 @@ class VirtualWaveOut final : public WaveOutDevice {
     if (!mine_) return MMSYSERR_INVALHANDLE;
     state_->queue.clear();
     state_->queued = 0;
-    state_->position = 0;
+    state_->position = state_->startPosition;
     return MMSYSERR_NOERROR;
   }
 
@@ -119,6 +120,11 @@ std::unique_ptr<WaveOutDevice> VirtualSoundCard::NewDevice() { return std::make_
 void VirtualSoundCard::FailOpens(MMRESULT code) {
   std::lock_guard lock(state_->mutex);
   state_->openResult = code;
+}
+
+void VirtualSoundCard::StartPositionsAt(uint32_t bytes) {
+  std::lock_guard lock(state_->mutex);
+  state_->startPosition = bytes;
 }
 
 uint64_t VirtualSoundCard::Advance(uint64_t bytes) {

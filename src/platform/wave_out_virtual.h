@@ -33,6 +33,11 @@ class VirtualSoundCard {
   // Opens from now on fail with `code` (MMSYSERR_NOERROR: they succeed again).
   void FailOpens(MMRESULT code);
 
+  // Open and Reset from now on put the position at `bytes` instead of 0, as if
+  // that much had been played already: a test reaches the wrap of the 32-bit
+  // counter without playing 4 GiB.
+  void StartPositionsAt(uint32_t bytes);
+
   // Plays up to `bytes` of what is queued, unless the device is paused, closed
   // or has nothing queued; returns the bytes played.
   uint64_t Advance(uint64_t bytes);

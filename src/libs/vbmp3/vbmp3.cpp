@@ -42,8 +42,10 @@ struct Player {
   uint32_t bytesPerSecond = 0;
   int rate = 0;
   int seconds = 0;     // length, rounded up
-  int seekSecond = 0;  // the second that device byte 0 stands for
+  int seekSecond = 0;  // the second that the device's reset stands for
   uint64_t written = 0;  // bytes handed to the device since its last reset
+  uint64_t played = 0;   // bytes the device has played since its last reset
+  uint32_t lastPosition = 0;  // the device's position when `played` was brought up to date
   bool ended = false;    // the decoder has given its last sample
   bool initialised = false;
 };
@@ -53,11 +55,17 @@ Player& State() {
   return player;
 }
 
-// The bytes the device has played since its last reset (32-bit, as it counts).
-uint32_t Played(Player& p) {
-  uint32_t position = 0;
+// The bytes the device has played since its last reset. The device counts
+// modulo 2^32, which wraps after 6 h 46 min of 44.1 kHz stereo; the count here
+// goes on across the wrap, as it adds the step since the last look modulo 2^32
+// too. The feeding thread looks every few milliseconds, far more often than
+// once a wrap.
+uint64_t Played(Player& p) {
+  uint32_t position = p.lastPosition;
   if (p.device) p.device->GetPosition(position);
-  return position;
+  p.played += static_cast<uint32_t>(position - p.lastPosition);
+  p.lastPosition = position;
+  return p.played;
 }
 
 void Run(Player& p) {
@@ -65,8 +73,7 @@ void Run(Player& p) {
   int failures = 0;
   std::unique_lock lock(p.mutex);
   while (!p.quit) {
-    const bool ahead =
-        p.written >= static_cast<uint64_t>(Played(p)) + static_cast<uint64_t>(kLeadSeconds * p.bytesPerSecond);
+    const bool ahead = p.written >= Played(p) + static_cast<uint64_t>(kLeadSeconds * p.bytesPerSecond);
     if (p.state.load() != kVbMp3Playing || p.ended || ahead) {
       p.wake.wait_for(lock, kIdlePoll);
       continue;
@@ -104,6 +111,8 @@ void CloseLocked(Player& p, std::unique_lock<std::mutex>& lock) {
   p.decoder = nullptr;
   p.state = kVbMp3Stopped;
   p.written = 0;
+  p.played = 0;
+  p.lastPosition = 0;
   p.seekSecond = 0;
   p.ended = false;
 }
@@ -112,6 +121,11 @@ void SeekLocked(Player& p, int seconds) {
   seconds = std::clamp(seconds, 0, p.seconds);
   mpg123_seek(p.decoder, static_cast<off_t>(seconds) * p.rate, SEEK_SET);
   p.device->Reset();
+  // Counted from the position the device reports after its reset (0, unless
+  // a device starts elsewhere).
+  p.lastPosition = 0;
+  p.device->GetPosition(p.lastPosition);
+  p.played = 0;
   p.seekSecond = seconds;
   p.written = 0;
   p.ended = false;
