@@ -9,7 +9,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   # user interface and X11
-  qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev libxi-dev libxtst-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev libxcb1-dev libxi-dev libxtst-dev
   qt6-webengine-dev qt6-pdf-dev fonts-noto-cjk
   qt6-translations-l10n
   xvfb xauth xdotool trayer imagemagick x11-apps

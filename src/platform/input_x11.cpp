@@ -6,14 +6,13 @@
 #include <X11/extensions/XInput2.h>
 #include <poll.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <ctime>
-#include <mutex>
 #include <vector>
 
 #include "platform/key_state_tracker.h"
 #include "platform/virtual_key_map.h"
+#include "platform/x11_io_errors.h"
 
 namespace qorve {
 namespace {
@@ -41,63 +40,17 @@ int64_t CoarseMonotonicMicros() {
   return static_cast<int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
 }
 
-// Xlib's I/O error handler is global and its default ends the process. Ours
-// returns for our own connections, so that their exit handler marks them lost
-// and the program goes on; other connections get the handler that was there.
-class IoErrorGuard {
- public:
-  static void Add(Display* display) {
-    std::lock_guard lock(Mutex());
-    if (!installed_) {
-      previous_ = XSetIOErrorHandler(&IoErrorGuard::OnIoError);
-      installed_ = true;
-    }
-    Displays().push_back(display);
-  }
-
-  static void Remove(Display* display) {
-    std::lock_guard lock(Mutex());
-    std::erase(Displays(), display);
-  }
-
- private:
-  // May run on any thread that uses Xlib.
-  static int OnIoError(Display* display) {
-    XIOErrorHandler previous = nullptr;
-    {
-      std::lock_guard lock(Mutex());
-      if (std::find(Displays().begin(), Displays().end(), display) != Displays().end()) return 0;
-      previous = previous_;
-    }
-    return previous ? previous(display) : 0;
-  }
-
-  // Never destroyed: an input object held by another static may close its
-  // connection during exit, after statics made later are gone.
-  static std::mutex& Mutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
-  }
-  static std::vector<Display*>& Displays() {
-    static auto* displays = new std::vector<Display*>;
-    return *displays;
-  }
-  static inline bool installed_ = false;
-  static inline XIOErrorHandler previous_ = nullptr;
-};
-
 class X11InputImpl final : public X11Input {
  public:
   explicit X11InputImpl(Display* display) : display_(display), root_(DefaultRootWindow(display)) {
-    // Without these, losing the server would end the whole process.
-    IoErrorGuard::Add(display_);
-    XSetIOErrorExitHandler(display_, &X11InputImpl::OnConnectionLost, this);
+    // Without this, losing the server would end the whole process.
+    AdoptX11Connection(display_, &X11InputImpl::OnConnectionLost, this);
   }
 
   ~X11InputImpl() override {
     // After an I/O error Xlib only frees the display structure here.
     XCloseDisplay(display_);
-    IoErrorGuard::Remove(display_);
+    ReleaseX11Connection(display_);
   }
 
   X11InputImpl(const X11InputImpl&) = delete;
@@ -143,9 +96,7 @@ class X11InputImpl final : public X11Input {
   }
 
  private:
-  static void OnConnectionLost(Display*, void* self) {
-    static_cast<X11InputImpl*>(self)->connected_ = false;
-  }
+  static void OnConnectionLost(void* self) { static_cast<X11InputImpl*>(self)->connected_ = false; }
 
   bool SelectRawEvents() {
     int event = 0;

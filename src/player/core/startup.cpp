@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/launch.h"
+#include "platform/qt/display_connection.h"
 #include "platform/qt/fonts.h"
 #include "player/core/command_line.h"
 #include "player/core/main_loop.h"
@@ -20,10 +21,16 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qorve {
@@ -40,11 +47,13 @@ void SaveWindowRectangle(const MainWindow& window) {
 }
 
 // Set by SIGINT, SIGTERM and SIGHUP: the program ends as if asked by the user,
-// so the volume is restored and a placed window's rectangle saved.
-volatile std::sig_atomic_t endRequested = 0;
+// so the volume is restored and a placed window's rectangle saved. Lock-free,
+// so the handler may set it on whichever thread takes the signal.
+std::atomic<bool> endRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void RequestEnd(int) {
-  endRequested = 1;
+  endRequested.store(true);
 }
 
 void CatchEndSignals() {
@@ -53,6 +62,67 @@ void CatchEndSignals() {
   sigemptyset(&action.sa_mask);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
+
+// How far the player has got, for an end that it does not lead itself.
+enum class Stage : int {
+  kOutside,  // not yet running, or the player has returned: exit() is the usual end
+  kRunning,  // the volume to restore is known; the message loop runs or the exit sequence
+  kEnded,    // the exit sequence has run
+};
+std::atomic<Stage> stage{Stage::kOutside};
+std::thread::id userInterfaceThread;
+MainWindow* runningWindow = nullptr;  // user-interface thread only
+
+// The end of the process when the player cannot lead it: a connection that a
+// library opened to the X server broke (Xlib ends the process right after),
+// or exit() was called while the player runs (Qt calls it when its own
+// connection breaks under an event pass). The usual exit handlers would run
+// while the wave-out worker and the libraries' threads go on using what they
+// destroy, so the process ends here, after what the exit sequence does that
+// needs no window system.
+[[noreturn]] void EndAtOnce() {
+  static std::atomic_flag ending;
+  if (ending.test_and_set()) {
+    for (;;) pause();  // another thread is ending the process
+  }
+  if (stage.load() == Stage::kRunning) {
+    if (std::this_thread::get_id() == userInterfaceThread && runningWindow != nullptr &&
+        ProgramSettings().winsetMode == 1) {
+      SaveWindowRectangle(*runningWindow);  // the rectangle Qt last knew
+    }
+    RestoreVolumeAtExit();
+    Log("ディスプレイ接続切断", 1);
+  }
+  _exit(1);
+}
+
+void EndAtExit() {
+  if (stage.load() != Stage::kOutside) EndAtOnce();
+}
+
+// The player's span from start-up to its return, during which exit() is not
+// its own end (see EndAtOnce). Made before the QApplication, so that it also
+// covers the application's destruction.
+class EndGuard {
+ public:
+  EndGuard() { userInterfaceThread = std::this_thread::get_id(); }
+  ~EndGuard() { stage.store(Stage::kOutside); }
+  EndGuard(const EndGuard&) = delete;
+  EndGuard& operator=(const EndGuard&) = delete;
+
+  // Once the volume to restore is known, right before the message loop. The
+  // exit handler registered last runs first: this one runs before those that
+  // Qt, D-Bus and the libraries registered while the player started.
+  void Running(MainWindow& window) {
+    runningWindow = &window;
+    stage.store(Stage::kRunning);
+    std::atexit(EndAtExit);
+  }
+  void Ended() {
+    stage.store(Stage::kEnded);
+    runningWindow = nullptr;
+  }
+};
 
 // How often the window system's events are looked at between steps. Window
 // events wait at most this long; the controller's own polling stays at 1 ms.
@@ -74,7 +144,8 @@ uint32_t EventPassInterval() {
 // call of its own, made a sixteenth as often. A stream of events (a window drag)
 // never starves the step, as each pass handles only what is there. Input
 // events are read by the input backend when its descriptor turns readable.
-void RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) {
+// Returns true when it ended because the connection to the X server broke.
+bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) {
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
   std::unique_ptr<QSocketNotifier> inputNotifier;
   if (const int descriptor = input.EventDescriptor(); descriptor >= 0) {
@@ -83,20 +154,30 @@ void RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) 
     input.WatchEventDescriptor();
   }
   uint32_t lastPass = TimeGetTime() - kEventPassMs;
+  bool displayLost = false;
   while (!window.QuitPosted()) {
+    // Once its connection to the X server has broken, Qt ends the process at
+    // the next event pass; the player ends its own way before that, without
+    // another pass or step.
+    displayLost = DisplayConnectionLost();
     const uint32_t now = TimeGetTime();
-    if (now - lastPass >= EventPassInterval()) {
+    if (!displayLost && now - lastPass >= EventPassInterval()) {
       lastPass = now;
       dispatcher->processEvents(QEventLoop::AllEvents);
       // deleteLater() requests made from the step run only when asked for here.
       QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
       if (window.QuitPosted()) break;
     }
-    if (mainLoop.Step(&window) == -1 || endRequested) {
+    if (displayLost || mainLoop.Step(&window) == -1 || endRequested.load()) {
+      if (displayLost) {
+        Log("ディスプレイ接続切断", 0);
+        std::fputs("qorve: the connection to the X server was lost\n", stderr);
+      }
       if (ProgramSettings().winsetMode == 1) SaveWindowRectangle(window);
       window.DestroyWindow();
     }
   }
+  return displayLost;
 }
 
 }  // namespace
@@ -120,10 +201,13 @@ int RunPlayer(int argc, char** argv) {
   LoadSettings();
   ApplySwitches(arguments, ProgramSettings());
 
+  EndGuard endGuard;
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   InstallJapaneseFontSubstitutes();
+  WatchDisplayConnection(&EndAtOnce);
 
+  bool displayLost = false;
   {
     MainWindow window;
     display.SetWindow(&window);
@@ -153,16 +237,18 @@ int RunPlayer(int argc, char** argv) {
       }
     });
 
-    RunMessageLoop(window, mainLoop, input);
+    endGuard.Running(window);
+    displayLost = RunMessageLoop(window, mainLoop, input);
 
     Log("メッセージループ終了", 0);
     Player().media.reset();
     RestoreVolumeAtExit();
+    endGuard.Ended();
     DestroyVideoWindow();
     display.SetWindow(nullptr);
   }
   CloseLog();
-  return 0;
+  return displayLost ? 1 : 0;
 }
 
 }  // namespace qorve
