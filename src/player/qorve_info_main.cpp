@@ -1,7 +1,8 @@
 // qorve-info: loads one file the way the player does and prints what it found
 // as one line of JSON. With --pcm it also renders what the file plays into a
-// WAV file, as fast as the decoder goes. Never writes the player's LOG.TXT and
-// never makes a sound.
+// WAV file, as fast as the decoder goes. Never writes the player's LOG.TXT,
+// never makes a sound, and never unpacks an archive or joins a split file: it
+// reports their contents instead.
 #include "common/settings.h"
 #include "platform/clock.h"
 #include "platform/wave_out.h"
@@ -9,6 +10,7 @@
 #include "player/core/media_factory.h"
 #include "player/core/media_info_json.h"
 #include "player/core/player_state.h"
+#include "player/formats/archive.h"
 
 #include <chrono>
 #include <cmath>
@@ -93,6 +95,18 @@ class RateNotingDevice final : public WaveOutDevice {
   int& rate_;
 };
 
+// What a probed archive or split file holds, as the JSON member "archive".
+std::string ArchiveFields(const ArchiveProbe& probe) {
+  std::string json = "\"archive\":{\"members\":" + std::to_string(probe.members) +
+                     ",\"unpackedBytes\":" + std::to_string(probe.unpackedBytes);
+  if (probe.format == "REZ") {
+    json += ",\"output\":" + JsonString(probe.output) + ",\"parts\":[";
+    for (std::size_t i = 0; i < probe.parts.size(); ++i) json += (i == 0 ? "" : ",") + JsonString(probe.parts[i]);
+    json += "]";
+  }
+  return json + "}";
+}
+
 // LoadMedia as at the player's start: the argument is the list's start, so a
 // folder or an extension-less name lists its folder. Counts the wave-out
 // devices the media object opens on the way and notes their sample rate.
@@ -146,6 +160,8 @@ int main(int argc, char** argv) {
   LoadSettings();
   ProgramSettings().kestravoxLog = 0;  // the first log line would empty the player's log
   SeedRandom(static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  // Archives and split files are described, never unpacked or joined.
+  ARCHIVE::SetProbing(true);
 
   // A sound card that never plays: the media object opens as in the player,
   // without the sound card and without a sound.
@@ -162,7 +178,11 @@ int main(int argc, char** argv) {
     Player().media->GetErrorText(buffer, sizeof buffer);
     errorText = buffer;
   }
-  std::printf("%s\n", MediaInfoJson(result, info, errorText).c_str());
+  std::string archiveFields;
+  if (const auto* archive = dynamic_cast<const ARCHIVE*>(Player().media.get())) {
+    archiveFields = ArchiveFields(archive->Probe());
+  }
+  std::printf("%s\n", MediaInfoJson(result, info, errorText, archiveFields).c_str());
   std::fflush(stdout);
   Player().media.reset();
   if (request.pcmPath.empty()) return 0;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 
 namespace qorve::archiver {
 namespace {
@@ -63,6 +64,105 @@ bool IsBareRaw(archive* a) {
   return archive_format(a) == ARCHIVE_FORMAT_RAW && archive_filter_code(a, 0) == ARCHIVE_FILTER_NONE;
 }
 
+// Whether reaching the next header means decoding the data before it: in a
+// compressed stream, and in a solid RAR archive (libarchive cannot tell a
+// solid one from others, so every RAR archive counts).
+bool SkipsByDecoding(archive* a) {
+  const int format = archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
+  return archive_filter_code(a, 0) != ARCHIVE_FILTER_NONE || format == ARCHIVE_FORMAT_RAR ||
+         format == ARCHIVE_FORMAT_RAR_V5;
+}
+
+std::string FilterWord(archive* a) {
+  switch (archive_filter_code(a, 0)) {
+    case ARCHIVE_FILTER_GZIP:
+      return "GZ";
+    case ARCHIVE_FILTER_BZIP2:
+      return "BZ2";
+    case ARCHIVE_FILTER_XZ:
+      return "XZ";
+    case ARCHIVE_FILTER_COMPRESS:
+      return "Z";
+    default:
+      return "";
+  }
+}
+
+// The format as the extensions people know name it.
+std::string FormatWord(archive* a) {
+  const std::string filter = FilterWord(a);
+  switch (archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) {
+    case ARCHIVE_FORMAT_LHA:
+      return "LHA";
+    case ARCHIVE_FORMAT_ZIP:
+      return "ZIP";
+    case ARCHIVE_FORMAT_RAR:
+      return "RAR";
+    case ARCHIVE_FORMAT_RAR_V5:
+      return "RAR5";
+    case ARCHIVE_FORMAT_CAB:
+      return "CAB";
+    case ARCHIVE_FORMAT_TAR:
+      return filter.empty() ? "TAR" : "TAR." + filter;
+    case ARCHIVE_FORMAT_RAW:
+      return filter;
+    default:
+      return "";
+  }
+}
+
+std::string ErrorText(archive* a) {
+  const char* text = archive_error_string(a);
+  return text != nullptr ? text : "unreadable";
+}
+
+bool IsFileWithData(archive_entry* entry) {
+  const mode_t type = archive_entry_filetype(entry);
+  return (type == AE_IFREG || type == 0) && archive_entry_hardlink(entry) == nullptr;
+}
+
+// The size the member's header gives, if it gives one. A single compressed
+// file has none (its raw entry only stands for the stream).
+std::optional<uint64_t> DeclaredSize(archive* a, archive_entry* entry) {
+  if (archive_format(a) == ARCHIVE_FORMAT_RAW || !archive_entry_size_is_set(entry)) return std::nullopt;
+  const la_int64_t size = archive_entry_size(entry);
+  return size > 0 ? static_cast<uint64_t>(size) : 0;
+}
+
+std::string TooManyMembers(const ArchiveLimits& limits) {
+  return "more than " + std::to_string(limits.maxMembers) + " members";
+}
+
+std::string TooManyBytes(uint64_t budget, const ArchiveLimits& limits) {
+  if (budget < limits.maxBytes) {
+    return "unpacks to more than the " + std::to_string(budget) + " bytes the free space allows (" +
+           std::to_string(limits.freeSpaceMargin) + " bytes kept free)";
+  }
+  return "unpacks to more than " + std::to_string(limits.maxBytes) + " bytes";
+}
+
+enum class CopyResult { kDone, kReadError, kWriteError, kOverBudget };
+
+// Decodes the current member's data into `fd` (or only counts it when fd < 0),
+// adding the bytes to `bytes`; stops as soon as `bytes` would pass `budget`.
+CopyResult CopyData(archive* a, int fd, uint64_t& bytes, uint64_t budget) {
+  std::array<char, kCopyBuffer> buffer;
+  for (;;) {
+    const la_ssize_t got = archive_read_data(a, buffer.data(), buffer.size());
+    if (got == 0) return CopyResult::kDone;
+    if (got < 0) return CopyResult::kReadError;
+    if (static_cast<uint64_t>(got) > budget - bytes) return CopyResult::kOverBudget;
+    bytes += static_cast<uint64_t>(got);
+    if (fd < 0) continue;
+    la_ssize_t done = 0;
+    while (done < got) {
+      const ssize_t put = write(fd, buffer.data() + done, static_cast<std::size_t>(got - done));
+      if (put <= 0) return CopyResult::kWriteError;
+      done += put;
+    }
+  }
+}
+
 std::string BaseName(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -106,22 +206,6 @@ void Note(ExtractReport& report, const std::string& text) {
   if (report.firstProblem.empty()) report.firstProblem = text;
 }
 
-// Copies the current member's data into `fd`; false on a read or write error.
-bool CopyData(archive* a, int fd) {
-  std::array<char, kCopyBuffer> buffer;
-  for (;;) {
-    const la_ssize_t got = archive_read_data(a, buffer.data(), buffer.size());
-    if (got == 0) return true;
-    if (got < 0) return false;
-    la_ssize_t done = 0;
-    while (done < got) {
-      const ssize_t put = write(fd, buffer.data() + done, static_cast<std::size_t>(got - done));
-      if (put <= 0) return false;
-      done += put;
-    }
-  }
-}
-
 void SetModifiedTime(int fd, archive_entry* entry) {
   if (!archive_entry_mtime_is_set(entry)) return;
   const timespec times[2] = {{0, UTIME_OMIT}, {archive_entry_mtime(entry), archive_entry_mtime_nsec(entry)}};
@@ -136,9 +220,54 @@ std::optional<std::vector<std::string>> TargetOf(const char* rawName, bool keepF
   return components;
 }
 
-// Writes one member; returns false only when the archive can no longer be read.
-bool WriteMember(archive* a, archive_entry* entry, const ExtractRequest& request, DestinationFolder& destination,
-                 ExtractReport& report) {
+std::string Key(const std::vector<std::string>& components) {
+  std::string key;
+  for (const std::string& part : components) key += part + '/';
+  return key;
+}
+
+struct PendingLink {
+  std::vector<std::string> components;
+  std::string target;
+  std::string shownName;
+  uint64_t index;  // the member's place in the archive
+};
+
+// What one unpacking has done so far.
+struct Unpacking {
+  const ExtractRequest& request;
+  DestinationFolder& destination;
+  ExtractReport& report;
+  uint64_t budget;  // unpacked bytes allowed
+  uint64_t members = 0;
+  uint64_t bytes = 0;
+  // Symbolic links are made last, so that no member is written through one
+  // and every link is judged against the finished tree.
+  std::vector<PendingLink> links;
+  // For names that a pending link holds: the place of the last other member
+  // of that name, which replaces a link that came before it.
+  std::unordered_map<std::string, uint64_t> lastOtherMember;
+
+  void OverLimit(const std::string& why) {
+    report.overLimit = true;
+    report.firstProblem = why;
+  }
+  void TookName(const std::vector<std::string>& components) {
+    const std::string key = Key(components);
+    auto it = lastOtherMember.find(key);
+    if (it != lastOtherMember.end()) it->second = members;
+  }
+};
+
+// Writes one member; returns false when the unpacking must stop (the archive
+// can no longer be read, or the limits are reached).
+bool WriteMember(archive* a, archive_entry* entry, Unpacking& u) {
+  const ExtractRequest& request = u.request;
+  ExtractReport& report = u.report;
+  if (++u.members > request.limits.maxMembers) {
+    u.OverLimit(TooManyMembers(request.limits));
+    return false;
+  }
   const char* rawName = archive_entry_pathname(entry);
   std::string rawNameCopy = rawName != nullptr ? rawName : "";
   if (archive_format(a) == ARCHIVE_FORMAT_RAW) rawNameCopy = RawMemberName(request.archive);
@@ -155,8 +284,9 @@ bool WriteMember(archive* a, archive_entry* entry, const ExtractRequest& request
 
   if (type == AE_IFDIR) {
     if (request.keepFolders && MatchesEverything(request.patterns)) {
-      if (destination.MakeFolders(*target)) {
+      if (u.destination.MakeFolders(*target)) {
         ++report.written;
+        u.TookName(*target);
       } else {
         ++report.failed;
         Note(report, shownName);
@@ -168,8 +298,9 @@ bool WriteMember(archive* a, archive_entry* entry, const ExtractRequest& request
 
   if (hardLink != nullptr) {
     const std::optional<std::vector<std::string>> linked = TargetOf(hardLink, request.keepFolders);
-    if (linked && destination.CreateHardLink(*target, *linked)) {
+    if (linked && u.destination.CreateHardLink(*target, *linked)) {
       ++report.written;
+      u.TookName(*target);
     } else {
       ++report.refused;
       Note(report, shownName);
@@ -178,9 +309,10 @@ bool WriteMember(archive* a, archive_entry* entry, const ExtractRequest& request
   }
   if (type == AE_IFLNK) {
     const char* rawTarget = archive_entry_symlink(entry);
-    const std::string linkTarget = MemberNameToUtf8(rawTarget != nullptr ? rawTarget : "");
-    if (LinkStaysInside(linkTarget, target->size() - 1) && destination.CreateSymlink(*target, linkTarget)) {
-      ++report.written;
+    std::string linkTarget = MemberNameToUtf8(rawTarget != nullptr ? rawTarget : "");
+    if (LinkStaysInside(linkTarget, target->size() - 1)) {
+      u.lastOtherMember.emplace(Key(*target), 0);
+      u.links.push_back({*target, std::move(linkTarget), shownName, u.members});
     } else {
       ++report.refused;
       Note(report, shownName);
@@ -193,67 +325,161 @@ bool WriteMember(archive* a, archive_entry* entry, const ExtractRequest& request
     return archive_read_data_skip(a) != ARCHIVE_FATAL;
   }
 
+  if (const std::optional<uint64_t> declared = DeclaredSize(a, entry); declared && *declared > u.budget - u.bytes) {
+    u.OverLimit(TooManyBytes(u.budget, request.limits));
+    return false;
+  }
   const bool executable = (archive_entry_perm(entry) & 0111) != 0;
-  const int fd = destination.CreateFile(*target, executable);
-  if (fd < 0) {
+  NewFile file = u.destination.CreateFile(*target, executable);
+  if (!file.IsOpen()) {
     ++report.failed;
     Note(report, shownName);
     return archive_read_data_skip(a) != ARCHIVE_FATAL;
   }
-  const bool copied = CopyData(a, fd);
-  SetModifiedTime(fd, entry);
-  close(fd);
-  if (!copied) {
+  switch (CopyData(a, file.fd(), u.bytes, u.budget)) {
+    case CopyResult::kDone:
+      break;
+    case CopyResult::kOverBudget:
+      u.OverLimit(TooManyBytes(u.budget, request.limits));
+      return false;  // the file is removed with `file`
+    case CopyResult::kReadError:
+      ++report.failed;
+      Note(report, shownName + ": " + ErrorText(a));
+      return false;  // the data could not be decoded: the archive is broken from here on
+    case CopyResult::kWriteError:
+      ++report.failed;
+      Note(report, shownName);
+      return archive_read_data_skip(a) != ARCHIVE_FATAL;
+  }
+  SetModifiedTime(file.fd(), entry);
+  if (!file.Commit()) {
     ++report.failed;
     Note(report, shownName);
-    return false;  // the data could not be decoded: the archive is broken from here on
+    return true;
   }
   ++report.written;
+  u.TookName(*target);
   return true;
+}
+
+void MakeLinks(Unpacking& u) {
+  for (const PendingLink& link : u.links) {
+    const auto other = u.lastOtherMember.find(Key(link.components));
+    if (other != u.lastOtherMember.end() && other->second > link.index) continue;  // a later member took the name
+    if (u.destination.CreateSymlink(link.components, link.target)) {
+      ++u.report.written;
+    } else {
+      ++u.report.refused;
+      Note(u.report, link.shownName);
+    }
+  }
 }
 
 }  // namespace
 
-bool ArchiveIsReadable(ArchiveFamily family, const std::string& path) {
+ArchiveListing ListArchive(ArchiveFamily family, const std::string& path, ListingDepth depth,
+                           const ArchiveLimits& limits) {
+  ArchiveListing listing;
   Reader reader = OpenReader(family, path);
-  if (!reader) return false;
+  if (!reader) return listing;
   archive* a = reader.get();
   archive_entry* entry = nullptr;
-  std::array<char, kCopyBuffer> scratch;
   for (;;) {
     const int status = archive_read_next_header(a, &entry);
-    if (status == ARCHIVE_EOF) return !IsBareRaw(a);
-    if (status < ARCHIVE_WARN) return false;
-    if (IsBareRaw(a)) return false;
-    la_ssize_t got;
-    while ((got = archive_read_data(a, scratch.data(), scratch.size())) > 0) {
+    if (status < ARCHIVE_WARN && status != ARCHIVE_EOF) {
+      listing.problem = ErrorText(a);
+      return listing;
     }
-    if (got < 0) return false;
+    if (!listing.opened) {
+      if (IsBareRaw(a)) return listing;
+      listing.opened = true;
+      listing.format = FormatWord(a);
+    }
+    if (status == ARCHIVE_EOF) {
+      listing.complete = true;
+      return listing;
+    }
+    if (++listing.members > limits.maxMembers) {
+      listing.overLimit = true;
+      listing.problem = TooManyMembers(limits);
+      return listing;
+    }
+    if (IsFileWithData(entry)) {
+      if (const std::optional<uint64_t> declared = DeclaredSize(a, entry)) {
+        listing.bytes += *declared;  // never overflows: each sum stays below 2^63 + the limit
+      } else if (depth == ListingDepth::Sizes) {
+        const CopyResult counted = CopyData(a, -1, listing.bytes, limits.maxBytes);
+        if (counted == CopyResult::kReadError) {
+          listing.problem = ErrorText(a);
+          return listing;
+        }
+        if (counted == CopyResult::kOverBudget) {
+          listing.overLimit = true;
+          listing.problem = TooManyBytes(limits.maxBytes, limits);
+          return listing;
+        }
+      } else {
+        listing.sizesKnown = false;
+      }
+    }
+    if (listing.bytes > limits.maxBytes) {
+      listing.overLimit = true;
+      listing.problem = TooManyBytes(limits.maxBytes, limits);
+      return listing;
+    }
+    if (depth == ListingDepth::Headers && SkipsByDecoding(a)) {
+      listing.complete = true;
+      return listing;
+    }
   }
+}
+
+bool ArchiveIsReadable(ArchiveFamily family, const std::string& path) {
+  const ArchiveListing listing = ListArchive(family, path, ListingDepth::Headers);
+  return listing.opened && (listing.complete || listing.overLimit);
 }
 
 ExtractReport ExtractArchive(ArchiveFamily family, const ExtractRequest& request) {
   ExtractReport report;
+  // The limits first, from the headers, before anything is written.
+  const ArchiveListing listing = ListArchive(family, request.archive, ListingDepth::Headers, request.limits);
+  if (!listing.opened) return report;
+  report.archiveOpened = true;
+  const uint64_t budget = ByteBudget(request.limits, request.destination);
+  if (listing.overLimit || listing.bytes > budget) {
+    report.overLimit = true;
+    report.firstProblem = listing.overLimit ? listing.problem : TooManyBytes(budget, request.limits);
+    return report;
+  }
+  if (!listing.complete) {
+    report.firstProblem = listing.problem;
+    return report;
+  }
+
   Reader reader = OpenReader(family, request.archive);
   if (!reader) return report;
   archive* a = reader.get();
   archive_entry* entry = nullptr;
-  // The destination is made only once the archive proves to be of the family.
   int status = archive_read_next_header(a, &entry);
   if ((status < ARCHIVE_WARN && status != ARCHIVE_EOF) || IsBareRaw(a)) return report;
-  report.archiveOpened = true;
   DestinationFolder destination(request.destination);
   report.destinationOk = destination.IsOpen();
   if (!report.destinationOk) return report;
+  Unpacking unpacking{request, destination, report, budget};
   for (;;) {
     if (status == ARCHIVE_EOF) {
       report.archiveRead = true;
       break;
     }
-    if (status < ARCHIVE_WARN) break;
-    if (!WriteMember(a, entry, request, destination, report)) break;
+    if (status < ARCHIVE_WARN) {
+      Note(report, ErrorText(a));
+      break;
+    }
+    if (!WriteMember(a, entry, unpacking)) break;
     status = archive_read_next_header(a, &entry);
   }
+  MakeLinks(unpacking);
+  if (!report.archiveRead || report.overLimit) destination.RemoveIfMadeAndEmpty();
   return report;
 }
 

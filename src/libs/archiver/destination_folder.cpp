@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace qorve::archiver {
 namespace {
@@ -14,28 +16,101 @@ namespace {
 constexpr mode_t kFolderMode = 0755;
 constexpr mode_t kFileMode = 0644;
 constexpr mode_t kExecutableMode = 0755;
+// Temporary names tried before a new file counts as impossible to make.
+constexpr int kTemporaryNameTries = 100;
 
 int OpenFolderBelow(int parent, const std::string& name) {
   return openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
+// Short and fixed in length, so that it fits beside a member whose own name is
+// as long as names get; the leading dot keeps it out of file managers' views.
+std::string TemporaryName() {
+  static std::atomic<unsigned> counter{0};
+  return ".qorve-" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".part";
+}
+
+std::vector<std::string> SplitAtSlashes(const std::string& text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == '/') {
+      std::string part = text.substr(start, i - start);
+      if (!part.empty() && part != ".") parts.push_back(std::move(part));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
 }  // namespace
 
-DestinationFolder::DestinationFolder(const std::string& path) {
+NewFile::NewFile(int folder, std::string temporaryName, std::string name, int fd)
+    : folder_(folder), fd_(fd), temporaryName_(std::move(temporaryName)), name_(std::move(name)) {}
+
+NewFile::~NewFile() { Abandon(); }
+
+NewFile::NewFile(NewFile&& other) noexcept
+    : folder_(std::exchange(other.folder_, -1)),
+      fd_(std::exchange(other.fd_, -1)),
+      temporaryName_(std::move(other.temporaryName_)),
+      name_(std::move(other.name_)) {}
+
+NewFile& NewFile::operator=(NewFile&& other) noexcept {
+  if (this != &other) {
+    Abandon();
+    folder_ = std::exchange(other.folder_, -1);
+    fd_ = std::exchange(other.fd_, -1);
+    temporaryName_ = std::move(other.temporaryName_);
+    name_ = std::move(other.name_);
+  }
+  return *this;
+}
+
+void NewFile::Abandon() {
+  if (fd_ >= 0) {
+    close(fd_);
+    unlinkat(folder_, temporaryName_.c_str(), 0);
+  }
+  if (folder_ >= 0) close(folder_);
+  fd_ = -1;
+  folder_ = -1;
+}
+
+bool NewFile::Commit() {
+  if (fd_ < 0) return false;
+  const bool closed = close(fd_) == 0;
+  fd_ = -1;
+  // rename replaces a file or a link of that name (the link itself, never
+  // what it points at) and fails on a folder.
+  const bool named = closed && renameat(folder_, temporaryName_.c_str(), folder_, name_.c_str()) == 0;
+  if (!named) unlinkat(folder_, temporaryName_.c_str(), 0);
+  close(folder_);
+  folder_ = -1;
+  return named;
+}
+
+DestinationFolder::DestinationFolder(const std::string& path) : path_(path.empty() ? "." : path) {
   std::error_code ec;
-  std::filesystem::create_directories(path.empty() ? "." : path, ec);
-  root_ = open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const bool existed = std::filesystem::exists(path_, ec);
+  std::filesystem::create_directories(path_, ec);
+  root_ = open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  made_ = root_ >= 0 && !existed;
 }
 
 DestinationFolder::~DestinationFolder() {
   if (root_ >= 0) close(root_);
 }
 
+void DestinationFolder::RemoveIfMadeAndEmpty() {
+  if (made_) rmdir(path_.c_str());  // fails, as it should, on a folder with anything in it
+}
+
 void DestinationFolder::CloseParent(int fd) const {
   if (fd >= 0 && fd != root_) close(fd);
 }
 
-int DestinationFolder::OpenParent(const std::vector<std::string>& components, bool create) {
+int DestinationFolder::OpenParent(const std::vector<std::string>& components, bool create) const {
   int current = root_;
   for (std::size_t i = 0; i + 1 < components.size(); ++i) {
     int next = OpenFolderBelow(current, components[i]);
@@ -49,6 +124,15 @@ int DestinationFolder::OpenParent(const std::vector<std::string>& components, bo
     current = next;
   }
   return current;
+}
+
+bool DestinationFolder::IsRealFolder(const std::vector<std::string>& path) const {
+  std::vector<std::string> withLeaf = path;
+  withLeaf.emplace_back(".");
+  const int folder = OpenParent(withLeaf, false);
+  if (folder < 0) return false;
+  CloseParent(folder);
+  return true;
 }
 
 bool DestinationFolder::MakeFolders(const std::vector<std::string>& components) {
@@ -68,20 +152,43 @@ void DestinationFolder::RemoveEntry(int parent, const std::string& name) {
   }
 }
 
-int DestinationFolder::CreateFile(const std::vector<std::string>& components, bool executable) {
-  if (root_ < 0 || components.empty()) return -1;
+NewFile DestinationFolder::CreateFile(const std::vector<std::string>& components, bool executable) {
+  if (root_ < 0 || components.empty()) return {};
   const int parent = OpenParent(components, true);
-  if (parent < 0) return -1;
-  const std::string& name = components.back();
-  RemoveEntry(parent, name);
-  const int fd = openat(parent, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                        executable ? kExecutableMode : kFileMode);
-  CloseParent(parent);
-  return fd;
+  if (parent < 0) return {};
+  // The new file owns its own descriptor of the folder, also when that is the destination.
+  const int folder = parent == root_ ? fcntl(root_, F_DUPFD_CLOEXEC, 0) : parent;
+  if (folder < 0) return {};
+  for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+    std::string temporary = TemporaryName();
+    const int fd = openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          executable ? kExecutableMode : kFileMode);
+    if (fd >= 0) return NewFile(folder, std::move(temporary), components.back(), fd);
+    if (errno != EEXIST) break;
+  }
+  close(folder);
+  return {};
+}
+
+bool DestinationFolder::TargetStaysInside(const std::vector<std::string>& components,
+                                          const std::string& target) const {
+  if (root_ < 0 || components.empty() || target.empty() || target.front() == '/') return false;
+  std::vector<std::string> at(components.begin(), components.end() - 1);
+  const std::vector<std::string> parts = SplitAtSlashes(target);
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (parts[i] == "..") {
+      if (at.empty()) return false;
+      at.pop_back();
+      continue;
+    }
+    at.push_back(parts[i]);
+    if (i + 1 < parts.size() && !IsRealFolder(at)) return false;
+  }
+  return true;
 }
 
 bool DestinationFolder::CreateSymlink(const std::vector<std::string>& components, const std::string& target) {
-  if (root_ < 0 || components.empty()) return false;
+  if (root_ < 0 || components.empty() || !TargetStaysInside(components, target)) return false;
   const int parent = OpenParent(components, true);
   if (parent < 0) return false;
   RemoveEntry(parent, components.back());

@@ -24,7 +24,9 @@ std::optional<std::vector<std::string>> SafeComponents(std::string_view utf8Name
 
 // Whether a symbolic link stored at folder depth `linkDepth` below the
 // destination (0 = the destination itself) with this target stays inside the
-// destination: the target is relative and never climbs above the top.
+// destination by its text: the target is relative and never climbs above the
+// top. Only the first test: where it leads through links already on disk is
+// DestinationFolder::TargetStaysInside's.
 bool LinkStaysInside(std::string_view utf8Target, std::size_t linkDepth);
 
 }  // namespace qorve::archiver

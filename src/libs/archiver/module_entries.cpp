@@ -40,6 +40,21 @@ void Report(char* output, uint32_t size, const std::string& text) {
   output[length] = '\0';
 }
 
+// "l": the listing in one line, decoding only what no header tells.
+int ListCommand(ArchiveFamily family, const ArchiverCommand& command, char* output, uint32_t outputSize) {
+  const ArchiveListing listing = ListArchive(family, command.archive, ListingDepth::Sizes);
+  if (!listing.opened) {
+    Report(output, outputSize, "cannot read archive");
+    return kCommandCannotRead;
+  }
+  std::string text = "format=" + listing.format + " members=" + std::to_string(listing.members) +
+                     " bytes=" + std::to_string(listing.bytes);
+  if (!listing.problem.empty()) text += ": " + listing.problem;
+  Report(output, outputSize, text);
+  if (listing.overLimit) return kCommandLimitExceeded;
+  return listing.complete ? kCommandOk : kCommandCannotRead;
+}
+
 }  // namespace
 
 int CheckArchiveEntry(ArchiveFamily family, const char* path, int /*mode*/) {
@@ -51,6 +66,7 @@ int CheckArchiveEntry(ArchiveFamily family, const char* path, int /*mode*/) {
 int RunCommandEntry(ArchiveFamily family, const char* commandLine, char* output, uint32_t outputSize) {
   Utf8LocaleForCall locale;
   const ArchiverCommand command = ParseArchiverCommand(commandLine != nullptr ? commandLine : "");
+  if (!command.archive.empty() && command.command == "l") return ListCommand(family, command, output, outputSize);
   if (command.archive.empty() || (command.command != "x" && command.command != "e")) {
     Report(output, outputSize, "bad command line");
     return kCommandBadCommandLine;
@@ -67,6 +83,10 @@ int RunCommandEntry(ArchiveFamily family, const char* commandLine, char* output,
   if (!report.archiveOpened) {
     Report(output, outputSize, "cannot read archive");
     return kCommandCannotRead;
+  }
+  if (report.overLimit) {
+    Report(output, outputSize, "refused: " + report.firstProblem);
+    return kCommandLimitExceeded;
   }
   if (!report.destinationOk) {
     Report(output, outputSize, "cannot write destination");

@@ -11,14 +11,16 @@
 
 namespace qorve::archiver {
 
-// The check entry: 1 when `path` is an archive of the family whose every member
-// decodes, else 0. The mode is accepted for the callers' sake.
+// The check entry: 1 when `path` is an archive of the family whose headers
+// read, else 0 (see CheckEntry in archiver_api.h). The mode is accepted for
+// the callers' sake.
 int CheckArchiveEntry(ArchiveFamily family, const char* path, int mode);
 
 // The command entry: parses the line, unpacks the archive into the destination
-// and reports into `output`. Commands "x" (and "-x") keep the archive's
-// folders, unless "-j" is given; "e" (and "-e") put every member into the
-// destination itself, unless "-d" or "-x"/"-x1" ask for the folders. Other
+// (or, for "l", lists it) and reports into `output`. Commands "x" (and "-x")
+// keep the archive's folders, unless "-j" is given; "e" (and "-e") put every
+// member into the destination itself, unless "-d" or "-x"/"-x1" ask for the
+// folders. Other
 // switches (confirmation, message and attribute switches) do not change what
 // is written: nothing is ever asked and existing files are replaced. Returns a
 // CommandResult (archiver_api.h).

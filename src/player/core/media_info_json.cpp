@@ -29,6 +29,10 @@ class JsonObject {
   void Add(std::string_view key, std::string_view text) { Key(key) += JsonString(text); }
   void Add(std::string_view key, long number) { Key(key) += std::to_string(number); }
   void Add(std::string_view key, double number) { Key(key) += JsonNumber(number); }
+  void AddWritten(std::string_view members) {
+    out_ += out_.size() == 1 ? "" : ",";
+    out_ += members;
+  }
   std::string Finish() { return out_ + "}"; }
 
  private:
@@ -63,7 +67,8 @@ std::string JsonString(std::string_view text) {
   return out;
 }
 
-std::string MediaInfoJson(int result, const MediaInfo& info, std::string_view errorText) {
+std::string MediaInfoJson(int result, const MediaInfo& info, std::string_view errorText,
+                          std::string_view moreFields) {
   JsonObject json;
   json.Add("result", static_cast<long>(result));
   json.Add("kind", static_cast<long>(info.Kind));
@@ -83,6 +88,7 @@ std::string MediaInfoJson(int result, const MediaInfo& info, std::string_view er
   json.Add("bits", static_cast<long>(info.Bits));
   json.Add("bitrate", static_cast<long>(info.Bitrate));
   if (info.Kind == kKindUnplayable) json.Add("errorText", errorText);
+  if (!moreFields.empty()) json.AddWritten(moreFields);
   return json.Finish();
 }
 

@@ -15,8 +15,10 @@ std::string JsonString(std::string_view text);
 
 // One JSON object without a line break: the result code, every MediaInfo field
 // (keys result, kind, format, fileName, title, artist, album, codec, genre,
-// length, width, height, track, sampleRate, channels, bits, bitrate) and, for
-// kind 0 only, errorText.
-std::string MediaInfoJson(int result, const MediaInfo& info, std::string_view errorText);
+// length, width, height, track, sampleRate, channels, bits, bitrate), for
+// kind 0 only errorText, and then `moreFields`: further members already
+// written as JSON, e.g. "archive":{...}.
+std::string MediaInfoJson(int result, const MediaInfo& info, std::string_view errorText,
+                          std::string_view moreFields = {});
 
 }  // namespace qorve

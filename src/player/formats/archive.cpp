@@ -8,10 +8,19 @@
 #include "player/formats/rez_joiner.h"
 
 #include <array>
+#include <atomic>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string_view>
+#include <system_error>
 
 namespace qorve {
 namespace {
+
+namespace fs = std::filesystem;
 
 // One archiver module: the file loaded from the program folder, its two
 // entries, the check mode and the command line. The command line's three %s
@@ -33,7 +42,16 @@ constexpr Archiver kYz1 = {"YZ1.so", "Yz1", "Yz1CheckArchive", 0, R"(x "%s" "%s/
 constexpr Archiver kUnyz1 = {"UNYZ1.so", "UnYz1", "UnYz1CheckArchive", 0, R"(x "%s" "%s/%s/" )"};
 constexpr Archiver kTar = {"TAR32.so", "Tar", "TarCheckArchive", 0, R"(x "%s" "%s/%s/" *.*)"};
 
+// Lists the archive without writing anything (probing).
+constexpr std::string_view kListLine = R"(l "%s")";
+
 constexpr std::size_t kOutputSize = 256;
+
+// The largest valid REZ control file: a 12-byte head, a 255-byte output name
+// and 255 part records of 8 + 255 bytes. Anything beyond is never read.
+constexpr std::size_t kMaxControlSize = 12 + 255 + 255 * (8 + 255);
+
+std::atomic<bool> probing{false};
 
 // Puts the values in for the %s marks in order. The values are never read as
 // a format.
@@ -62,25 +80,62 @@ std::string ArchiveTitle(const std::string& path) {
   return title;
 }
 
-int RunArchiver(const Archiver& archiver, const std::string& path, const std::string& desktop,
-                const std::string& title) {
+// The value after "key=" in a module's listing report, if it is a number.
+std::optional<uint64_t> ListedNumber(std::string_view report, std::string_view key) {
+  const std::size_t at = report.find(key);
+  if (at == std::string_view::npos) return std::nullopt;
+  const char* begin = report.data() + at + key.size();
+  uint64_t value = 0;
+  const auto [end, error] = std::from_chars(begin, report.data() + report.size(), value);
+  if (error != std::errc() || end == begin) return std::nullopt;
+  return value;
+}
+
+void ReadListing(std::string_view report, ArchiveProbe& probe) {
+  if (report.starts_with("format=")) {
+    const std::string_view rest = report.substr(7);
+    probe.format = std::string(rest.substr(0, rest.find(' ')));
+  }
+  probe.members = ListedNumber(report, " members=").value_or(0);
+  probe.unpackedBytes = ListedNumber(report, " bytes=").value_or(0);
+}
+
+struct ArchiverOutcome {
+  int result;
+  bool accepted;  // the module's check took the file
+};
+
+// One module's check and command. While probing the command only lists the
+// archive into `probe`.
+ArchiverOutcome RunArchiver(const Archiver& archiver, const std::string& path, const std::string& desktop,
+                            const std::string& title, ArchiveProbe* probe) {
   SharedModule module;
-  if (!module.Load(archiver.module)) return kResultLibraryNotFound;
+  if (!module.Load(archiver.module)) return {kResultLibraryNotFound, false};
   const auto command = module.EntryAs<archiver::CommandEntry>(archiver.commandEntry);
   const auto check = module.EntryAs<archiver::CheckEntry>(archiver.checkEntry);
-  if (command == nullptr || check == nullptr) return kResultLibraryNotFound;
-  if (check(path.c_str(), archiver.checkMode) == 0) return kResultBrokenFile;
-  const std::string line = FormatCommandLine(archiver.commandLine, {path, desktop, title});
+  if (command == nullptr || check == nullptr) return {kResultLibraryNotFound, false};
+  if (check(path.c_str(), archiver.checkMode) == 0) return {kResultBrokenFile, false};
+  const std::string line = probe != nullptr ? FormatCommandLine(kListLine, {path, "", ""})
+                                            : FormatCommandLine(archiver.commandLine, {path, desktop, title});
   std::array<char, kOutputSize> output{};
-  command(nullptr, line.c_str(), output.data(), static_cast<uint32_t>(output.size()));
-  return kResultNothingToPlay;
+  const int status = command(nullptr, line.c_str(), output.data(), static_cast<uint32_t>(output.size()));
+  const std::string report(output.data(), strnlen(output.data(), output.size()));
+  // An archive past the bounds (a bomb, or more than the free space), or one
+  // whose data turns out broken, is a file the module cannot handle.
+  if (status == archiver::kCommandLimitExceeded || status == archiver::kCommandCannotRead) {
+    Log(std::string("書庫を展開できません ") + archiver.module + ": " + report, status);
+    return {kResultBrokenFile, true};
+  }
+  if (probe != nullptr) ReadListing(report, *probe);
+  return {kResultNothingToPlay, true};
 }
 
 // YZ1 is served by YZ1 when it is there, else by UNYZ1.
-int RunYz1(const std::string& path, const std::string& desktop, const std::string& title) {
-  const int result = RunArchiver(kYz1, path, desktop, title);
-  if (result != kResultLibraryNotFound) return result;
-  return RunArchiver(kUnyz1, path, desktop, title);
+ArchiverOutcome RunYz1(const std::string& path, const std::string& desktop, const std::string& title,
+                       ArchiveProbe* probe) {
+  const ArchiverOutcome outcome = RunArchiver(kYz1, path, desktop, title, probe);
+  if (outcome.result != kResultLibraryNotFound) return outcome;
+  return RunArchiver(kUnyz1, path, desktop, title, probe);
 }
 
 const Archiver* ArchiverFor(const std::string& extension) {
@@ -98,6 +153,64 @@ const Archiver* ArchiverFor(const std::string& extension) {
   return nullptr;
 }
 
+// Where a name stored in a control file lies in `folder`, or nothing when the
+// joiner would refuse it (empty, absolute, or climbing out).
+std::optional<fs::path> SplitFileName(const fs::path& folder, const std::string& rawName) {
+  std::string name = TextToUtf8(rawName);
+  for (char& c : name) {
+    if (c == '\\') c = '/';
+  }
+  const fs::path relative = fs::path(name).lexically_normal();
+  if (name.empty() || name.find('\0') != std::string::npos || relative.is_absolute() || relative.has_root_name() ||
+      relative.filename().empty() || relative == ".") {
+    return std::nullopt;
+  }
+  for (const fs::path& part : relative) {
+    if (part == "..") return std::nullopt;
+  }
+  return folder / relative;
+}
+
+// What joining the split file would do, found by reading only: the control
+// file's names and the parts' sizes. The codes are the joiner's.
+int ProbeSplitFile(const std::string& controlPath, ArchiveProbe& probe, std::string& missingPart) {
+  std::string bytes(kMaxControlSize, '\0');
+  {
+    std::ifstream control(controlPath, std::ios::binary);
+    if (!control) return kResultFileNotFound;
+    control.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(control.gcount()));
+  }
+  RezControl rez;
+  const RezParse parsed = ParseRezControl(bytes, rez);
+  if (parsed == RezParse::kNotRez) return kResultUnsupported;
+  if (parsed == RezParse::kTruncated) return kResultBrokenFile;
+  probe.format = "REZ";
+  probe.output = TextToUtf8(rez.outputName);
+  for (const std::string& name : rez.partNames) probe.parts.push_back(TextToUtf8(name));
+  probe.members = rez.partNames.size();
+
+  const fs::path folder = fs::path(controlPath).parent_path();
+  if (!SplitFileName(folder, rez.outputName)) return kResultBrokenFile;
+  std::vector<fs::path> parts;
+  for (const std::string& name : rez.partNames) {
+    const std::optional<fs::path> part = SplitFileName(folder, name);
+    if (!part) return kResultBrokenFile;
+    parts.push_back(*part);
+  }
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    std::error_code ec;
+    const bool readable = std::ifstream(parts[i], std::ios::binary).is_open() && !fs::is_directory(parts[i], ec);
+    const uintmax_t size = readable ? fs::file_size(parts[i], ec) : 0;
+    if (!readable || ec) {
+      missingPart = probe.parts[i];
+      return kResultBrokenFile;
+    }
+    probe.unpackedBytes += size;
+  }
+  return kResultNothingToPlay;
+}
+
 }  // namespace
 
 ARCHIVE::ARCHIVE() {
@@ -107,11 +220,16 @@ ARCHIVE::ARCHIVE() {
 
 ARCHIVE::~ARCHIVE() { Log("ARCHIVE デストラクタ", 0); }
 
+void ARCHIVE::SetProbing(bool on) { probing.store(on); }
+
 int ARCHIVE::Open(const std::string& path, const std::string& extension, WindowHandle /*owner*/) {
+  probe_ = ArchiveProbe();
+  const bool probe = probing.load();
   if (EqualsIgnoreCase(extension, "REZ")) {
     std::string missingPart;
-    const int result = JoinSplitFile(path, missingPart);
+    const int result = probe ? ProbeSplitFile(path, probe_, missingPart) : JoinSplitFile(path, missingPart);
     if (!missingPart.empty()) SetInfoText(info_.Codec, missingPart);
+    if (probe) SetInfoText(info_.Format, probe_.format);
     return result;
   }
 
@@ -129,16 +247,26 @@ int ARCHIVE::Open(const std::string& path, const std::string& extension, WindowH
     if (text.find('"') != std::string_view::npos) return kResultUnsupported;
   }
 
-  if (isYz1) return RunYz1(path, desktop, title);
-  if (!isExe) return RunArchiver(*archiver, path, desktop, title);
-
-  // A self-extracting archive: every module in turn until one unpacks it.
-  for (const Archiver* candidate : {&kUnlha, &kUnzip, &kCab, &kUnrar, &kUngca}) {
-    if (RunArchiver(*candidate, path, desktop, title) == kResultNothingToPlay) return kResultNothingToPlay;
+  ArchiveProbe* listing = probe ? &probe_ : nullptr;
+  int result = kResultUnsupportedArchive;
+  if (isYz1) {
+    result = RunYz1(path, desktop, title, listing).result;
+  } else if (!isExe) {
+    result = RunArchiver(*archiver, path, desktop, title, listing).result;
+  } else {
+    // A self-extracting archive: every module in turn until one takes it. One
+    // that takes it but stops (too large, broken) answers for the file.
+    for (const Archiver* candidate : {&kUnlha, &kUnzip, &kCab, &kUnrar, &kUngca, &kYz1, &kTar}) {
+      const ArchiverOutcome outcome = candidate == &kYz1 ? RunYz1(path, desktop, title, listing)
+                                                         : RunArchiver(*candidate, path, desktop, title, listing);
+      if (outcome.accepted) {
+        result = outcome.result;
+        break;
+      }
+    }
   }
-  if (RunYz1(path, desktop, title) == kResultNothingToPlay) return kResultNothingToPlay;
-  if (RunArchiver(kTar, path, desktop, title) == kResultNothingToPlay) return kResultNothingToPlay;
-  return kResultUnsupportedArchive;
+  if (probe && result == kResultNothingToPlay) SetInfoText(info_.Format, probe_.format);
+  return result;
 }
 
 }  // namespace qorve

@@ -1,5 +1,7 @@
 #include "player/formats/archive.h"
 
+#include "common/log.h"
+#include "common/settings.h"
 #include "platform/folders.h"
 #include "player/core/media_factory.h"
 #include "player/core/player_state.h"
@@ -11,6 +13,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace qorve {
 namespace {
@@ -138,6 +141,101 @@ TEST_F(ArchiveTest, SplitFilePartMissingNamesItInCodec) {
   EXPECT_EQ(Open(control, "REZ", &codec), kResultBrokenFile);
   EXPECT_EQ(codec, "x.2");
   EXPECT_FALSE(fs::exists(root() / "in" / "x.out"));  // a failed join writes no output
+}
+
+// 5 GiB of holes in a sparse tar of 10 KiB, plain and compressed: refused
+// before anything is written.
+TEST_F(ArchiveTest, BombsGiveBrokenFileAndLeaveNothingOnTheDesktop) {
+  if (!HaveTool("tar") || !HaveTool("truncate")) GTEST_SKIP() << "GNU tar or truncate missing";
+  ASSERT_TRUE(RunQuietly("truncate -s 5G " + Quote(source() / "big")));
+  Made("bomb.tar", "tar --sparse -cf \"$A\" big");
+  Made("zipped.tgz.gz", "tar --sparse -czf \"$A\" big");
+  fs::remove(source() / "big");
+  const int savedLog = ProgramSettings().kestravoxLog;
+  ProgramSettings().kestravoxLog = 1;
+  EXPECT_EQ(Open(root() / "in" / "bomb.tar", "TAR"), kResultBrokenFile);
+  EXPECT_EQ(Open(root() / "in" / "zipped.tgz.gz", "GZ"), kResultBrokenFile);
+  CloseLog();
+  ProgramSettings().kestravoxLog = savedLog;
+  EXPECT_FALSE(fs::exists(desktop() / "bomb"));
+  EXPECT_FALSE(fs::exists(desktop() / "zipped.tgz"));
+  const std::string log = ReadFile(settingsFolder() / "LOG.TXT");
+  EXPECT_NE(log.find("\"書庫を展開できません TAR32.so: refused: unpacks to more than 4294967296 bytes\" , \"32772\""),
+            std::string::npos)
+      << log;
+}
+
+// Probing: what unpacking or joining would do, and nothing written.
+class ArchiveProbeTest : public ArchiveTest {
+ protected:
+  void SetUp() override {
+    ArchiveTest::SetUp();
+    ARCHIVE::SetProbing(true);
+  }
+  void TearDown() override {
+    ARCHIVE::SetProbing(false);
+    ArchiveTest::TearDown();
+  }
+};
+
+TEST_F(ArchiveProbeTest, ListsArchivesWithoutUnpacking) {
+  if (!HaveTool("jlha")) GTEST_SKIP() << "jlha missing";
+  struct Case {
+    const char* name;
+    const char* extension;
+    const char* make;
+    const char* format;
+    uint64_t members;
+  };
+  for (const Case& c : {Case{"songs.zip", "ZIP", "zip -q \"$A\" readme.txt docs/guide.txt", "ZIP", 2},
+                        Case{"songs.lzh", "LZH", "jlha co7q \"$A\" readme.txt docs/guide.txt", "LHA", 2},
+                        Case{"songs.tar.gz", "GZ", "tar czf \"$A\" readme.txt docs", "TAR.GZ", 3},
+                        Case{"setup.exe", "EXE",
+                             "zip -q z.zip readme.txt docs/guide.txt && (printf MZ; head -c 5000 /dev/zero; cat z.zip) "
+                             "> \"$A\" && rm z.zip",
+                             "ZIP", 2}}) {
+    ARCHIVE archive;
+    EXPECT_EQ(archive.Open(Made(c.name, c.make).string(), c.extension, nullptr), kResultNothingToPlay) << c.name;
+    MediaInfo info;
+    archive.GetInfo(info);
+    EXPECT_EQ(info.Kind, kKindArchive);
+    EXPECT_STREQ(info.Format, c.format);
+    EXPECT_EQ(archive.Probe().members, c.members) << c.name;
+    EXPECT_EQ(archive.Probe().unpackedBytes, 8u + 3000u) << c.name;
+  }
+  EXPECT_FALSE(fs::exists(desktop()));
+}
+
+TEST_F(ArchiveProbeTest, BrokenOrOversizedArchivesGetTheCodesUnpackingWould) {
+  WriteFile(root() / "in" / "a.zip", "PK\x03\x04 broken");
+  EXPECT_EQ(Open(root() / "in" / "a.zip", "ZIP"), kResultBrokenFile);
+  if (HaveTool("tar") && HaveTool("truncate")) {
+    ASSERT_TRUE(RunQuietly("truncate -s 5G " + Quote(source() / "big")));
+    Made("bomb.tar", "tar --sparse -cf \"$A\" big");
+    fs::remove(source() / "big");
+    EXPECT_EQ(Open(root() / "in" / "bomb.tar", "TAR"), kResultBrokenFile);
+  }
+  EXPECT_FALSE(fs::exists(desktop()));
+}
+
+TEST_F(ArchiveProbeTest, SplitFileNamesItsPartsAndJoinsNothing) {
+  const fs::path control = root() / "in" / "x.rez";
+  WriteFile(root() / "in" / "x.1", "12345");
+  WriteFile(root() / "in" / "x.2", "678");
+  WriteFile(root() / "in" / "x.out", "earlier output");
+  WriteFile(control, std::string("REZ\0\2\0\0\0\0\0\5\0x.out\0\0\0\0\0\0\3\0x.1\0\0\0\0\0\0\3\0x.2", 4 + 8 + 5 + 11 + 11));
+  ARCHIVE archive;
+  EXPECT_EQ(archive.Open(control.string(), "REZ", nullptr), kResultNothingToPlay);
+  EXPECT_EQ(archive.Probe().format, "REZ");
+  EXPECT_EQ(archive.Probe().output, "x.out");
+  EXPECT_EQ(archive.Probe().parts, (std::vector<std::string>{"x.1", "x.2"}));
+  EXPECT_EQ(archive.Probe().unpackedBytes, 8u);
+  fs::remove(root() / "in" / "x.2");
+  std::string codec;
+  EXPECT_EQ(Open(control, "REZ", &codec), kResultBrokenFile);
+  EXPECT_EQ(codec, "x.2");
+  EXPECT_EQ(ReadFile(root() / "in" / "x.out"), "earlier output");
+  EXPECT_FALSE(fs::exists(root() / "in" / "x.out.BAK"));
 }
 
 TEST_F(ArchiveTest, FactoryHandsArchivesToArchiveAndReportsNothingToPlay) {
