@@ -108,7 +108,7 @@ std::string ArchiveFields(const ArchiveProbe& probe) {
 }
 
 // LoadMedia as at the player's start: the argument is the list's start, so a
-// folder or an extension-less name lists its folder. Counts the wave-out
+// folder lists its contents. Counts the wave-out
 // devices the media object opens on the way and notes their sample rate.
 int Load(const std::string& argument, const WaveOutFactory& devices, int& devicesMade, int& sampleRate) {
   devicesMade = 0;

@@ -11,16 +11,12 @@
 #include <atomic>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string_view>
 #include <system_error>
 
 namespace qorve {
 namespace {
-
-namespace fs = std::filesystem;
 
 // One archiver module: the file loaded from the program folder, its two
 // entries, the check mode and the command line. The command line's three %s
@@ -46,10 +42,6 @@ constexpr Archiver kTar = {"TAR32.so", "Tar", "TarCheckArchive", 0, R"(x "%s" "%
 constexpr std::string_view kListLine = R"(l "%s")";
 
 constexpr std::size_t kOutputSize = 256;
-
-// The largest valid REZ control file: a 12-byte head, a 255-byte output name
-// and 255 part records of 8 + 255 bytes. Anything beyond is never read.
-constexpr std::size_t kMaxControlSize = 12 + 255 + 255 * (8 + 255);
 
 std::atomic<bool> probing{false};
 
@@ -153,62 +145,18 @@ const Archiver* ArchiverFor(const std::string& extension) {
   return nullptr;
 }
 
-// Where a name stored in a control file lies in `folder`, or nothing when the
-// joiner would refuse it (empty, absolute, or climbing out).
-std::optional<fs::path> SplitFileName(const fs::path& folder, const std::string& rawName) {
-  std::string name = TextToUtf8(rawName);
-  for (char& c : name) {
-    if (c == '\\') c = '/';
-  }
-  const fs::path relative = fs::path(name).lexically_normal();
-  if (name.empty() || name.find('\0') != std::string::npos || relative.is_absolute() || relative.has_root_name() ||
-      relative.filename().empty() || relative == ".") {
-    return std::nullopt;
-  }
-  for (const fs::path& part : relative) {
-    if (part == "..") return std::nullopt;
-  }
-  return folder / relative;
-}
-
 // What joining the split file would do, found by reading only: the control
 // file's names and the parts' sizes. The codes are the joiner's.
 int ProbeSplitFile(const std::string& controlPath, ArchiveProbe& probe, std::string& missingPart) {
-  std::string bytes(kMaxControlSize, '\0');
-  {
-    std::ifstream control(controlPath, std::ios::binary);
-    if (!control) return kResultFileNotFound;
-    control.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(control.gcount()));
-  }
-  RezControl rez;
-  const RezParse parsed = ParseRezControl(bytes, rez);
-  if (parsed == RezParse::kNotRez) return kResultUnsupported;
-  if (parsed == RezParse::kTruncated) return kResultBrokenFile;
+  RezPlan plan;
+  const int result = PlanSplitFile(controlPath, plan, missingPart);
+  if (!plan.controlRead) return result;
   probe.format = "REZ";
-  probe.output = TextToUtf8(rez.outputName);
-  for (const std::string& name : rez.partNames) probe.parts.push_back(TextToUtf8(name));
-  probe.members = rez.partNames.size();
-
-  const fs::path folder = fs::path(controlPath).parent_path();
-  if (!SplitFileName(folder, rez.outputName)) return kResultBrokenFile;
-  std::vector<fs::path> parts;
-  for (const std::string& name : rez.partNames) {
-    const std::optional<fs::path> part = SplitFileName(folder, name);
-    if (!part) return kResultBrokenFile;
-    parts.push_back(*part);
-  }
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    std::error_code ec;
-    const bool readable = std::ifstream(parts[i], std::ios::binary).is_open() && !fs::is_directory(parts[i], ec);
-    const uintmax_t size = readable ? fs::file_size(parts[i], ec) : 0;
-    if (!readable || ec) {
-      missingPart = probe.parts[i];
-      return kResultBrokenFile;
-    }
-    probe.unpackedBytes += size;
-  }
-  return kResultNothingToPlay;
+  probe.output = TextToUtf8(plan.control.outputName);
+  for (const std::string& name : plan.control.partNames) probe.parts.push_back(TextToUtf8(name));
+  probe.members = plan.control.partNames.size();
+  probe.unpackedBytes = plan.joinedBytes;
+  return result;
 }
 
 }  // namespace

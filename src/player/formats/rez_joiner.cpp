@@ -200,7 +200,7 @@ RezParse ParseRezControl(std::string_view bytes, RezControl& out) {
   return RezParse::kOk;
 }
 
-int JoinSplitFile(const std::string& controlPath, std::string& missingPart) {
+int PlanSplitFile(const std::string& controlPath, RezPlan& plan, std::string& missingPart) {
   std::string bytes;
   {
     std::ifstream control(controlPath, std::ios::binary);
@@ -209,49 +209,69 @@ int JoinSplitFile(const std::string& controlPath, std::string& missingPart) {
     control.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<std::size_t>(control.gcount()));
   }
-  RezControl rez;
-  const RezParse parsed = ParseRezControl(bytes, rez);
+  const RezParse parsed = ParseRezControl(bytes, plan.control);
   if (parsed == RezParse::kNotRez) return kResultUnsupported;
   if (parsed == RezParse::kTruncated) return kResultBrokenFile;
+  plan.controlRead = true;
 
-  // Every name is checked before anything on disk changes.
   const fs::path folder = fs::path(controlPath).parent_path();
-  const std::optional<fs::path> output = InsideFolder(folder, rez.outputName);
+  const std::optional<fs::path> output = InsideFolder(folder, plan.control.outputName);
   if (!output) return kResultBrokenFile;
-  std::vector<fs::path> parts;
-  for (const std::string& name : rez.partNames) {
+  plan.output = *output;
+  for (const std::string& name : plan.control.partNames) {
     const std::optional<fs::path> part = InsideFolder(folder, name);
     if (!part) return kResultBrokenFile;
-    parts.push_back(*part);
+    plan.parts.push_back(*part);
   }
 
-  fs::path backup = *output;
-  backup += ".BAK";
+  plan.backup = plan.output;
+  plan.backup += ".BAK";
   // An output or backup that is also read would be appended to itself without
   // end, or deleted before it is read; the control file must survive too.
-  for (const fs::path& written : {*output, backup}) {
+  for (const fs::path& written : {plan.output, plan.backup}) {
     if (SameFile(written, controlPath)) return kResultBrokenFile;
-    for (const fs::path& part : parts) {
+    for (const fs::path& part : plan.parts) {
       if (SameFile(written, part)) return kResultBrokenFile;
     }
   }
   std::error_code ec;
   // A folder of the output's name would be moved aside whole.
-  if (fs::is_directory(*output, ec)) return kResultUnknownError;
+  if (fs::is_directory(plan.output, ec)) return kResultUnknownError;
+
+  for (std::size_t i = 0; i < plan.parts.size(); ++i) {
+    // Only regular files: a FIFO or device would block the join or never end.
+    const bool readable = fs::is_regular_file(plan.parts[i], ec) &&
+                          std::ifstream(plan.parts[i], std::ios::binary).is_open();
+    const uintmax_t size = readable ? fs::file_size(plan.parts[i], ec) : 0;
+    if (!readable || ec) {
+      missingPart = TextToUtf8(plan.control.partNames[i]);
+      return kResultBrokenFile;
+    }
+    plan.joinedBytes += size;
+  }
+  return kResultNothingToPlay;
+}
+
+int JoinSplitFile(const std::string& controlPath, std::string& missingPart) {
+  // Every name is checked before anything on disk changes.
+  RezPlan plan;
+  const int planned = PlanSplitFile(controlPath, plan, missingPart);
+  if (planned != kResultNothingToPlay) return planned;
 
   TemporaryOutput joined;
-  if (!joined.Create(*output)) return kResultUnknownError;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    // Only regular files: a FIFO or device would block the join or never end.
+  if (!joined.Create(plan.output)) return kResultUnknownError;
+  std::error_code ec;
+  for (std::size_t i = 0; i < plan.parts.size(); ++i) {
+    // Checked again: a part may have gone while the ones before it were copied.
     std::ifstream part;
-    if (fs::is_regular_file(parts[i], ec)) part.open(parts[i], std::ios::binary);
+    if (fs::is_regular_file(plan.parts[i], ec)) part.open(plan.parts[i], std::ios::binary);
     if (!part.is_open() || !part) {
-      missingPart = TextToUtf8(rez.partNames[i]);
+      missingPart = TextToUtf8(plan.control.partNames[i]);
       return kResultBrokenFile;
     }
     if (!joined.Append(part)) return kResultUnknownError;
   }
-  if (!ReplaceOutput(joined, *output, backup)) return kResultUnknownError;
+  if (!ReplaceOutput(joined, plan.output, plan.backup)) return kResultUnknownError;
   return kResultNothingToPlay;
 }
 
