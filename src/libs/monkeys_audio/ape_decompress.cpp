@@ -34,11 +34,11 @@ void PutLe32(uint8_t* p, uint32_t v) {
 
 class ApeDecompress final : public IAPEDecompress {
  public:
-  ApeDecompress() : tag_(reader_) {}
+  explicit ApeDecompress(std::unique_ptr<ByteReader> reader) : reader_(std::move(reader)), tag_(*reader_) {}
   ~ApeDecompress() override;
 
-  // ERROR_SUCCESS when the file opens and its first frame decodes.
-  int Init(const char* path);
+  // ERROR_SUCCESS when the header is sound and the first frame decodes.
+  int Init();
 
   int GetData(char* buffer, int blocks, int* retrieved) override;
   int Seek(int block) override;
@@ -46,15 +46,14 @@ class ApeDecompress final : public IAPEDecompress {
 
  private:
   // Decodes frame `index` and appends its PCM (less the blocks still to be
-  // skipped after a seek) to pending_. False when the frame cannot be decoded.
+  // skipped after a seek) to pending_. False when the frame cannot be decoded;
+  // the blocks it lacks are then owed as silence.
   bool DecodeFrame(uint32_t index);
   bool DecodePacket(const ApeFrame& frame);
   void AppendFrame(const AVFrame& frame);
-  uint32_t LengthMs() const {
-    return static_cast<uint32_t>(static_cast<double>(header_.totalBlocks) * 1000.0 / header_.sampleRate);
-  }
+  uint32_t LengthMs() const { return header_.lengthMs; }
 
-  FileReader reader_;
+  std::unique_ptr<ByteReader> reader_;
   ApeHeader header_;
   CAPETag tag_;
   AVCodecContext* codec_ = nullptr;
@@ -64,6 +63,9 @@ class ApeDecompress final : public IAPEDecompress {
   std::vector<uint8_t> pending_;  // decoded PCM not yet handed out
   std::size_t pendingAt_ = 0;
   uint64_t skipBlocks_ = 0;  // blocks to drop from the next decoded frame (after a seek)
+  // Blocks of a damaged frame still to be handed out as silence, after pending_.
+  // Counted rather than held, so a damaged frame costs no memory.
+  uint64_t silenceBlocks_ = 0;
   uint64_t position_ = 0;    // the next block GetData hands out
 };
 
@@ -73,10 +75,9 @@ ApeDecompress::~ApeDecompress() {
   avcodec_free_context(&codec_);
 }
 
-int ApeDecompress::Init(const char* path) {
-  if (path == nullptr || !reader_.Open(path)) return ERROR_IO_READ;
+int ApeDecompress::Init() {
   std::string why;
-  if (!ParseApeHeader(reader_, header_, why)) {
+  if (!ParseApeHeader(*reader_, header_, why)) {
     return why.starts_with("unsupported version") ? ERROR_UNSUPPORTED_FILE_VERSION : ERROR_INVALID_INPUT_FILE;
   }
   const AVCodec* decoder = avcodec_find_decoder(AV_CODEC_ID_APE);
@@ -111,13 +112,13 @@ int ApeDecompress::Init(const char* path) {
 bool ApeDecompress::DecodeFrame(uint32_t index) {
   const ApeFrame& f = header_.frames[index];
   const std::size_t before = pending_.size();
-  const uint64_t expected = (f.blocks - std::min<uint64_t>(skipBlocks_, f.blocks)) * header_.BlockAlign();
+  const uint64_t expected = f.blocks - std::min<uint64_t>(skipBlocks_, f.blocks);
   const bool ok = DecodePacket(f);
   // A frame that fails (in part) keeps its length as silence, so that what
   // follows plays at its own time.
-  const std::size_t produced = pending_.size() - before;
+  const uint64_t produced = (pending_.size() - before) / header_.BlockAlign();
   if (produced < expected) {
-    pending_.resize(before + expected, header_.bitsPerSample == 8 ? 0x80 : 0);
+    silenceBlocks_ = expected - produced;
     skipBlocks_ = 0;
     return false;
   }
@@ -125,11 +126,14 @@ bool ApeDecompress::DecodeFrame(uint32_t index) {
 }
 
 bool ApeDecompress::DecodePacket(const ApeFrame& f) {
-  if (av_new_packet(packet_, static_cast<int>(kPacketPrefix + f.size)) < 0) return false;
+  // A frame cut short by the end of the file goes to the decoder as it is; the
+  // packet holds only what the file has.
+  const uint64_t size = reader_->Size();
+  const uint64_t stored = std::min<uint64_t>(f.size, size - std::min(f.pos, size));
+  if (av_new_packet(packet_, static_cast<int>(kPacketPrefix + stored)) < 0) return false;
   PutLe32(packet_->data, f.blocks);
   PutLe32(packet_->data + 4, f.skip);
-  // A frame cut short by the end of the file goes to the decoder as it is.
-  const std::size_t got = reader_.ReadAt(f.pos, packet_->data + kPacketPrefix, f.size);
+  const std::size_t got = reader_->ReadAt(f.pos, packet_->data + kPacketPrefix, stored);
   av_shrink_packet(packet_, static_cast<int>(kPacketPrefix + got));
   const int sent = avcodec_send_packet(codec_, packet_);
   av_packet_unref(packet_);
@@ -191,6 +195,13 @@ int ApeDecompress::GetData(char* buffer, int blocks, int* retrieved) {
     if (pendingAt_ == pending_.size()) {
       pending_.clear();
       pendingAt_ = 0;
+      if (silenceBlocks_ > 0) {
+        const uint64_t n = std::min<uint64_t>(silenceBlocks_, (wanted - done) / align);
+        std::memset(buffer + done, header_.bitsPerSample == 8 ? 0x80 : 0, n * align);
+        silenceBlocks_ -= n;
+        done += n * align;
+        continue;
+      }
       if (nextFrame_ >= header_.totalFrames) break;
       if (!DecodeFrame(nextFrame_++)) result = ERROR_INVALID_CHECKSUM;
       continue;
@@ -209,6 +220,7 @@ int ApeDecompress::Seek(int block) {
   if (block < 0 || static_cast<uint64_t>(block) > header_.totalBlocks) return ERROR_BAD_PARAMETER;
   pending_.clear();
   pendingAt_ = 0;
+  silenceBlocks_ = 0;
   avcodec_flush_buffers(codec_);
   const uint32_t frame = static_cast<uint32_t>(block / header_.blocksPerFrame);
   nextFrame_ = std::min(frame, header_.totalFrames);
@@ -237,13 +249,13 @@ intptr_t ApeDecompress::GetInfo(APE_DECOMPRESS_FIELDS field, intptr_t, intptr_t)
     case APE_INFO_WAV_TERMINATING_BYTES: return header_.wavTerminatingBytes;
     case APE_INFO_WAV_DATA_BYTES: return static_cast<intptr_t>(wavData);
     case APE_INFO_WAV_TOTAL_BYTES: return static_cast<intptr_t>(wavHeader + wavData + header_.wavTerminatingBytes);
-    case APE_INFO_APE_TOTAL_BYTES: return static_cast<intptr_t>(reader_.Size());
+    case APE_INFO_APE_TOTAL_BYTES: return static_cast<intptr_t>(reader_->Size());
     case APE_INFO_TOTAL_BLOCKS:
     case APE_DECOMPRESS_TOTAL_BLOCKS: return static_cast<intptr_t>(header_.totalBlocks);
     case APE_INFO_LENGTH_MS:
     case APE_DECOMPRESS_LENGTH_MS: return LengthMs();
     case APE_INFO_AVERAGE_BITRATE:
-      return LengthMs() == 0 ? 0 : static_cast<intptr_t>(static_cast<double>(reader_.Size()) * 8.0 / LengthMs());
+      return LengthMs() == 0 ? 0 : static_cast<intptr_t>(static_cast<double>(reader_->Size()) * 8.0 / LengthMs());
     case APE_INFO_PEAK_LEVEL: return header_.peakLevel;
     case APE_INFO_TAG: return reinterpret_cast<intptr_t>(&tag_);
     case APE_DECOMPRESS_CURRENT_BLOCK: return static_cast<intptr_t>(position_);
@@ -255,11 +267,28 @@ intptr_t ApeDecompress::GetInfo(APE_DECOMPRESS_FIELDS field, intptr_t, intptr_t)
 
 }  // namespace
 
-IAPEDecompress* CreateIAPEDecompress(const char* path, int* errorCode) {
+namespace {
+
+IAPEDecompress* Create(std::unique_ptr<ByteReader> reader, int* errorCode) {
   // The decoder's complaints about damaged frames are not the player's output.
   av_log_set_level(AV_LOG_QUIET);
-  auto decompress = std::make_unique<ApeDecompress>();
-  const int result = decompress->Init(path);
+  auto decompress = std::make_unique<ApeDecompress>(std::move(reader));
+  const int result = decompress->Init();
   if (errorCode != nullptr) *errorCode = result;
   return result == ERROR_SUCCESS ? decompress.release() : nullptr;
+}
+
+}  // namespace
+
+IAPEDecompress* CreateIAPEDecompress(const char* path, int* errorCode) {
+  auto reader = std::make_unique<FileReader>();
+  if (path == nullptr || !reader->Open(path)) {
+    if (errorCode != nullptr) *errorCode = ERROR_IO_READ;
+    return nullptr;
+  }
+  return Create(std::move(reader), errorCode);
+}
+
+IAPEDecompress* CreateIAPEDecompressFromMemory(std::string_view bytes, int* errorCode) {
+  return Create(std::make_unique<MemoryReader>(bytes), errorCode);
 }

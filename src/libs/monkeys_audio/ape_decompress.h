@@ -6,6 +6,7 @@
 #include "ape_tag.h"
 
 #include <cstdint>
+#include <string_view>
 
 // The SDK's error codes (those this implementation reports).
 constexpr int ERROR_SUCCESS = 0;
@@ -54,7 +55,7 @@ class IAPEDecompress {
   // the file's own format (8-bit unsigned, 16- or 24-bit signed) into
   // `buffer`; *retrieved tells how many. Fewer than asked only at the end of
   // the file. Returns ERROR_SUCCESS, or an error when a frame cannot be read
-  // (its blocks are then skipped).
+  // (what it lacks then plays as silence, so that later frames keep their time).
   virtual int GetData(char* buffer, int blocks, int* retrieved) = 0;
   // Positions at sample frame `block` (0 … total blocks; the total is the end).
   // ERROR_BAD_PARAMETER outside that range, the position unchanged.
@@ -69,3 +70,5 @@ class IAPEDecompress {
 // version the decoder does not know, or holds no decodable audio. The caller
 // deletes the object.
 IAPEDecompress* CreateIAPEDecompress(const char* path, int* errorCode);
+// The same over a whole file's bytes in memory, which must outlive the object.
+IAPEDecompress* CreateIAPEDecompressFromMemory(std::string_view bytes, int* errorCode);

@@ -134,6 +134,10 @@ bool ParseApeHeader(ByteReader& reader, ApeHeader& h, std::string& why) {
     why = "no frames";
     return false;
   }
+  if (h.blocksPerFrame > kMaxBlocksPerFrame) {
+    why = "frames of " + std::to_string(h.blocksPerFrame) + " blocks";
+    return false;
+  }
   const uint64_t fileSize = reader.Size();
   // Each frame has a seek entry inside the file: this also bounds the memory
   // that a forged frame count can ask for.
@@ -155,6 +159,13 @@ bool ParseApeHeader(ByteReader& reader, ApeHeader& h, std::string& why) {
     }
   }
   h.totalBlocks = uint64_t{h.totalFrames - 1} * h.blocksPerFrame + h.finalFrameBlocks;
+  // At most 2^32 frames of kMaxBlocksPerFrame: the product stays well inside 64 bits.
+  const uint64_t lengthMs = h.totalBlocks * 1000 / h.sampleRate;
+  if (lengthMs > kMaxLengthMs) {
+    why = "longer than " + std::to_string(kMaxLengthMs) + " ms";
+    return false;
+  }
+  h.lengthMs = static_cast<uint32_t>(lengthMs);
 
   h.frames.resize(h.totalFrames);
   h.frames[0].pos = firstFrame;

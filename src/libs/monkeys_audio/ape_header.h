@@ -21,6 +21,13 @@ constexpr uint16_t kFlag24Bit = 8;
 constexpr uint16_t kFlagHasSeekElements = 16;
 constexpr uint16_t kFlagCreateWavHeader = 32;
 
+// The most sample frames in one compressed frame: the insane level's 73728 × 16,
+// the largest any encoder level writes. A frame is decoded whole before its CRC
+// can be checked, so this bounds the memory one frame takes.
+constexpr uint32_t kMaxBlocksPerFrame = 73728 * 16;
+// The longest file in milliseconds: the SDK reports the length as an int.
+constexpr uint64_t kMaxLengthMs = 0x7FFFFFFF;
+
 // One compressed frame: `size` bytes at `pos` (both already widened to the
 // 32-bit alignment the decoder reads in), `blocks` sample frames, and the bits
 // the decoder skips at its start.
@@ -46,6 +53,7 @@ struct ApeHeader {
   uint32_t wavTerminatingBytes = 0;
   uint32_t peakLevel = 0;
   uint64_t totalBlocks = 0;
+  uint32_t lengthMs = 0;  // totalBlocks at sampleRate, truncated
   std::vector<ApeFrame> frames;
 
   uint32_t BlockAlign() const { return channels * (bitsPerSample / 8u); }
@@ -53,8 +61,9 @@ struct ApeHeader {
 
 // Parses the header and seek table. False (with the reason in `why`) when the
 // bytes are not a Monkey's Audio file of a supported version, or when its
-// numbers cannot describe real audio (no frames, a seek table shorter than the
-// frames, positions that go backwards or lie outside the file).
+// numbers cannot describe real audio (no frames, frames longer than
+// kMaxBlocksPerFrame, a length beyond kMaxLengthMs, a seek table shorter than
+// the frames, positions that go backwards or lie outside the file).
 bool ParseApeHeader(ByteReader& reader, ApeHeader& out, std::string& why);
 
 }  // namespace monkeys_audio

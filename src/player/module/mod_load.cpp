@@ -16,6 +16,10 @@ constexpr int kXmSampleHeaderBytes = 40;
 constexpr int kXmInstrumentBaseBytes = 29;
 constexpr int kXmInstrumentFullBytes = 243;
 constexpr int kMaxEnvelopePosition = kModEnvelopeTicks - 1;
+// The most rows an XM pattern has. The row count is a 16-bit word, and every
+// pattern's cells are allocated whole, so beyond this a few bytes of header
+// could ask for gigabytes (65535 rows × 64 channels × 256 patterns).
+constexpr int kXmMaxRows = 256;
 
 // A bounds-checked little or big-endian view of the image.
 class Image {
@@ -149,7 +153,7 @@ int64_t LoadXmPatterns(ModPlayer* player, const Image& image, int64_t offset) {
     const int packing = image.Byte(offset + 4);
     const int rows = image.WordLE(offset + 5);
     const int packedSize = image.WordLE(offset + 7);
-    if (rows < 1) return -1;
+    if (rows < 1 || rows > kXmMaxRows) return -1;
     const int64_t data = offset + 9;
     if (!image.Has(data, packedSize)) return -1;
     ModPattern* pattern = NewPattern(rows, player->channels);

@@ -81,6 +81,20 @@ std::vector<uint8_t> Truncated(std::vector<uint8_t> image, std::size_t size) {
   return image;
 }
 
+// 256 patterns of 65535 rows × 64 channels, all empty, and one instrument
+// without samples: 2.7 KB that would ask for 5.4 GB of cells.
+std::vector<uint8_t> XmOfEmptyGiantPatterns() {
+  XmSong song;
+  song.instruments.push_back(XmInstrument{});
+  std::vector<uint8_t> image = BuildXm(song);
+  image.resize(336);
+  image = Patched(image, 68, {64, 0, 0, 1});  // channels, pattern count
+  for (int p = 0; p < 256; ++p) image.insert(image.end(), {9, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0});
+  test::Put32(image, 29);
+  image.resize(image.size() + 25, 0);  // name, type, no samples
+  return image;
+}
+
 std::vector<uint8_t> ModWithSample() {
   ModSong song;
   song.samples.push_back({std::vector<int8_t>(100, 10), 0, 64, 0, 1});
@@ -115,6 +129,8 @@ const Rejection kRejections[] = {
     {"XmInstruments0", [] { return XmWith([](XmSong& s) { s.instruments.clear(); }); }},
     {"XmInstruments129", [] { return Patched(XmWith([](XmSong&) {}), 72, {129, 0}); }},
     {"XmPatternWithoutRows", [] { return XmWith([](XmSong& s) { s.patterns[0].rows = 0; }); }},
+    {"XmPatternOf257Rows", [] { return XmWith([](XmSong& s) { s.patterns[0].rows = 257; }); }},
+    {"XmSmallImageAskingForGigabytes", [] { return XmOfEmptyGiantPatterns(); }},
     {"XmSeventeenSamples", [] { return XmWith([](XmSong& s) { s.instruments[0].declaredSampleCount = 17; }); }},
     {"XmLoopBeyondSample", [] { return XmWith([](XmSong& s) { s.instruments[0].samples[0].loopLength = 65; }); }},
     {"XmPackedPatternCut", [] { auto i = XmWith([](XmSong&) {}); i.resize(336 + 9 + 100); return i; }},
@@ -160,6 +176,18 @@ TEST(ModLoadXM, UnpacksCellsAndReadsHeaderFields) {
   const std::vector<uint8_t> first(pattern.cells, pattern.cells + 5);
   EXPECT_EQ(first, (std::vector<uint8_t>{49, 1, 0x40, 0xA, 0x12}));
   EXPECT_EQ(pattern.cells[15], 97);
+}
+
+TEST(ModLoadXM, PatternOfTheMostRowsLoads) {
+  XmSong song = OneSampleXm(test::LoopedSquare());
+  song.channels = 32;  // the packed cells of 256 rows still fit the 16-bit packed size
+  song.patterns[0].rows = 256;
+  song.patterns[0].cells.resize(256 * 32);
+  song.patterns[0].cells.back() = Cell{97, 0, 0, 0, 0};
+  const Player p = Load(BuildXm(song));
+  ASSERT_EQ(p->format, kModXm);
+  EXPECT_EQ(p->patterns[0]->rows, 256);
+  EXPECT_EQ(p->patterns[0]->cells[(256 * 32 - 1) * 5], 97);
 }
 
 TEST(ModLoadXM, EightBitPingPongLoopIsUnrolled) {
