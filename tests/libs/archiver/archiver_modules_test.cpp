@@ -191,7 +191,13 @@ class HostileArchiveTest : public TempHome {
   fs::path MakeWithPython(const std::string& name, const std::string& body) {
     const fs::path archive = root() / name;
     const fs::path script = root() / "make.py";
-    WriteFile(script, "import io, sys, tarfile, zipfile\nOUT = sys.argv[1]\nOUTSIDE = sys.argv[2]\n" + body);
+    // add(t, name, kind, target, data) puts one tar member of any kind in.
+    WriteFile(script,
+              "import io, sys, tarfile, zipfile\nOUT = sys.argv[1]\nOUTSIDE = sys.argv[2]\n"
+              "def add(t, name, kind, target='', data=b''):\n"
+              "    info = tarfile.TarInfo(name)\n    info.type = kind\n    info.linkname = target\n"
+              "    info.size = len(data)\n    t.addfile(info, io.BytesIO(data) if data else None)\n" +
+                  body);
     EXPECT_TRUE(RunQuietly("python3 " + Quote(script) + " " + Quote(archive) + " " + Quote(outside())));
     return archive;
   }
@@ -222,12 +228,6 @@ open(OUT, 'wb').write(data)
 
 TEST_F(HostileArchiveTest, TarLinksPointingOutAreRefusedAndNeverFollowed) {
   const fs::path archive = MakeWithPython("hostile.tar", R"(
-def add(t, name, kind, target='', data=b''):
-    info = tarfile.TarInfo(name)
-    info.type = kind
-    info.linkname = target
-    info.size = len(data)
-    t.addfile(info, io.BytesIO(data) if data else None)
 with tarfile.open(OUT, 'w') as t:
     add(t, 'up', tarfile.SYMTYPE, '../../outside')
     add(t, 'up/secret', tarfile.REGTYPE, data=b'overwritten')
@@ -296,12 +296,6 @@ TEST_F(HostileArchiveTest, LinkChainsNeverLeadOutOfTheDestination) {
   WriteFile(root() / "desktop" / ".bashrc", "the user's own");
   WriteFile(root() / ".bashrc", "the user's own");
   const fs::path archive = MakeWithPython("chain.tar", R"(
-def add(t, name, kind, target='', data=b''):
-    info = tarfile.TarInfo(name)
-    info.type = kind
-    info.linkname = target
-    info.size = len(data)
-    t.addfile(info, io.BytesIO(data) if data else None)
 with tarfile.open(OUT, 'w') as t:
     add(t, 'd', tarfile.DIRTYPE)
     add(t, 'd/up', tarfile.SYMTYPE, '..')
