@@ -69,7 +69,9 @@ in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-re
 in_root grep -E '^(Exec|MimeType)=' /usr/share/applications/qorve.desktop | cut -c1-120
 cat >"$root/root/launch.sh" <<'EOF'
 set -u
-Xvfb :57 -screen 0 1280x1024x24 -nolisten tcp >/root/xvfb.log 2>&1 &
+# -noreset: the server would reset whenever its last client (each xwininfo
+# probe) leaves, dropping a client that connects during the reset.
+Xvfb :57 -noreset -screen 0 1280x1024x24 -nolisten tcp >/root/xvfb.log 2>&1 &
 xvfb=$!
 for _ in $(seq 1 100); do xwininfo -root -display :57 >/dev/null 2>&1 && break; sleep 0.1; done
 export DISPLAY=:57 QORVE_AUDIO=wav:/root/capture.wav QORVE_MIXER=virtual

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <utility>
 
 namespace qorve {
 
@@ -40,7 +42,7 @@ uint64_t FileSource::Tell() const {
   return position < 0 ? 0 : static_cast<uint64_t>(position);
 }
 
-FileSink::FileSink(const std::filesystem::path& path) : file_(std::fopen(path.c_str(), "wb")) {}
+FileSink::FileSink(const std::filesystem::path& path) : path_(path), file_(std::fopen(path.c_str(), "wb")) {}
 
 FileSink::~FileSink() {
   if (file_) std::fclose(file_);
@@ -48,6 +50,18 @@ FileSink::~FileSink() {
 
 bool FileSink::Write(const uint8_t* data, std::size_t size) {
   return file_ && std::fwrite(data, 1, size, file_) == size;
+}
+
+bool FileSink::Finish() {
+  if (!file_) return false;
+  std::FILE* file = std::exchange(file_, nullptr);
+  return std::fclose(file) == 0;
+}
+
+void FileSink::Abandon() {
+  if (file_) std::fclose(std::exchange(file_, nullptr));
+  std::error_code ignored;
+  std::filesystem::remove(path_, ignored);
 }
 
 }  // namespace qorve

@@ -25,6 +25,12 @@ class ByteSink {
   virtual ~ByteSink() = default;
   // False when not everything could be written; the writer then stops.
   virtual bool Write(const uint8_t* data, std::size_t size) = 0;
+  // Completes the output after the last write; false when it could not be
+  // completed (a file whose buffered bytes did not reach the disk).
+  virtual bool Finish() { return true; }
+  // Drops an output that was not completed, so that no truncated copy
+  // remains (a file is removed).
+  virtual void Abandon() {}
 };
 
 // A source over bytes the caller keeps alive.
@@ -65,8 +71,11 @@ class FileSink final : public ByteSink {
   FileSink& operator=(const FileSink&) = delete;
   bool IsOpen() const { return file_ != nullptr; }
   bool Write(const uint8_t* data, std::size_t size) override;
+  bool Finish() override;  // closes the file
+  void Abandon() override;
 
  private:
+  std::filesystem::path path_;
   std::FILE* file_ = nullptr;
 };
 

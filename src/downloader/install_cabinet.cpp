@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <system_error>
 #include <vector>
 
 #include "platform/text.h"
@@ -43,23 +45,39 @@ int64_t FindSignature(std::FILE* in) {
 
 }  // namespace
 
-bool CutOutCabinet(const std::filesystem::path& source, const std::filesystem::path& cabinet) {
+bool CutOutCabinet(const std::filesystem::path& source, const std::filesystem::path& cabinet, uint64_t maxBytes) {
   File in(std::fopen(source.c_str(), "rb"));
   if (!in) return false;
   const int64_t start = FindSignature(in.get());
-  if (start < 0 || fseeko(in.get(), start, SEEK_SET) != 0) return false;
+  if (start < 0 || fseeko(in.get(), 0, SEEK_END) != 0) return false;
+  const int64_t end = ftello(in.get());
+  if (end < start || static_cast<uint64_t>(end - start) > maxBytes || fseeko(in.get(), start, SEEK_SET) != 0) {
+    return false;
+  }
   File out(std::fopen(cabinet.c_str(), "wb"));
   if (!out) return false;
   std::vector<char> piece(kPiece);
-  std::size_t got;
-  while ((got = std::fread(piece.data(), 1, piece.size(), in.get())) > 0) {
-    if (std::fwrite(piece.data(), 1, got, out.get()) != got) return false;
+  uint64_t left = static_cast<uint64_t>(end - start);
+  bool ok = true;
+  while (ok && left > 0) {
+    const std::size_t got = std::fread(piece.data(), 1, std::min<uint64_t>(piece.size(), left), in.get());
+    if (got == 0) break;
+    ok = std::fwrite(piece.data(), 1, got, out.get()) == got;
+    left -= got;
   }
-  return !std::ferror(in.get()) && std::fclose(out.release()) == 0;
+  ok = ok && !std::ferror(in.get()) && std::fclose(out.release()) == 0;
+  if (!ok) {
+    out.reset();
+    std::error_code ignored;
+    std::filesystem::remove(cabinet, ignored);
+  }
+  return ok;
 }
 
+// A cabinet lists at most 65535 files (its count is 16 bits), well under the
+// member cap of the archiver modules, so only bytes need a bound here.
 bool ExpandCabinetMember(const std::filesystem::path& cabinet, const char* member,
-                         const std::filesystem::path& output) {
+                         const std::filesystem::path& output, uint64_t maxBytes) {
   archive* reader = archive_read_new();
   archive_read_support_format_cab(reader);
   bool written = false;
@@ -68,13 +86,19 @@ bool ExpandCabinetMember(const std::filesystem::path& cabinet, const char* membe
     while (!written && archive_read_next_header(reader, &entry) == ARCHIVE_OK) {
       const char* path = archive_entry_pathname(entry);
       if (!path || !EqualsIgnoreCase(path, member) || archive_entry_filetype(entry) != AE_IFREG) continue;
+      // The size the cabinet gives is checked before the file is made; the
+      // count below holds whatever the data turn out to be.
+      if (archive_entry_size_is_set(entry) && static_cast<uint64_t>(archive_entry_size(entry)) > maxBytes) break;
       File out(std::fopen(output.c_str(), "wb"));
       if (!out) break;
       std::vector<char> piece(kPiece);
       la_ssize_t got;
+      uint64_t total = 0;
       bool ok = true;
       while ((got = archive_read_data(reader, piece.data(), piece.size())) > 0) {
-        if (std::fwrite(piece.data(), 1, static_cast<std::size_t>(got), out.get()) != static_cast<std::size_t>(got)) {
+        total += static_cast<uint64_t>(got);
+        if (total > maxBytes ||
+            std::fwrite(piece.data(), 1, static_cast<std::size_t>(got), out.get()) != static_cast<std::size_t>(got)) {
           ok = false;
           break;
         }
@@ -94,14 +118,17 @@ bool ExpandCabinetMember(const std::filesystem::path& cabinet, const char* membe
 }
 
 int InstallCabinet(const std::filesystem::path& downloaded, const std::filesystem::path& workFolder,
-                   const std::filesystem::path& systemFolder) {
+                   const std::filesystem::path& systemFolder, const archiver::ArchiveLimits& limits) {
   const std::filesystem::path cabinet = workFolder / "CAB32.CAB";
   const std::filesystem::path library = workFolder / "CAB32.DLL";
   std::error_code error;
   std::filesystem::remove(cabinet, error);
-  CutOutCabinet(downloaded, cabinet);
   std::filesystem::remove(library, error);
-  ExpandCabinetMember(cabinet, "CAB32.DLL", library);
+  const uint64_t budget = archiver::ByteBudget(limits, workFolder.string());
+  if (CutOutCabinet(downloaded, cabinet, budget)) {
+    const uintmax_t cabinetBytes = std::filesystem::file_size(cabinet, error);
+    if (!error && cabinetBytes <= budget) ExpandCabinetMember(cabinet, "CAB32.DLL", library, budget - cabinetBytes);
+  }
   error.clear();
   std::filesystem::copy_file(library, systemFolder / "CAB32.DLL", std::filesystem::copy_options::overwrite_existing,
                              error);

@@ -64,7 +64,10 @@ int InstallLibrary(const LibraryEntry& library, InstallState& state, const Insta
       result = InstallCabinet(downloaded, places.workFolder, places.systemFolder);
       break;
     case LibraryKind::kBuiltInLha:
-      LhaExtract(downloaded, "UNLHA32.DLL", places.workFolder);
+      // An archive without the member is no failure here: the missing library
+      // shows when the later archives need it. One refused as too large, or
+      // not written whole, is.
+      if (LhaExtract(downloaded, "UNLHA32.DLL", places.workFolder) == kLhaRefused) result = -1;
       break;
   }
   Remove(downloaded);

@@ -35,7 +35,8 @@ struct InstallPlaces {
 };
 
 // One library. 0 installed, -1 failed (no newer file, download or unpack
-// failure). Kind kBuiltInLha always gives 0 once downloaded.
+// failure). Kind kBuiltInLha gives 0 once downloaded, unless its archive was
+// refused as too large or its member could not be written whole.
 int InstallLibrary(const LibraryEntry& library, InstallState& state, const InstallPlaces& places);
 
 // The whole job. When state.cancel is set it stops after the current step and

@@ -32,6 +32,9 @@ constexpr std::array<MethodParameters, 3> kHuffmanMethods{{
 // MSB-first bit reader with a 16-bit look-ahead. It takes at most the member's
 // compressed size from the source and then feeds zeros; Overrun() tells when
 // more bits were consumed than the member holds (no valid stream does that).
+// When the file ends before the compressed size, its end is where the member
+// ends: a header claiming gigabytes of data that are not there would otherwise
+// have the decoder read zero bits, block after empty block, for minutes.
 class BitReader {
  public:
   BitReader(ByteSource& source, uint32_t size) : source_(source), left_(size), limitBits_(uint64_t{size} * 8) {}
@@ -67,7 +70,10 @@ class BitReader {
       if (left_ > 0) {
         chunkSize_ = source_.Read(chunk_.data(), std::min<std::size_t>(chunk_.size(), left_));
         left_ -= static_cast<uint32_t>(chunkSize_);
-        if (chunkSize_ == 0) left_ = 0;  // the file ended early
+        if (chunkSize_ == 0) {  // the file ended early
+          limitBits_ -= uint64_t{left_} * 8;
+          left_ = 0;
+        }
       }
       if (chunkSize_ == 0) return 0;
     }
@@ -238,17 +244,19 @@ class HuffmanDecoder {
   HuffmanCode positionCode_;
 };
 
-void CopyStored(ByteSource& input, uint32_t compressedSize, ByteSink& output) {
+bool CopyStored(ByteSource& input, uint32_t compressedSize, ByteSink& output) {
   std::vector<uint8_t> piece(kStoredPiece);
   uint32_t left = compressedSize;
   while (left > 0) {
     const std::size_t got = input.Read(piece.data(), std::min<std::size_t>(piece.size(), left));
-    if (got == 0 || !output.Write(piece.data(), got)) return;
+    if (got == 0) break;
+    if (!output.Write(piece.data(), got)) return false;
     left -= static_cast<uint32_t>(got);
   }
+  return true;
 }
 
-void DecodeHuffman(const MethodParameters& method, ByteSource& input, uint32_t compressedSize, ByteSink& output,
+bool DecodeHuffman(const MethodParameters& method, ByteSource& input, uint32_t compressedSize, ByteSink& output,
                    uint32_t uncompressedSize) {
   std::vector<uint8_t> window(method.windowBytes, 0x20);
   const uint32_t mask = method.windowBytes - 1;
@@ -283,7 +291,8 @@ void DecodeHuffman(const MethodParameters& method, ByteSource& input, uint32_t c
       from = (from + 1) & mask;
     }
   }
-  if (writable && at > 0) output.Write(window.data(), at);
+  if (writable && at > 0) writable = output.Write(window.data(), at);
+  return writable;
 }
 
 }  // namespace
@@ -294,18 +303,18 @@ bool LhaMethodDecodable(std::string_view method) {
                      [&](const MethodParameters& m) { return m.name == method; });
 }
 
-void LhaDecode(std::string_view method, ByteSource& input, uint32_t compressedSize, ByteSink& output,
+uint64_t LhaDecodedBytes(std::string_view method, uint32_t compressedSize, uint32_t uncompressedSize) {
+  if (method == "-lh0-") return compressedSize;
+  return LhaMethodDecodable(method) ? uncompressedSize : 0;
+}
+
+bool LhaDecode(std::string_view method, ByteSource& input, uint32_t compressedSize, ByteSink& output,
                uint32_t uncompressedSize) {
-  if (method == "-lh0-") {
-    CopyStored(input, compressedSize, output);
-    return;
-  }
+  if (method == "-lh0-") return CopyStored(input, compressedSize, output);
   for (const MethodParameters& m : kHuffmanMethods) {
-    if (m.name == method) {
-      DecodeHuffman(m, input, compressedSize, output, uncompressedSize);
-      return;
-    }
+    if (m.name == method) return DecodeHuffman(m, input, compressedSize, output, uncompressedSize);
   }
+  return true;
 }
 
 }  // namespace qorve

@@ -48,39 +48,79 @@ std::optional<std::filesystem::path> OutputPath(std::string_view memberName, std
   return path;
 }
 
-}  // namespace
+bool Wanted(std::string_view memberName, std::string_view wantedName) {
+  return SameMemberName(memberName, wantedName) && !memberName.starts_with('!') && !memberName.starts_with('$') &&
+         !memberName.starts_with('%');
+}
 
-int LhaExtractFrom(ByteSource& archive, std::string_view wantedName, const LhaOutputOpener& openOutput) {
-  const int64_t start = LhaFindStart(archive);
-  if (start < 0) return 0;
-  uint64_t next = static_cast<uint64_t>(start);
+// Calls `visit` with every header from `start` on until the end of the
+// archive, the first invalid header, or `visit` returning false.
+template <typename Visit>
+void WalkHeaders(ByteSource& archive, uint64_t start, Visit visit) {
+  uint64_t next = start;
   LhaHeader header;
   while (archive.Seek(next) && LhaReadHeader(archive, header)) {
-    const std::string& name = header.name;
-    const bool wanted = SameMemberName(name, wantedName) && !name.starts_with('!') && !name.starts_with('$') &&
-                        !name.starts_with('%');
-    if (wanted) {
-      if (const auto path = OutputPath(name, wantedName)) {
-        std::unique_ptr<ByteSink> output = openOutput(*path);
-        if (output && archive.Seek(header.dataOffset)) {
-          LhaDecode(header.method, archive, header.compressedSize, *output, header.uncompressedSize);
-        }
-      }
-    }
+    if (!visit(header)) return;
     next = header.dataOffset + header.compressedSize;
   }
-  return 1;
+}
+
+// Whether the archive stays within `bounds` by what its headers say. LhaDecode
+// never writes more than LhaDecodedBytes, so the sum here bounds the writing.
+bool WithinBounds(ByteSource& archive, uint64_t start, std::string_view wantedName, const LhaBounds& bounds) {
+  uint64_t members = 0;
+  uint64_t bytes = 0;
+  bool within = true;
+  WalkHeaders(archive, start, [&](const LhaHeader& header) {
+    if (++members > bounds.maxMembers) return within = false;
+    if (Wanted(header.name, wantedName) && OutputPath(header.name, wantedName)) {
+      bytes += LhaDecodedBytes(header.method, header.compressedSize, header.uncompressedSize);
+      if (bytes > bounds.maxBytes) return within = false;
+    }
+    return true;
+  });
+  return within;
+}
+
+}  // namespace
+
+int LhaExtractFrom(ByteSource& archive, std::string_view wantedName, const LhaOutputOpener& openOutput,
+                   const LhaBounds& bounds) {
+  const int64_t start = LhaFindStart(archive);
+  if (start < 0) return kLhaNoArchive;
+  if (!WithinBounds(archive, static_cast<uint64_t>(start), wantedName, bounds)) return kLhaRefused;
+  int result = kLhaWalked;
+  WalkHeaders(archive, static_cast<uint64_t>(start), [&](const LhaHeader& header) {
+    if (!Wanted(header.name, wantedName)) return true;
+    const auto path = OutputPath(header.name, wantedName);
+    if (!path) return true;
+    const std::unique_ptr<ByteSink> output = openOutput(*path);
+    if (!output) return true;
+    if (!archive.Seek(header.dataOffset) ||
+        !LhaDecode(header.method, archive, header.compressedSize, *output, header.uncompressedSize) ||
+        !output->Finish()) {
+      output->Abandon();
+      result = kLhaRefused;
+      return false;
+    }
+    return true;
+  });
+  return result;
 }
 
 int LhaExtract(const std::filesystem::path& archivePath, std::string_view wantedName,
-               const std::filesystem::path& outputFolder) {
+               const std::filesystem::path& outputFolder, const archiver::ArchiveLimits& limits) {
   FileSource archive(archivePath);
-  if (!archive.IsOpen()) return 0;
-  return LhaExtractFrom(archive, wantedName, [&](const std::filesystem::path& relative) -> std::unique_ptr<ByteSink> {
-    auto sink = std::make_unique<FileSink>(outputFolder.empty() ? relative : outputFolder / relative);
-    if (!sink->IsOpen()) return nullptr;
-    return sink;
-  });
+  if (!archive.IsOpen()) return kLhaNoArchive;
+  const LhaBounds bounds{archiver::ByteBudget(limits, outputFolder.string()), limits.maxMembers};
+  return LhaExtractFrom(
+      archive, wantedName,
+      [&](const std::filesystem::path& relative) -> std::unique_ptr<ByteSink> {
+        auto sink = std::make_unique<FileSink>(outputFolder.empty() ? relative : outputFolder / relative);
+        if (!sink->IsOpen()) return nullptr;
+        return sink;
+      },
+      bounds);
 }
 
 }  // namespace qorve

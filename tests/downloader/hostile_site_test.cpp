@@ -1,6 +1,7 @@
 // What a hostile or absent distribution site can do to the downloader: a page
 // that names a file built to rewrite the archiver's command line, downloads
-// that never end, and no site configured at all.
+// that never end, an archive that unpacks without end, and no site configured
+// at all.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,9 +12,12 @@
 #include <vector>
 
 #include "download_site_fake.h"
+#include "file_size_limit_fake.h"
+#include "lha_member_fake.h"
 #include "downloader/download_file.h"
 #include "downloader/find_latest_file.h"
 #include "downloader/install_worker.h"
+#include "downloader/library_table.h"
 #include "downloader/site_hosts.h"
 #include "loopback_http_server_fake.h"
 #include "platform/folders.h"
@@ -92,6 +96,29 @@ TEST_F(HostileSiteTest, DownloadsStopAtTheirLimit) {
     EXPECT_EQ(FindLatestFile(internet.get(), base + "huge.html", root(), name), -1);
     EXPECT_FALSE(fs::exists(root() / "ARC.HTML"));
   }
+}
+
+// An UNLHA32 download of a few kilobytes that would unpack to 8 GiB is a
+// failed installation (the worker shows its box) and leaves the working
+// folder empty.
+TEST_F(HostileSiteTest, AnLhaBombIsAFailedInstallation) {
+  const test::FileSizeLimit safetyNet(8 << 20);
+  const fs::path work = root() / "work";
+  const fs::path system = root() / "system";
+  fs::create_directories(work);
+  fs::create_directories(system);
+  test::WriteFile(root() / "pages" / "unlha32.html", test::LibraryPage("lha_bomb.exe"));
+  test::WriteFile(root() / "files" / "lha_bomb.exe",
+                  test::Lh5SpacesMember("UNLHA32.DLL", UINT32_MAX) + test::Lh5SpacesMember("UNLHA32.DLL", UINT32_MAX));
+  test::LoopbackHttpServer pages(root() / "pages");
+  test::LoopbackHttpServer files(root() / "files");
+  InstallState state;
+  const LibraryEntry& unlha32 = LibraryTable()[0];
+  ASSERT_EQ(unlha32.kind, LibraryKind::kBuiltInLha);
+  EXPECT_EQ(InstallLibrary(unlha32, state, InstallPlaces{{pages.Host(), files.Host()}, work, system}), -1);
+  EXPECT_EQ(files.Requests(), std::vector<std::string>{"/archiver/lib/lha_bomb.exe"});
+  EXPECT_TRUE(fs::is_empty(work));
+  EXPECT_TRUE(fs::is_empty(system));
 }
 
 class RecordingUi final : public InstallUi {

@@ -1,6 +1,6 @@
 // The LHA reader against archives made by jlha and the real archives in the
 // shared media, with lhasa's output as the reference, and against archives
-// built byte by byte for the cases no tool writes.
+// built byte by byte for the cases no tool writes, bombs among them.
 #include "downloader/lha_extract.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,8 @@
 
 #include "downloader/lha_decoder.h"
 #include "downloader/lha_header.h"
+#include "file_size_limit_fake.h"
+#include "lha_member_fake.h"
 #include "platform/text.h"
 #include "support/temp_home.h"
 #include "support/shared_media.h"
@@ -23,6 +25,8 @@ namespace qorve {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Level0Member;
+using test::Lh5SpacesMember;
 using test::ReadFile;
 using test::WriteFile;
 
@@ -113,6 +117,27 @@ INSTANTIATE_TEST_SUITE_P(MethodsAndLevels, JlhaArchiveTest,
                                            JlhaCase{"c2o6", "-lh6-", 2}, JlhaCase{"c0o7", "-lh7-", 0},
                                            JlhaCase{"c1o7", "-lh7-", 1}, JlhaCase{"c2o7", "-lh7-", 2}));
 
+// An archive cut short (its header still claims the whole member): the
+// member's bytes come out as far as its data reach, and nothing is made up
+// from the missing rest.
+TEST_F(LhaExtractTest, MemberCutShortEndsWhereItsDataEnd) {
+  if (!HaveTools()) GTEST_SKIP() << "jlha missing";
+  const std::string data = MixedData(150000);
+  WriteFile(work_ / "DATA.BIN", data);
+  for (const char* method : {"5", "6", "7"}) {
+    SCOPED_TRACE(std::string("-lh") + method + "-");
+    fs::remove(work_ / "a.lzh");
+    ASSERT_EQ(RunQuiet("cd '" + work_.string() + "' && jlha c2o" + method + " a.lzh DATA.BIN"), 0);
+    const std::string archive = ReadFile(work_ / "a.lzh");
+    WriteFile(work_ / "cut.lzh", archive.substr(0, archive.size() * 3 / 5));
+    EXPECT_EQ(LhaExtract(work_ / "cut.lzh", "DATA.BIN", out_), kLhaWalked);
+    const std::string ours = ReadFile(out_ / "DATA.BIN");
+    EXPECT_GT(ours.size(), data.size() / 3);
+    EXPECT_LT(ours.size(), data.size());
+    EXPECT_TRUE(data.starts_with(ours));
+  }
+}
+
 // Every member of every real archive that uses one of the four methods comes out
 // as lhasa writes it; members of other methods give empty files, and archives
 // of a header level above 2 give nothing.
@@ -150,26 +175,6 @@ TEST_F(LhaExtractTest, RealArchivesMatchLhasa) {
     }
   }
   EXPECT_GE(compared, 8);
-}
-
-// A level-0 member with a correct byte sum; the data are stored as given.
-std::string Level0Member(const std::string& name, const std::string& method, const std::string& data) {
-  std::string h(22, '\0');
-  h.replace(2, 5, method);
-  auto dword = [&](std::size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) h[at + i] = static_cast<char>(v >> (8 * i));
-  };
-  dword(7, static_cast<uint32_t>(data.size()));
-  dword(11, static_cast<uint32_t>(data.size()));
-  h[19] = 0x20;
-  h[21] = static_cast<char>(name.size());
-  h += name;
-  h += std::string(2, '\0');  // data CRC, not checked
-  h[0] = static_cast<char>(h.size() - 2);
-  uint8_t sum = 0;
-  for (std::size_t i = 2; i < h.size(); ++i) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(h[i]));
-  h[1] = static_cast<char>(sum);
-  return h + data;
 }
 
 // A level-2 member stored with "-lh0-" whose extended headers carry the name,
@@ -284,6 +289,81 @@ TEST_P(SelfExtractorTest, MemberUnderFolderFoundOnlyWithin64K) {
 }
 
 INSTANTIATE_TEST_SUITE_P(StubSizes, SelfExtractorTest, ::testing::Values(10240, 71680));
+
+// Archives a download of a few kilobytes can carry that would fill the disk or
+// take an hour to walk: refused whole before a byte is written.
+TEST_F(LhaExtractTest, BombsAreRefusedBeforeAnythingIsWritten) {
+  const test::FileSizeLimit safetyNet(8 << 20);
+  struct Bomb {
+    const char* what;
+    std::string archive;
+  };
+  std::string manyMembers;
+  for (int i = 0; i <= 100000; ++i) manyMembers += Level0Member("A", "-lh0-", "");
+  manyMembers += Level0Member("UNLHA32.DLL", "-lh0-", "MZ");
+  const Bomb bombs[] = {
+      {"two members of 4 GiB each under the wanted name",
+       Lh5SpacesMember("UNLHA32.DLL", UINT32_MAX) + Lh5SpacesMember("unlha32.dll", UINT32_MAX)},
+      {"more than 100000 members", manyMembers},
+  };
+  for (const Bomb& bomb : bombs) {
+    SCOPED_TRACE(bomb.what);
+    WriteFile(work_ / "bomb.lzh", bomb.archive);
+    EXPECT_EQ(LhaExtract(work_ / "bomb.lzh", "UNLHA32.DLL", out_), kLhaRefused);
+    EXPECT_TRUE(fs::is_empty(out_));
+  }
+}
+
+// The bounds at their edges: every member under the wanted name counts toward
+// the bytes, every header toward the members, and the free space less the
+// margin bounds the bytes as well as the cap does.
+TEST_F(LhaExtractTest, BoundsHoldAtTheirEdges) {
+  constexpr uint32_t kMember = 300000;
+  const std::string one = Lh5SpacesMember("UNLHA32.DLL", kMember);
+  const std::string twoHalves =
+      Lh5SpacesMember("UNLHA32.DLL", kMember / 2) + Lh5SpacesMember("unlha32.dll", kMember / 2);
+  const std::string threeMembers = Level0Member("README", "-lh0-", "r") + Level0Member("OTHER", "-lh0-", "o") + one;
+  struct Case {
+    const char* what;
+    const std::string& archive;
+    archiver::ArchiveLimits limits;
+    bool written;
+  };
+  const Case cases[] = {
+      {"exactly the cap", one, {kMember, 10, 0}, true},
+      {"a byte past the cap", one, {kMember - 1, 10, 0}, false},
+      {"two members summed past the cap", twoHalves, {kMember - 1, 10, 0}, false},
+      {"exactly the members allowed", threeMembers, {kMember, 3, 0}, true},
+      {"a member too many", threeMembers, {kMember, 2, 0}, false},
+      {"no free space beyond the margin", one, {kMember, 10, UINT64_MAX}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(out_);
+    fs::create_directories(out_);
+    WriteFile(work_ / "a.lzh", c.archive);
+    EXPECT_EQ(LhaExtract(work_ / "a.lzh", "UNLHA32.DLL", out_, c.limits), c.written ? kLhaWalked : kLhaRefused);
+    if (c.written) {
+      EXPECT_EQ(ReadFile(out_ / "UNLHA32.DLL"), std::string(kMember, ' '));
+    } else {
+      EXPECT_TRUE(fs::is_empty(out_));
+    }
+  }
+}
+
+// A member the disk does not take whole (here the file-size limit) is a
+// failure, and its truncated file is removed rather than installed later.
+TEST_F(LhaExtractTest, AMemberNotWrittenWholeLeavesNoFile) {
+  const std::string archives[] = {Level0Member("UNLHA32.DLL", "-lh0-", MixedData(300000)),
+                                  Lh5SpacesMember("UNLHA32.DLL", 1 << 20)};
+  for (const std::string& archive : archives) {
+    SCOPED_TRACE(archive.substr(2, 5));
+    WriteFile(work_ / "a.lzh", archive);
+    const test::FileSizeLimit limit(64 << 10);
+    EXPECT_EQ(LhaExtract(work_ / "a.lzh", "UNLHA32.DLL", out_), kLhaRefused);
+    EXPECT_TRUE(fs::is_empty(out_));
+  }
+}
 
 }  // namespace
 }  // namespace qorve
