@@ -1,5 +1,7 @@
 #include "downloader/install_cabinet.h"
 
+#include "downloader/library_copy.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -129,10 +131,7 @@ int InstallCabinet(const std::filesystem::path& downloaded, const std::filesyste
     const uintmax_t cabinetBytes = std::filesystem::file_size(cabinet, error);
     if (!error && cabinetBytes <= budget) ExpandCabinetMember(cabinet, "CAB32.DLL", library, budget - cabinetBytes);
   }
-  error.clear();
-  std::filesystem::copy_file(library, systemFolder / "CAB32.DLL", std::filesystem::copy_options::overwrite_existing,
-                             error);
-  return error ? -1 : 0;
+  return CopyLibraryWhole(library, systemFolder / "CAB32.DLL", true) ? 0 : -1;
 }
 
 }  // namespace qorve

@@ -6,6 +6,7 @@
 #include "downloader/install_cabinet.h"
 #include "downloader/install_estimate.h"
 #include "downloader/lha_extract.h"
+#include "downloader/library_copy.h"
 #include "platform/clock.h"
 
 namespace qorve {
@@ -109,8 +110,7 @@ void InstallWorker(InstallState& state, InstallUi& ui, const InstallPlaces& plac
 
   Remove(places.workFolder / "CAB32.DLL");
   Remove(places.workFolder / "CAB32.CAB");
-  std::filesystem::copy_file(places.workFolder / "UNLHA32.DLL", places.systemFolder / "UNLHA32.DLL",
-                             std::filesystem::copy_options::skip_existing, ignored);
+  CopyLibraryWhole(places.workFolder / "UNLHA32.DLL", places.systemFolder / "UNLHA32.DLL", false);
   Remove(places.workFolder / "UNLHA32.DLL");
 
   state.SetStatus("");

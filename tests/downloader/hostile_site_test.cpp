@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "download_site_fake.h"
-#include "file_size_limit_fake.h"
 #include "lha_member_fake.h"
 #include "downloader/download_file.h"
 #include "downloader/find_latest_file.h"
@@ -21,6 +20,7 @@
 #include "downloader/site_hosts.h"
 #include "loopback_http_server_fake.h"
 #include "platform/folders.h"
+#include "support/file_size_limit.h"
 #include "support/temp_home.h"
 
 namespace qorve {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "download_site_fake.h"
-#include "file_size_limit_fake.h"
+#include "support/file_size_limit.h"
 #include "support/temp_home.h"
 
 namespace qorve {

@@ -15,9 +15,9 @@
 
 #include "downloader/lha_decoder.h"
 #include "downloader/lha_header.h"
-#include "file_size_limit_fake.h"
 #include "lha_member_fake.h"
 #include "platform/text.h"
+#include "support/file_size_limit.h"
 #include "support/temp_home.h"
 #include "support/shared_media.h"
 

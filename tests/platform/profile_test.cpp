@@ -1,13 +1,12 @@
 #include "platform/profile.h"
 
+#include "support/file_size_limit.h"
 #include "support/temp_home.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <iterator>
 
 namespace qorve {
@@ -146,15 +145,11 @@ TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileWhole) {
   const auto folder = root() / "data";
   const auto file = folder / "p.ini";
   WriteFile(file, "[A]\nk=1\n");
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const sighandler_t previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 512;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = WritePrivateProfileString("A", "k", std::string(4096, 'x'), file);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  bool written = true;
+  {
+    const test::FileSizeLimit limit(512);
+    written = WritePrivateProfileString("A", "k", std::string(4096, 'x'), file);
+  }
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadFile(file), "[A]\nk=1\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);

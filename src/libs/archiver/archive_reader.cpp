@@ -243,10 +243,10 @@ struct Unpacking {
   uint64_t bytes = 0;
   // Symbolic links are made last, so that no member is written through one
   // and every link is judged against the finished tree.
-  std::vector<PendingLink> links;
+  std::vector<PendingLink> links{};
   // For names that a pending link holds: the place of the last other member
   // of that name, which replaces a link that came before it.
-  std::unordered_map<std::string, uint64_t> lastOtherMember;
+  std::unordered_map<std::string, uint64_t> lastOtherMember{};
 
   void OverLimit(const std::string& why) {
     report.overLimit = true;

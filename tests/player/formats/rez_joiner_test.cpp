@@ -1,12 +1,10 @@
 #include "player/formats/rez_joiner.h"
 
 #include "player/core/media_file.h"
+#include "support/file_size_limit.h"
 #include "support/temp_home.h"
 
 #include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -39,29 +37,6 @@ std::string ControlFile(const std::string& output, const std::vector<std::string
   }
   return bytes;
 }
-
-// Bounds what one test may write (1 MiB), so that a join feeding on its own
-// output fails with EFBIG instead of filling the disk.
-class FileSizeLimit {
- public:
-  FileSizeLimit() {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limit = saved_;
-    limit.rlim_cur = std::min<rlim_t>(1 << 20, saved_.rlim_max);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit saved_{};
-  sighandler_t previousHandler_ = SIG_DFL;
-};
 
 // Every entry under a folder: a file's content, a link's target.
 std::map<std::string, std::string> Snapshot(const fs::path& folder) {
@@ -177,7 +152,8 @@ void PrintTo(const SelfReferenceCase& c, std::ostream* out) { *out << c.what; }
 
 class RezSelfReferenceTest : public RezJoinerTest, public ::testing::WithParamInterface<SelfReferenceCase> {
  protected:
-  FileSizeLimit limit_;
+  // A join feeding on its own output fails with EFBIG instead of filling the disk.
+  test::FileSizeLimit limit_{1 << 20};
 };
 
 TEST_P(RezSelfReferenceTest, IsRefusedBeforeAnythingChanges) {

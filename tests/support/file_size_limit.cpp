@@ -1,11 +1,14 @@
-#include "file_size_limit_fake.h"
+// The file-size limit that stands in for a full disk in tests.
+#include "support/file_size_limit.h"
+
+#include <algorithm>
 
 namespace qorve::test {
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes) {
   getrlimit(RLIMIT_FSIZE, &saved_);
   rlimit limit = saved_;
-  limit.rlim_cur = bytes;
+  limit.rlim_cur = std::min(bytes, saved_.rlim_max);
   setrlimit(RLIMIT_FSIZE, &limit);
   previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
 }
