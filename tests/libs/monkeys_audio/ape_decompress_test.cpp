@@ -34,9 +34,11 @@ Decoded ReadToEnd(IAPEDecompress& decoder, int chunk) {
   }
 }
 
+// The decoder reads `bytes` where they lie: they must outlive it.
 std::unique_ptr<IAPEDecompress> Open(const std::string& bytes, int* error = nullptr) {
   return std::unique_ptr<IAPEDecompress>(CreateIAPEDecompressFromMemory(bytes, error));
 }
+std::unique_ptr<IAPEDecompress> Open(const std::string&& bytes, int* error = nullptr) = delete;
 
 class ApeDecompressFormats : public ::testing::TestWithParam<ApeLayout> {};
 
@@ -77,7 +79,8 @@ TEST(ApeDecompress, DamagedFrameKeepsItsLengthAsSilenceAndTheNextPlaysOnTime) {
   // seven megabytes are handed out, never held.
   const ApeLayout layout{.blocksPerFrame = monkeys_audio::kMaxBlocksPerFrame, .finalFrameBlocks = 500, .frames = 3,
                      .bits = 24, .channels = 2, .damagedFrame = 1};
-  const auto decoder = Open(MakeSilentApe(layout));
+  const std::string file = MakeSilentApe(layout);
+  const auto decoder = Open(file);
   ASSERT_TRUE(decoder);
   const uint64_t total = 2 * uint64_t{layout.blocksPerFrame} + layout.finalFrameBlocks;
   const Decoded all = ReadToEnd(*decoder, 44100);
@@ -91,7 +94,8 @@ TEST(ApeDecompress, DamagedFrameKeepsItsLengthAsSilenceAndTheNextPlaysOnTime) {
 
   // A damaged first frame: a file that would play nothing but silence.
   int error = 0;
-  EXPECT_FALSE(Open(MakeSilentApe(ApeLayout{.damagedFrame = 0}), &error));
+  const std::string damagedFirst = MakeSilentApe(ApeLayout{.damagedFrame = 0});
+  EXPECT_FALSE(Open(damagedFirst, &error));
   EXPECT_EQ(error, ERROR_INVALID_CHECKSUM);
 }
 
