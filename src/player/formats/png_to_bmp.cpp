@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -12,6 +13,10 @@ namespace {
 
 constexpr std::size_t kFileHeaderBytes = 14;
 constexpr std::size_t kInfoHeaderBytes = 40;
+// The largest block libpng may allocate for itself beyond the file's own size:
+// its row buffers (at most 8 bytes a pixel of the million-pixel width it
+// accepts) and what a compressed chunk unpacks to.
+constexpr png_alloc_size_t kLargestLibpngBlock = png_alloc_size_t{16} << 20;  // bytes
 
 // Where libpng reads from: the caller's bytes.
 struct ByteSource {
@@ -99,11 +104,24 @@ bool ReadPixels(png_structp png, png_infop endInfo, png_bytepp rows) {
   return true;
 }
 
-// Owns libpng's structures for one decode.
+// libpng sizes an ancillary chunk's buffer (text, profile) from the length its
+// header states, before reading it, and goes on after the limit of
+// png_set_chunk_malloc_max with only a warning: a 300-byte file could make it
+// allocate 600 MB. Its allocations go through here and are refused beyond the
+// limit, which it takes for a chunk it cannot keep and passes by.
+png_voidp LimitedMalloc(png_structp png, png_alloc_size_t size) {
+  const auto* largest = static_cast<const png_alloc_size_t*>(png_get_mem_ptr(png));
+  return size <= *largest ? std::malloc(size) : nullptr;
+}
+
+void LimitedFree(png_structp, png_voidp block) { std::free(block); }
+
+// Owns libpng's structures for one decode of `inputBytes` bytes.
 class PngReader {
  public:
-  PngReader() {
-    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnoreWarning);
+  explicit PngReader(std::size_t inputBytes) : largestBlock_(std::max<png_alloc_size_t>(inputBytes, kLargestLibpngBlock)) {
+    png_ = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnoreWarning, &largestBlock_,
+                                    LimitedMalloc, LimitedFree);
     if (png_ == nullptr) return;
     info_ = png_create_info_struct(png_);
     endInfo_ = png_create_info_struct(png_);
@@ -118,6 +136,7 @@ class PngReader {
   png_infop endInfo() const { return endInfo_; }
 
  private:
+  png_alloc_size_t largestBlock_;  // read by LimitedMalloc through libpng's memory pointer
   png_structp png_ = nullptr;
   png_infop info_ = nullptr;
   png_infop endInfo_ = nullptr;
@@ -147,7 +166,7 @@ void PutU32(uint8_t* p, uint32_t v) {
 
 bool DecodePng(std::span<const uint8_t> bytes, PngDib& out, std::size_t largestBytes) {
   out = PngDib{};
-  PngReader reader;
+  PngReader reader(bytes.size());
   if (!reader.ok()) return false;
   ByteSource source{bytes.data(), bytes.size(), 0};
   png_set_read_fn(reader.png(), &source, ReadFromBytes);
