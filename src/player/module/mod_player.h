@@ -176,8 +176,9 @@ struct ModPlayer {
   int declickLeft;
   int declickRight;
   uint32_t randomState;  // auto-vibrato type 4; seeded at every reset
-  // Position jumps to the order position being played, taken since the last
-  // reset: from the first on, the song repeats the same rows for ever.
+  // Position jumps taken since the last reset that go back to the order
+  // position being played, at a row not after the jumping one: from the first
+  // on, the song repeats the same rows for ever.
   int selfJumps;
   // Song.
   char signature[18];
@@ -230,10 +231,11 @@ int ModPeriodNote(ModPlayer* player, int period, int finetune);
 
 // Runs the sequencer alone (nothing is mixed) from the song's start, one
 // second of frames at the output rate at a time, until the song ends or takes
-// a position jump to the order position it is playing (from there it would
-// repeat the same rows for ever); returns the number of seconds, the one in
-// which that happens included, or `maxSeconds` when neither has happened by
-// then. Obeys the loop flag as ModRender does. Leaves the player reset.
+// a position jump back to the order position it is playing, at a row not after
+// the jumping one (from there it would repeat the same rows for ever);
+// returns the number of seconds, the one in which that happens included, or
+// `maxSeconds` when neither has happened by then. Obeys the loop flag as
+// ModRender does. Leaves the player reset.
 int ModMeasureSeconds(ModPlayer* player, int maxSeconds);
 
 }  // namespace qorve

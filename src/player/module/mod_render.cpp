@@ -690,7 +690,11 @@ bool Advance(ModPlayer* p) {
   p->patternDelay = 0;
   p->finePatternDelay = 0;
   if (p->pendingJump >= 0) {
-    if (p->pendingJump == p->order) p->selfJumps += 1;
+    // Back to this order position at a row not after the jumping one: from
+    // here the same rows repeat for ever. A break to a later row of the same
+    // position only skips ahead.
+    const int targetRow = p->pendingBreak >= 0 ? p->pendingBreak : 0;
+    if (p->pendingJump == p->order && targetRow <= p->row) p->selfJumps += 1;
     p->order = p->pendingJump;
     p->pendingJump = -1;
     p->row = -1;

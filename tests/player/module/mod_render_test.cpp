@@ -352,6 +352,36 @@ TEST(Measure, SongJumpingToItselfStopsAtTheJump) {
   EXPECT_EQ(ModMeasureSeconds(p.get(), 1800), 1);
 }
 
+TEST(Measure, JumpToTheOrderBeingPlayedRepeatsOnlyWhenItGoesBack) {
+  // Channel 0 breaks to a row of this order position, channel 1 jumps to the
+  // position itself: the song goes on at that row of the same position.
+  auto song = [](uint8_t jumpingRow, uint8_t breakRow) {
+    std::vector<Cell> first(16);
+    first[0] = Cell{kC4, 1, 0, 0, 0};
+    first[2 * jumpingRow] = Cell{0, 0, 0, 0xD, breakRow};
+    first[2 * jumpingRow + 1] = Cell{0, 0, 0, 0xB, 0x00};
+    XmSong xm = Song({first, {}}, 2);
+    xm.patterns[1].rows = 64;
+    return xm;
+  };
+  // From row 0 to row 5: rows 0, 5, 6, 7 of order 0, then the 64 rows of
+  // order 1; 68 rows of 6 ticks, the song ends after the 408th tick, when
+  // 407 × 882 frames (8.1 s) have been rendered.
+  const Player forward = Load(BuildXm(song(0, 0x05)));
+  ModSetLoop(forward.get(), 0);
+  EXPECT_EQ(ModMeasureSeconds(forward.get(), 1800), 9);
+  // From row 2 back to row 2: rows 2 … 7 and then row 2 again, for ever; the
+  // jump is taken within the first second.
+  const Player same = Load(BuildXm(song(2, 0x02)));
+  ModSetLoop(same.get(), 0);
+  EXPECT_EQ(ModMeasureSeconds(same.get(), 1800), 1);
+  // From row 3 to row 10, beyond the pattern's 8 rows: rows 0 … 3, then order
+  // 1; again 68 rows.
+  const Player pastTheEnd = Load(BuildXm(song(3, 0x10)));
+  ModSetLoop(pastTheEnd.get(), 0);
+  EXPECT_EQ(ModMeasureSeconds(pastTheEnd.get(), 1800), 9);
+}
+
 TEST(Measure, NeverEndingSongIsBounded) {
   // Pattern-loop free song that the loop flag sends back to its start.
   XmSong song = Song({{Cell{kC4, 1, 0, 0, 0}}, {Cell{0, 0, 0, 0xB, 0}}});
