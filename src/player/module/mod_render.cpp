@@ -94,9 +94,12 @@ int Clamp(int value, int low, int high) { return std::min(std::max(value, low), 
 
 bool IsXm(const ModPlayer* p) { return p->format == kModXm; }
 
+// rate × 5 ÷ (tempo × 2), a tick of 2.5 ÷ tempo seconds; at least one frame,
+// so that no request can spin without output. Tempo 1 and 2 (possible only in
+// a song's header) give ticks longer than a second.
 int SamplesPerTick(const ModPlayer* p) {
   const int64_t samples = static_cast<int64_t>(p->rate) * 5 / (static_cast<int64_t>(p->tempo) * 2);
-  return static_cast<int>(std::clamp<int64_t>(samples, 1, p->rate));
+  return static_cast<int>(std::max<int64_t>(samples, 1));
 }
 
 // A pseudo-random value in 0 … 0x7FFF, reproducible from the seed of the last
@@ -276,9 +279,10 @@ void Retrigger(ModPlayer* p, ModChannel& c) {
   if (c.instrumentIndex >= 0 && p->instruments[c.instrumentIndex] != nullptr) {
     c.instrument = p->instruments[c.instrumentIndex];
     c.lastInstrument = c.instrument;
-    // The sample for the row's note; a row without a note keeps the one playing.
-    ModSample* sample = SampleForNote(c.instrument, c.note);
-    if (sample != nullptr) c.sample = sample;
+    // The instrument's sample for the row's note (none when it maps that note
+    // to none: the channel stays silent); a row without a note, or with a key
+    // off, has no entry in the map and keeps the sample playing.
+    if (c.note >= 0 && c.note < kModNotes) c.sample = SampleForNote(c.instrument, c.note);
   } else {
     c.instrument = c.lastInstrument;
   }
@@ -682,10 +686,9 @@ bool OrderEnds(const ModPlayer* p) {
   return p->order < 0 || p->order > 255 || p->order >= p->songLength || p->orders[p->order] == 0xFF;
 }
 
-// Moves on by one tick; returns true when the song has ended.
-bool Advance(ModPlayer* p) {
-  p->tick += 1;
-  if (p->tick < (p->patternDelay + 1) * p->speed + p->finePatternDelay) return false;
+// Moves on to the next row (after pending jumps and breaks); returns true when
+// the song has ended.
+bool BeginRow(ModPlayer* p) {
   p->tick = 0;
   p->patternDelay = 0;
   p->finePatternDelay = 0;
@@ -713,6 +716,15 @@ bool Advance(ModPlayer* p) {
     ClearPatternLoops(p);
     if (OrderEnds(p)) return true;
   }
+  return false;
+}
+
+// Moves on by one tick; returns true when the song has ended. The tick's
+// length follows the tempo of the tick just processed, so a tempo command
+// lengthens or shortens the very next tick.
+bool Advance(ModPlayer* p) {
+  p->tick += 1;
+  if (p->tick >= (p->patternDelay + 1) * p->speed + p->finePatternDelay && BeginRow(p)) return true;
   p->samplesPerTick = SamplesPerTick(p);
   return false;
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <tuple>
 
 namespace qorve {
 namespace {
@@ -157,6 +158,36 @@ INSTANTIATE_TEST_SUITE_P(Figures, SpeedOrTempo,
                          [](const auto& info) {
                            return std::string(info.param.xm ? "Xm" : "Mod") + "F" + std::to_string(info.param.parameter);
                          });
+
+TEST(TickLength, FollowsTheTempoFromTheTickAfterTheCommand) {
+  // F40 on row 0: tempo 64, so every tick from the first on lasts
+  // 44100 × 5 ÷ 128 = 1722 frames; row 1 begins with the sixth tick.
+  const Player p = Load(BuildXm(Song({{Cell{kC4, 1, 0, 0xF, 0x40}}})));
+  std::vector<int16_t> pcm(2 * 5 * 1722);
+  ModRender(p.get(), pcm.data(), 5 * 1722);
+  EXPECT_EQ(p->tempo, 64);
+  EXPECT_EQ(p->row, 0);
+  EXPECT_EQ(p->tick, 5);
+  EXPECT_EQ(p->samplesLeft, 0);
+  ModRender(p.get(), pcm.data(), 1);
+  EXPECT_EQ(p->row, 1);
+  EXPECT_EQ(p->tick, 0);
+  EXPECT_EQ(p->samplesLeft, 1722 - 1);
+}
+
+TEST(TickLength, TempoOneAndTwoLastLongerThanASecond) {
+  // Four rows of speed 1: four ticks of 2.5 s ÷ tempo; the song ends after
+  // the fourth, when three ticks have been rendered.
+  for (const auto& [tempo, frames, seconds] : {std::tuple{1, 110250, 8}, std::tuple{2, 55125, 4}}) {
+    XmSong song = Song({{Cell{kC4, 1, 0, 0, 0}}}, 1, 1);
+    song.tempo = tempo;
+    song.patterns[0].rows = 4;
+    const Player p = Load(BuildXm(song));
+    EXPECT_EQ(p->samplesPerTick, frames) << tempo;
+    ModSetLoop(p.get(), 0);
+    EXPECT_EQ(ModMeasureSeconds(p.get(), 1800), seconds) << tempo;
+  }
+}
 
 TEST(NoteCut, EC0CutsOnTheFirstTick) {
   const Player p = Load(BuildXm(Song({{Cell{kC4, 1, 0, 0xE, 0xC0}}})));

@@ -1,11 +1,18 @@
-// Hand-built XM and MOD module images for the engine tests: a small
-// description in, the bytes of the file out.
+// Hand-built XM and MOD module images for the engine tests (a small
+// description in, the bytes of the file out), and the drivers that load them
+// and step the sequencer tick by tick.
 #pragma once
+
+#include "player/module/mod_player.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,9 +36,13 @@ struct XmSample {
 
 struct XmInstrument {
   std::vector<XmSample> samples;
+  std::array<uint8_t, 96> noteSamples{};  // note → sample number (above 15: none)
   std::vector<std::array<int, 2>> volumeEnvelope;  // tick position, value
   int volumeType = 0;
-  int volumeSustain = 0, volumeLoopStart = 0, volumeLoopEnd = 0;
+  int volumeSustain = 0, volumeLoopStart = 0, volumeLoopEnd = 0;  // point indices
+  std::vector<std::array<int, 2>> panningEnvelope;
+  int panningType = 0;
+  int panningSustain = 0, panningLoopStart = 0, panningLoopEnd = 0;
   int fadeout = 0;
   int vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
   int declaredSampleCount = -1;  // -1: the number of samples
@@ -107,23 +118,24 @@ inline std::vector<uint8_t> BuildXm(const XmSong& song) {
     Put16(out, count);
     if (count == 0) continue;
     Put32(out, 40);
-    for (int n = 0; n < 96; ++n) out.push_back(0);
-    for (int i = 0; i < 12; ++i) {
-      const bool has = i < static_cast<int>(instrument.volumeEnvelope.size());
-      Put16(out, has ? instrument.volumeEnvelope[i][0] : 0);
-      Put16(out, has ? instrument.volumeEnvelope[i][1] : 0);
+    out.insert(out.end(), instrument.noteSamples.begin(), instrument.noteSamples.end());
+    for (const auto* envelope : {&instrument.volumeEnvelope, &instrument.panningEnvelope}) {
+      for (int i = 0; i < 12; ++i) {
+        const bool has = i < static_cast<int>(envelope->size());
+        Put16(out, has ? (*envelope)[i][0] : 0);
+        Put16(out, has ? (*envelope)[i][1] : 0);
+      }
     }
-    for (int i = 0; i < 12; ++i) Put32(out, 0);
     out.push_back(static_cast<uint8_t>(instrument.volumeEnvelope.size()));
-    out.push_back(0);
+    out.push_back(static_cast<uint8_t>(instrument.panningEnvelope.size()));
     out.push_back(static_cast<uint8_t>(instrument.volumeSustain));
     out.push_back(static_cast<uint8_t>(instrument.volumeLoopStart));
     out.push_back(static_cast<uint8_t>(instrument.volumeLoopEnd));
-    out.push_back(0);
-    out.push_back(0);
-    out.push_back(0);
+    out.push_back(static_cast<uint8_t>(instrument.panningSustain));
+    out.push_back(static_cast<uint8_t>(instrument.panningLoopStart));
+    out.push_back(static_cast<uint8_t>(instrument.panningLoopEnd));
     out.push_back(static_cast<uint8_t>(instrument.volumeType));
-    out.push_back(0);
+    out.push_back(static_cast<uint8_t>(instrument.panningType));
     out.push_back(static_cast<uint8_t>(instrument.vibratoType));
     out.push_back(static_cast<uint8_t>(instrument.vibratoSweep));
     out.push_back(static_cast<uint8_t>(instrument.vibratoDepth));
@@ -185,16 +197,16 @@ struct ModNote {
 };
 
 struct ModSampleSpec {
-  std::vector<int8_t> data;
+  std::vector<int8_t> data;  // an even number of bytes
   int finetune = 0;  // signed nibble
   int volume = 64;
   int loopStartWords = 0, loopLengthWords = 1;
 };
 
 struct ModSong {
-  std::string signature = "M.K.";
+  std::string signature = "M.K.";  // at byte 1080
   int channels = 4;
-  int sampleHeaders = 31;
+  int sampleHeaders = 31;  // 31 or 15
   int songLength = 1;
   std::array<int, 128> orders{};
   std::vector<std::vector<ModNote>> patterns = {{}};  // 64 × channels notes each
@@ -225,9 +237,11 @@ inline std::vector<uint8_t> BuildMod(const ModSong& song) {
     out.push_back(static_cast<uint8_t>(order));
     highest = std::max(highest, order);
   }
-  // The signature lies at 1080 in the 31-sample layout, after the orders in
-  // the 15-sample one.
-  PutText(out, song.signature, 4);
+  // Four bytes after the orders, then the patterns. In the 31-sample layout
+  // they are the signature at 1080; the 15-sample layout leaves them blank and
+  // has its signature at 1080 all the same, inside the first pattern (row 29,
+  // channel 3 of a 4-channel song).
+  PutText(out, song.sampleHeaders == 31 ? song.signature : std::string(), 4);
   const int patterns = song.patternCount >= 0 ? song.patternCount : highest + 1;
   for (int p = 0; p < patterns; ++p) {
     for (int i = 0; i < 64 * song.channels; ++i) {
@@ -244,7 +258,45 @@ inline std::vector<uint8_t> BuildMod(const ModSong& song) {
   for (const ModSampleSpec& spec : song.samples) {
     for (int8_t value : spec.data) out.push_back(static_cast<uint8_t>(value));
   }
+  if (song.sampleHeaders != 31 && out.size() >= 1084) std::memcpy(&out[1080], song.signature.data(), 4);
   return out;
+}
+
+// Engine drivers.
+
+struct PlayerDeleter {
+  void operator()(ModPlayer* p) const { ModDestroy(p); }
+};
+using Player = std::unique_ptr<ModPlayer, PlayerDeleter>;
+
+inline Player LoadImage(const std::vector<uint8_t>& image) {
+  Player player(ModCreate());
+  EXPECT_EQ(ModLoad(player.get(), image.data(), static_cast<int64_t>(image.size())), 1);
+  return player;
+}
+
+// Plays out the frames left of the current tick, then renders the first frame
+// of the next one: the sequencer has processed exactly one more tick, and a
+// sample started on it stands one step from its start.
+inline void NextTick(ModPlayer* p) {
+  std::vector<int16_t> pcm(static_cast<std::size_t>(std::max(p->samplesLeft, 1)) * 2);
+  if (p->samplesLeft > 0) ModRender(p, pcm.data(), p->samplesLeft);
+  ModRender(p, pcm.data(), 1);
+}
+
+// A value of the player after each of the next `ticks` ticks.
+inline std::vector<int> Track(ModPlayer* p, int ticks, const std::function<int(const ModPlayer&)>& value) {
+  std::vector<int> values;
+  for (int i = 0; i < ticks; ++i) {
+    NextTick(p);
+    values.push_back(value(*p));
+  }
+  return values;
+}
+
+// A field of one channel after each of the next `ticks` ticks.
+inline std::vector<int> Track(ModPlayer* p, int ticks, int ModChannel::*field, int channel = 0) {
+  return Track(p, ticks, [&](const ModPlayer& player) { return player.channel[channel].*field; });
 }
 
 }  // namespace qorve::test
