@@ -22,6 +22,12 @@ bool MioDecoder::Open(const MioFile& file, int) {
     lossless_ = std::make_unique<MioLosslessDecoder>(info.channels, info.bitsPerSample);
   } else {
     lossy_ = std::make_unique<MioLossyDecoder>(info);
+    for (const MioChunk& chunk : container_.Chunks()) {
+      if (!lossy_->BlockSizesDecodable(container_.Bytes().data() + chunk.offset, chunk.size, chunk.frames)) {
+        Close();
+        return false;
+      }
+    }
   }
   open_ = true;
   return true;

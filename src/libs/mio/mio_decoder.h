@@ -44,7 +44,8 @@ class MioDecoder {
 
   // Reads the container of `file` (which must stay open while decoding).
   // False for bytes that are no MIO file or of a coding this library does
-  // not decode. `flags` is reserved (0).
+  // not decode, among them lossy files with blocks too short to dequantise
+  // in any chunk. `flags` is reserved (0).
   bool Open(const MioFile& file, int flags = 0);
   void Close();
   bool IsOpen() const { return open_; }

@@ -72,6 +72,16 @@ void MioLossyDecoder::Reset() {
   erisaFresh_ = true;
 }
 
+bool MioLossyDecoder::BlockSizesDecodable(const uint8_t* data, std::size_t size, uint32_t frames) {
+  constexpr int kMaxDivision = 3;
+  if (blockDegree_ - kMaxDivision >= kMinWeightedBlockDegree) return true;
+  const uint32_t width = 1u << blockDegree_;
+  MioBitReader bits(data, size);
+  if (!ReadSideInformation(bits, (frames + width - 1) / width)) return true;
+  return std::none_of(divisions_.begin(), divisions_.end(),
+                      [this](uint8_t d) { return blockDegree_ - d < kMinWeightedBlockDegree; });
+}
+
 bool MioLossyDecoder::Decode(const uint8_t* data, std::size_t size, uint32_t frames, int16_t* out) {
   const uint32_t width = 1u << blockDegree_;
   const uint32_t subbands = (frames + width - 1) / width;

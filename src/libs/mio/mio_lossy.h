@@ -19,6 +19,11 @@ class MioLossyDecoder {
   explicit MioLossyDecoder(const MioSoundInfo& info);
   // Restarts the entropy coder (a lead chunk).
   void Reset();
+  // False when the chunk's side information divides a subband into blocks
+  // too short to dequantise (subbands of 256 values split in eight). A chunk
+  // whose side information cannot be read passes: it is corrupt, not of an
+  // undecodable kind, and plays as silence.
+  bool BlockSizesDecodable(const uint8_t* data, std::size_t size, uint32_t frames);
   // Decodes one chunk of `frames` frames into `out` (frames × channels
   // samples). False when the chunk is corrupt.
   bool Decode(const uint8_t* data, std::size_t size, uint32_t frames, int16_t* out);

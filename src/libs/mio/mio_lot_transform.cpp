@@ -44,7 +44,7 @@ LotTables::LotTables() {
 }
 
 bool Dequantize(uint32_t weightCode, uint32_t coefficient, int degree, const int32_t* q, float* v) {
-  if (degree < 6 || degree > kMaxBlockDegree) return false;
+  if (degree < kMinWeightedBlockDegree || degree > kMaxBlockDegree) return false;
   const int n = 1 << degree;
   static constexpr int kWidthShift[7] = {-6, -6, -5, -4, -3, -2, -1};
   int points[7];

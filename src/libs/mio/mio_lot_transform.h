@@ -12,6 +12,9 @@ namespace qorve::mio {
 
 constexpr int kMinBlockDegree = 5;   // N = 32
 constexpr int kMaxBlockDegree = 12;  // N = 4096
+// The weight table's narrowest band is N/64 values wide, so dequantisation
+// needs N = 64 at least.
+constexpr int kMinWeightedBlockDegree = 6;
 
 // Tables for every block size, built once (read-only afterwards, so any
 // number of decoders on any threads may share them).
@@ -36,7 +39,8 @@ class LotTables {
 
 // Fills v[0..N-1] from the quantised values q (N of them; zeros where the
 // block carries none) with the weight code and coefficient of the block.
-// False for a block size whose weight table is undefined (N below 64).
+// False for a block size whose weight table is undefined (N below 64, that
+// is degree below kMinWeightedBlockDegree).
 bool Dequantize(uint32_t weightCode, uint32_t coefficient, int degree, const int32_t* q, float* v);
 
 // The inverse odd Givens rotations ("revolve" matrix) on x[0..N-1].

@@ -2,7 +2,8 @@
 // the hand-built lossless files of the format description, lossless files
 // made here (stereo, several chunks, lead and non-lead), blocks from any
 // frame across chunks, silence after a corrupt chunk until the next lead
-// chunk, the gamma-word variant, and files it refuses.
+// chunk, the gamma-word variant, and files it refuses (among them blocks too
+// short for the dequantiser).
 #include "libs/mio/mio_decoder.h"
 #include "mio_maker.h"
 #include "support/shared_media.h"
@@ -109,6 +110,74 @@ INSTANTIATE_TEST_SUITE_P(Files, MioHandBuiltTest,
                                            HandBuilt{"testB_ramp", 16, {100, 200, 300, 300}},
                                            HandBuilt{"testD_pcm8", 8, {128, 130, 135, 128, 0, 255}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The hand-built stereo file: 22,050 Hz, three chunks of 1000 frames (lead,
+// non-lead, lead), tagged "Test tone". The left channel is one 440 Hz sine of
+// amplitude 8000 (rounded to nearest) through all three chunks; the right
+// channel holds it inverted in the first chunk, silence in the second (a
+// plane of zero runs carried in the coder's state) and halved (rounded down)
+// in the third.
+TEST(MioDecoderTest, HandBuiltStereoSineHoldsItsSineInEveryChunk) {
+  QORVE_NEED_SHARED_MEDIA_AT(SharedMedia() / "mio" / "testC_stereo_sine.mio");
+  Opened opened;
+  ASSERT_TRUE(opened.Open(ReadBytes(kMedia + "testC_stereo_sine.mio")));
+  EXPECT_EQ(opened.decoder.Channels(), 2);
+  EXPECT_EQ(opened.decoder.SampleRate(), 22050u);
+  ASSERT_EQ(opened.decoder.TotalFrames(), 3000u);
+  std::vector<int16_t> expected;
+  for (int i = 0; i < 3000; ++i) {
+    const auto left = static_cast<int16_t>(std::lround(8000 * std::sin(2 * M_PI * 440 * i / 22050)));
+    expected.push_back(left);
+    expected.push_back(static_cast<int16_t>(i < 1000 ? -left : i < 2000 ? 0 : left >> 1));
+  }
+  const std::vector<int16_t> got = Samples16(DecodeAll(opened.decoder));
+  EXPECT_EQ(got, expected);
+  EXPECT_NE(opened.decoder.Container().Description().find(std::string("T\0e\0s\0t\0 \0t\0o\0n\0e\0", 18)),
+            std::string::npos);
+
+  // From the middle of the non-lead chunk: decoded on from the lead chunk.
+  Opened again;
+  ASSERT_TRUE(again.Open(ReadBytes(kMedia + "testC_stereo_sine.mio")));
+  again.decoder.Release(again.decoder.DecodeAt(2500));
+  const std::vector<int16_t> middle = Samples16(again.decoder.DecodeAt(1500)->pcm);
+  EXPECT_TRUE(std::equal(expected.begin() + 3000, expected.end(), middle.begin()));
+}
+
+// Lossy mono chunks of 16-bit words through the gamma-word coder: every
+// subband divided by `divisions`, words from a short cycle.
+LossyChunkPlan CycleChunk(uint32_t frames, bool lead, std::vector<uint8_t> divisions, uint32_t width) {
+  LossyChunkPlan chunk{frames, lead, std::move(divisions), {}};
+  const uint32_t words = (frames + width - 1) / width * width;
+  for (uint32_t i = 0; i < words; ++i) chunk.words.push_back(static_cast<int32_t>(i % 7) - 3);
+  return chunk;
+}
+
+// The dequantiser's weight table has seven bands, the narrowest N/64 values
+// wide, so blocks need at least 64 values. Subbands of 256 (degree 8) split
+// in eight would make blocks of 32: such a file is refused when it is opened,
+// wherever the division appears, rather than played as silence. Split in four
+// they decode, as do subbands of 512 split in eight.
+TEST(MioDecoderTest, BlocksShorterThanTheWeightBandsAreRefused) {
+  Opened refused;
+  EXPECT_FALSE(refused.Open(MakeLossyMio(5, LossyCoder::GammaWords, 1, 8, {CycleChunk(300, true, {3, 0}, 256)})));
+  Opened later;
+  EXPECT_FALSE(later.Open(MakeLossyMio(
+      5, LossyCoder::GammaWords, 1, 8, {CycleChunk(512, true, {2, 2}, 256), CycleChunk(256, false, {3}, 256)})));
+
+  for (const auto& [degree, divisions] :
+       {std::pair<uint32_t, std::vector<uint8_t>>{8, {2, 0}}, std::pair<uint32_t, std::vector<uint8_t>>{9, {3}}}) {
+    Opened opened;
+    const uint32_t width = 1u << degree;
+    ASSERT_TRUE(opened.Open(MakeLossyMio(5, LossyCoder::GammaWords, 1, degree,
+                                         {CycleChunk(static_cast<uint32_t>(divisions.size()) * width, true, divisions,
+                                                     width)})))
+        << "degree " << degree;
+    const std::vector<int16_t> got = Samples16(DecodeAll(opened.decoder));
+    EXPECT_GT(std::count_if(got.begin(), got.end(), [](int16_t s) { return s != 0; }),
+              static_cast<long>(got.size() / 2))
+        << "degree " << degree;
+  }
+}
 
 // Stereo samples with a wide range (second differences need both planes).
 std::vector<int16_t> Chord(uint32_t frames) {
