@@ -24,6 +24,7 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   libvorbis-dev libflac-dev libpng-dev zlib1g-dev libmpg123-dev libgme-dev
   libarchive-dev libcurl4-openssl-dev libavcodec-dev libavformat-dev libavutil-dev
+  libswscale-dev libswresample-dev
   # tools that make and check test media
   sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils
   python3-mido

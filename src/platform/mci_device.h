@@ -36,7 +36,10 @@ class MciDevice {
 };
 
 // The device kinds. Each returns null and sets `error` when it cannot open.
+// A file GStreamer cannot demultiplex, or whose pictures it cannot decode,
+// opens through libavformat and libavcodec (OpenLibavDevice) when they can.
 std::unique_ptr<MciDevice> OpenGstreamerDevice(const std::string& path, MCIERROR& error);
+std::unique_ptr<MciDevice> OpenLibavDevice(const std::string& path, MCIERROR& error);
 std::unique_ptr<MciDevice> OpenSequencerDevice(const std::string& path, MCIERROR& error);
 // MIDI files ("MPEGVideo" and by extension): FluidSynth into the wave-out layer.
 std::unique_ptr<MciDevice> OpenSynthesizerDevice(const std::string& path, MCIERROR& error);

@@ -1,24 +1,19 @@
 // The "MPEGVideo" MCI device (and the one a file's extension opens): a
 // GStreamer playbin prerolled at open, driven by the user-interface thread.
 // Sound goes to ALSA through alsasink, or, for the capture settings of
-// QORVE_AUDIO, through an appsink into the wave-out layer's capture device,
-// paced by the pipeline clock ("wav:") or as fast as it decodes ("wav-fast:").
-// The appsink callback runs on a GStreamer streaming thread and touches only
-// the capture device, which serialises its own calls.
+// QORVE_AUDIO, into the wave-out layer's capture device, paced by the
+// pipeline clock ("wav:") or as fast as it decodes ("wav-fast:")
+// (gstreamer_outputs.h). Files playbin cannot demultiplex, or whose pictures
+// it cannot decode, are handed to the libavformat device (mci_libav.cpp).
 #include "platform/mci_gstreamer.h"
 
+#include "platform/gstreamer_outputs.h"
+#include "platform/libav_media.h"
 #include "platform/video_surface.h"
-#include "platform/wave_out.h"
 
-#include <gst/app/gstappsink.h>
 #include <gst/video/videooverlay.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <string_view>
-#include <thread>
 
 namespace qorve {
 namespace {
@@ -27,12 +22,6 @@ constexpr GstClockTime kPrerollTimeout = 20 * GST_SECOND;
 constexpr GstClockTime kStateTimeout = 5 * GST_SECOND;
 constexpr GstClockTime kErrorWait = GST_SECOND;
 constexpr int kPrerollAttempts = 3;
-// The capture file's format: every MCI device writes the same one, so that
-// files played in series append to one capture.
-constexpr uint32_t kCaptureRate = 44100;
-constexpr uint16_t kCaptureChannels = 2;
-constexpr uint16_t kCaptureBits = 16;
-constexpr auto kPlayOutLimit = std::chrono::seconds(2);
 
 // GStreamer's own AIFF parser (1.22) now and then pushes its first buffer
 // before playbin has linked its pad, stops with "not-linked", and playbin
@@ -58,25 +47,6 @@ bool InitGstreamer() {
   return ready;
 }
 
-enum class AudioOutput { Alsa, CaptureRealTime, CaptureFast, None };
-
-struct AudioChoice {
-  AudioOutput output = AudioOutput::None;
-  std::string target;  // ALSA PCM name or capture path
-};
-
-AudioChoice ChooseAudio() {
-  const char* setting = std::getenv("QORVE_AUDIO");
-  const std::string_view value = setting ? setting : "";
-  if (value.empty() || value == "alsa") {
-    const char* device = std::getenv("QORVE_AUDIO_DEVICE");
-    return {AudioOutput::Alsa, device && *device ? device : "default"};
-  }
-  if (value.starts_with("wav:")) return {AudioOutput::CaptureRealTime, std::string(value.substr(4))};
-  if (value.starts_with("wav-fast:")) return {AudioOutput::CaptureFast, std::string(value.substr(9))};
-  return {};
-}
-
 uint32_t ToMilliseconds(gint64 nanoseconds) {
   if (nanoseconds <= 0) return 0;
   const gint64 ms = nanoseconds / GST_MSECOND;
@@ -95,7 +65,10 @@ class GstreamerDevice final : public MciDevice {
     g_object_set(pipeline_, "uri", source.uri.c_str(), nullptr);
     // No window yet: pictures of a file with video are decoded and dropped.
     SetVideoSink(0);
-    if (const MCIERROR error = MakeAudioSink()) return error;
+    GstElement* audioSink = nullptr;
+    if (const MCIERROR error = audio_.MakeSink(audioSink)) return error;
+    g_object_set(pipeline_, "audio-sink", audioSink, nullptr);
+    gst_object_unref(audioSink);  // playbin holds its own reference
     if (source.setupSource) {
       setupSource_ = source.setupSource;
       g_signal_connect(pipeline_, "source-setup", G_CALLBACK(OnSourceSetup), this);
@@ -104,6 +77,7 @@ class GstreamerDevice final : public MciDevice {
 
     if (const MCIERROR error = Preroll()) return error;
     QueryLength();
+    if (length_ == 0 && !source.path.empty()) length_ = MediaLengthFromStreams(source.path);
     // Some streams (MPEG program streams) start their clock past 0; the
     // device's times count from the first picture or sound.
     gint64 start = 0;
@@ -116,7 +90,7 @@ class GstreamerDevice final : public MciDevice {
     DrainBus();
     if (ended_) return MCIERR_NO_ERROR;  // at the end: nothing left to play
     if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) return BusError();
-    if (capture_) capture_->Restart();
+    audio_.Play();
     mode_ = MCI_MODE_PLAY;
     return MCIERR_NO_ERROR;
   }
@@ -185,13 +159,13 @@ class GstreamerDevice final : public MciDevice {
     auto* surface = reinterpret_cast<VideoSurface*>(handle);
     const uintptr_t window = surface ? surface->NativeWindow() : 0;
     surface_ = surface;
-    if (window == window_) return MCIERR_NO_ERROR;
+    if (window == videoSink_.window) return MCIERR_NO_ERROR;
     const uint32_t position = Position();
     const uint32_t mode = Mode();
     gst_element_set_state(pipeline_, GST_STATE_NULL);
     gst_bus_set_flushing(bus_, TRUE);
     gst_bus_set_flushing(bus_, FALSE);
-    if (capture_) capture_->Reset();
+    audio_.Reset();
     SetVideoSink(window);
     ended_ = false;
     if (Preroll() != MCIERR_NO_ERROR) {
@@ -213,9 +187,7 @@ class GstreamerDevice final : public MciDevice {
   MCIERROR PutDestination(const MCI_RECT& rect) override {
     if (!surface_) return MCIERR_NO_ERROR;
     surface_->PlacePicture(rect.left, rect.top, rect.right, rect.bottom);
-    if (window_ != 0 && videoSink_ && GST_IS_VIDEO_OVERLAY(videoSink_)) {
-      gst_video_overlay_expose(GST_VIDEO_OVERLAY(videoSink_));
-    }
+    PlaceGstreamerPicture(videoSink_, rect.right, rect.bottom);
     return MCIERR_NO_ERROR;
   }
 
@@ -236,120 +208,12 @@ class GstreamerDevice final : public MciDevice {
   }
 
  private:
-  MCIERROR MakeAudioSink() {
-    const AudioChoice choice = ChooseAudio();
-    if (choice.output == AudioOutput::None) return MCIERR_DEVICE_NOT_READY;
-    if (choice.output == AudioOutput::Alsa) {
-      GstElement* sink = gst_element_factory_make("alsasink", nullptr);
-      if (!sink) return MCIERR_CANNOT_LOAD_DRIVER;
-      g_object_set(sink, "device", choice.target.c_str(), nullptr);
-      g_object_set(pipeline_, "audio-sink", sink, nullptr);
-      return MCIERR_NO_ERROR;
-    }
-
-    capture_ = CreateCaptureWaveOut({choice.target, choice.output == AudioOutput::CaptureFast ? CapturePace::Fast
-                                                                                             : CapturePace::RealTime});
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = kCaptureChannels;
-    format.nSamplesPerSec = kCaptureRate;
-    format.wBitsPerSample = kCaptureBits;
-    format.nBlockAlign = kCaptureChannels * kCaptureBits / 8;
-    format.nAvgBytesPerSec = kCaptureRate * format.nBlockAlign;
-    const MMRESULT opened = capture_->Open(format);
-    if (opened != MMSYSERR_NOERROR) {
-      capture_.reset();
-      return opened == MMSYSERR_ALLOCATED ? MCIERR_MUST_USE_SHAREABLE : MCIERR_DEVICE_NOT_READY;
-    }
-    capture_->Pause();  // nothing is heard before Play
-
-    GError* error = nullptr;
-    GstElement* bin = gst_parse_bin_from_description("audioconvert ! audioresample ! appsink name=capture", TRUE, &error);
-    if (!bin) {
-      g_clear_error(&error);
-      return MCIERR_CANNOT_LOAD_DRIVER;
-    }
-    GstElement* sink = gst_bin_get_by_name(GST_BIN(bin), "capture");
-    GstCaps* caps = gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "rate", G_TYPE_INT,
-                                        static_cast<int>(kCaptureRate), "channels", G_TYPE_INT,
-                                        static_cast<int>(kCaptureChannels), "layout", G_TYPE_STRING, "interleaved",
-                                        nullptr);
-    gst_app_sink_set_caps(GST_APP_SINK(sink), caps);
-    gst_caps_unref(caps);
-    // In real time the pipeline clock hands each buffer over when it is due,
-    // so the capture's queue stays short and the position is what is heard.
-    g_object_set(sink, "sync", choice.output == AudioOutput::CaptureRealTime ? TRUE : FALSE, nullptr);
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = OnSample;
-    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
-    gst_object_unref(sink);
-    g_object_set(pipeline_, "audio-sink", bin, nullptr);
-    return MCIERR_NO_ERROR;
-  }
-
-  // A sink that draws into the native `window` (OpenGL first: it scales the
-  // picture to the window; then plain X11 images), or, for 0 or when neither
-  // exists, one that drops the pictures. The window system's input stays with
-  // the window (the sink handles no events), so clicks reach the player.
+  // The sink for `window` (see MakeGstreamerVideoSink); playbin takes a
+  // reference of its own.
   void SetVideoSink(uintptr_t window) {
-    GstElement* sink = nullptr;
-    if (window != 0) {
-      // One OpenGL sink serves every video of the run, one after the other:
-      // each new sink opens a GL display and context of its own, and the GL
-      // driver keeps megabytes of every one (about 10 MB a video). The sink
-      // is taken again once the pipeline that held it is gone; a second
-      // video open at the same time gets a sink of its own.
-      static GstElement* sharedGlSink = nullptr;
-      if (sharedGlSink && GST_OBJECT_PARENT(sharedGlSink) == nullptr) sink = GST_ELEMENT(gst_object_ref(sharedGlSink));
-      for (const char* name : {"glimagesink", "ximagesink"}) {
-        if (sink) break;
-        sink = gst_element_factory_make(name, nullptr);
-        if (!sink) continue;
-        // READY opens the sink's display: one that cannot (no GL, no X
-        // server) would fail the whole pipeline later, so it is not taken.
-        gst_object_ref_sink(sink);
-        const bool opens = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
-        gst_element_set_state(sink, GST_STATE_NULL);
-        if (opens) {
-          if (!sharedGlSink && std::string_view(name) == "glimagesink") sharedGlSink = GST_ELEMENT(gst_object_ref(sink));
-          break;
-        }
-        gst_object_unref(sink);
-        sink = nullptr;
-      }
-      if (sink && GST_IS_VIDEO_OVERLAY(sink)) {
-        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), static_cast<guintptr>(window));
-        gst_video_overlay_handle_events(GST_VIDEO_OVERLAY(sink), FALSE);
-      } else if (sink) {
-        gst_object_unref(sink);
-        sink = nullptr;
-      }
-    }
-    window_ = sink ? window : 0;
-    if (!sink) {
-      sink = gst_element_factory_make("fakevideosink", nullptr);
-      if (!sink) sink = gst_element_factory_make("fakesink", nullptr);
-      if (sink) gst_object_ref_sink(sink);
-    }
-    // videoSink_ keeps the one reference we own; playbin takes its own.
-    if (videoSink_) gst_object_unref(videoSink_);
-    videoSink_ = sink;
-    if (sink) g_object_set(pipeline_, "video-sink", sink, nullptr);
-  }
-
-  static GstFlowReturn OnSample(GstAppSink* sink, gpointer data) {
-    auto* self = static_cast<GstreamerDevice*>(data);
-    GstSample* sample = gst_app_sink_pull_sample(sink);
-    if (!sample) return GST_FLOW_EOS;
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    GstMapInfo map;
-    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-      self->capture_->Write(map.data, static_cast<uint32_t>(map.size));
-      self->written_ += map.size;
-      gst_buffer_unmap(buffer, &map);
-    }
-    gst_sample_unref(sample);
-    return GST_FLOW_OK;
+    ReleaseGstreamerVideoSink(videoSink_);
+    videoSink_ = MakeGstreamerVideoSink(window);
+    if (videoSink_.element) g_object_set(pipeline_, "video-sink", videoSink_.element, nullptr);
   }
 
   static void OnSourceSetup(GstElement*, GstElement* source, gpointer data) {
@@ -360,7 +224,7 @@ class GstreamerDevice final : public MciDevice {
   void Hold() {
     gst_element_set_state(pipeline_, GST_STATE_PAUSED);
     gst_element_get_state(pipeline_, nullptr, nullptr, kStateTimeout);
-    if (capture_) capture_->Pause();
+    audio_.Pause();
   }
 
   // `nanoseconds` from the start of the media (the stream's own times may
@@ -371,7 +235,7 @@ class GstreamerDevice final : public MciDevice {
                                          GST_SEEK_TYPE_SET, nanoseconds + startOffset_, GST_SEEK_TYPE_NONE,
                                          GST_CLOCK_TIME_NONE);
     gst_element_get_state(pipeline_, nullptr, nullptr, kStateTimeout);
-    if (capture_) capture_->Reset();  // what was queued belongs to the old place
+    audio_.Reset();  // what was queued belongs to the old place
     DrainBus();
     ended_ = false;
     lastPosition_ = ToMilliseconds(nanoseconds);
@@ -451,15 +315,7 @@ class GstreamerDevice final : public MciDevice {
   void Shutdown() {
     DrainBus();
     // A stream that ended plays out what the capture still holds.
-    if (capture_ && ended_ && mode_ == MCI_MODE_STOP) {
-      const auto until = std::chrono::steady_clock::now() + kPlayOutLimit;
-      capture_->Restart();
-      uint32_t played = 0;
-      while (capture_->GetPosition(played) == MMSYSERR_NOERROR && played < static_cast<uint32_t>(written_.load()) &&
-             std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      }
-    }
+    if (ended_ && mode_ == MCI_MODE_STOP) audio_.PlayOut();
     if (pipeline_) {
       gst_element_set_state(pipeline_, GST_STATE_NULL);
       gst_object_unref(pipeline_);
@@ -469,20 +325,15 @@ class GstreamerDevice final : public MciDevice {
       gst_object_unref(bus_);
       bus_ = nullptr;
     }
-    if (videoSink_) {
-      gst_object_unref(videoSink_);
-      videoSink_ = nullptr;
-    }
-    if (capture_) capture_->Close();
+    ReleaseGstreamerVideoSink(videoSink_);
+    audio_.Close();
   }
 
   GstElement* pipeline_ = nullptr;
   GstBus* bus_ = nullptr;
-  GstElement* videoSink_ = nullptr;  // our reference to playbin's video sink
+  GstreamerVideoSink videoSink_;     // our reference to playbin's video sink
   VideoSurface* surface_ = nullptr;  // where pictures go (owned by the video window)
-  uintptr_t window_ = 0;             // the native window the sink draws into; 0: none
-  std::unique_ptr<WaveOutDevice> capture_;
-  std::atomic<uint64_t> written_{0};  // bytes handed to the capture device (streaming thread)
+  GstreamerAudioOutput audio_;
   std::function<void(GstElement*)> setupSource_;
   uint32_t mode_ = MCI_MODE_STOP;
   bool ended_ = false;  // the stream reached its end (or failed) since the last seek
@@ -567,9 +418,28 @@ std::unique_ptr<MciDevice> OpenGstreamerDevice(const std::string& path, MCIERROR
     error = MCIERR_FILE_NOT_FOUND;
     return nullptr;
   }
-  GstreamerSource source{uri, {}};
+  GstreamerSource source{uri, path, {}};
   g_free(uri);
-  return OpenGstreamerSource(source, error);
+  std::unique_ptr<MciDevice> device = OpenGstreamerSource(source, error);
+  if (device) {
+    // Sound alone from a file with pictures: GStreamer lacks their decoder.
+    MCI_RECT picture{};
+    device->Source(picture);
+    if (picture.right > 0 && picture.bottom > 0) return device;
+    const std::unique_ptr<LibavMedia> media = LibavMedia::Open(path);
+    if (!media || !media->HasPicture()) return device;
+    device.reset();
+  } else if (error != MCIERR_INVALID_FILE && error != MCIERR_DRIVER) {
+    return nullptr;  // the file or the sound output fails, not the demultiplexing
+  }
+  MCIERROR libavError = MCIERR_NO_ERROR;
+  if (std::unique_ptr<MciDevice> libav = OpenLibavDevice(path, libavError)) {
+    error = MCIERR_NO_ERROR;
+    return libav;
+  }
+  // Reopened: the sound GStreamer plays is better than nothing.
+  if (error == MCIERR_NO_ERROR) return OpenGstreamerSource(source, error);
+  return nullptr;
 }
 
 }  // namespace qorve

@@ -24,6 +24,9 @@ bool GstreamerAvailable();
 
 struct GstreamerSource {
   std::string uri;
+  // The local file behind the address, or "" (CD tracks): a file whose
+  // length GStreamer cannot tell is measured from its streams.
+  std::string path;
   // Called with playbin's source element once it exists (CD drive, mode).
   std::function<void(GstElement*)> setupSource;
 };
