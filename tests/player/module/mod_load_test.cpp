@@ -371,6 +371,41 @@ TEST(ModLoadMOD, OneWordLoopIsNoLoopAndSamplesBecomeInstruments) {
   EXPECT_EQ(p->instrumentCount, 31);
 }
 
+TEST(ModLoadMOD, FifteenSampleLayoutsHaveTheirSignatureAt1080) {
+  // 15 sample headers: the song length at 470, the orders at 472, the
+  // patterns from 604; the signature is still read at 1080.
+  for (const char* signature : {"N.T.", "    "}) {
+    SCOPED_TRACE(signature);
+    ModSong song;
+    song.signature = signature;
+    song.sampleHeaders = 15;
+    song.samples.push_back({std::vector<int8_t>(64, 5), 0, 40, 0, 32});
+    song.patterns[0].resize(4);
+    song.patterns[0][0] = {1, 428, 0xC, 0x20};
+    const std::vector<uint8_t> image = BuildMod(song);
+    const Player p = Load(image);
+    EXPECT_EQ(p->format, kModMod);
+    EXPECT_EQ(p->channels, 4);
+    EXPECT_EQ(p->instrumentCount, 15);
+    EXPECT_EQ(p->songLength, 1);
+    const uint8_t* cell = p->patterns[0]->cells;
+    EXPECT_EQ(cell[0], 49);
+    EXPECT_EQ(cell[1], 1);
+    EXPECT_EQ(cell[2], 40 + 16);
+    EXPECT_EQ(cell[3], 0xC);
+    EXPECT_EQ(cell[4], 0x20);
+    ASSERT_NE(p->samples[0], nullptr);
+    EXPECT_EQ(Byte(FirstSample(p), 0), 5) << "the samples follow the one pattern";
+    EXPECT_EQ(p->samples[15 * 16], nullptr);
+
+    // A Soundtracker module has no signature and its patterns start right
+    // after the orders, at 600: nothing at 1080 matches, so it is refused.
+    std::vector<uint8_t> soundtracker = image;
+    soundtracker.erase(soundtracker.begin() + 600, soundtracker.begin() + 604);
+    Load(soundtracker, 0);
+  }
+}
+
 TEST(ModLoadMOD, PatternAfterTheSongLengthIsLoaded) {
   ModSong song;
   song.orders[9] = 2;
