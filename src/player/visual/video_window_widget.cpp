@@ -20,6 +20,10 @@ namespace {
 
 constexpr uint32_t kFullScreenInputBlockMs = 30;
 constexpr int kCornerSize = 32;  // full screen: a press in this top-left square toggles back
+constexpr int kSizingBorder = 2 * kVideoWindowEdge;  // the frame round the picture box
+constexpr int kSmallestSide = 4 * kVideoWindowEdge + 16;
+const QColor kFrameOuter(150, 150, 150);
+const QColor kFrameInner(70, 70, 70);
 
 enum VideoSize : int { kVideoNaturalSize = 0, kVideoFullScreen = 3 };
 
@@ -45,6 +49,7 @@ class VideoPicture final : public QWidget {
 VideoWindow::VideoWindow() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("QORVEVIDEO"));
   setCursor(Qt::ArrowCursor);
+  setMouseTracking(true);  // the cursor shows where the frame can be dragged
   QPalette black = palette();
   black.setColor(QPalette::Window, Qt::black);
   setPalette(black);
@@ -68,7 +73,10 @@ void VideoWindow::PlacePicture(int x, int y, int width, int height) {
   picture_->show();
 }
 
-void VideoWindow::SetFramed(bool framed) { framed_ = framed; }
+void VideoWindow::SetFramed(bool framed) {
+  framed_ = framed;
+  update();
+}
 
 void VideoWindow::StartRefitTimer(int milliseconds) { refitTimer_.start(std::max(milliseconds, 0)); }
 
@@ -80,6 +88,13 @@ void VideoWindow::Refit() {
 void VideoWindow::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(event->rect(), Qt::black);
+  if (!framed_) return;
+  // The sizing frame: a light outer line and a dark band to the picture box.
+  const QRect outer = rect();
+  painter.fillRect(outer, kFrameInner);
+  painter.fillRect(outer.adjusted(kSizingBorder, kSizingBorder, -kSizingBorder, -kSizingBorder), Qt::black);
+  painter.setPen(kFrameOuter);
+  painter.drawRect(outer.adjusted(0, 0, -1, -1));
 }
 
 void VideoWindow::moveEvent(QMoveEvent* event) {
@@ -92,17 +107,78 @@ void VideoWindow::resizeEvent(QResizeEvent* event) {
   Refit();
 }
 
+Qt::Edges VideoWindow::SizingEdgesAt(const QPoint& point) const {
+  Qt::Edges edges;
+  if (!framed_ || ProgramSettings().videosetFull != 0) return edges;
+  if (point.x() < kSizingBorder) edges |= Qt::LeftEdge;
+  if (point.x() >= width() - kSizingBorder) edges |= Qt::RightEdge;
+  if (point.y() < kSizingBorder) edges |= Qt::TopEdge;
+  if (point.y() >= height() - kSizingBorder) edges |= Qt::BottomEdge;
+  return edges;
+}
+
 void VideoWindow::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   if (ProgramSettings().videosetFull == 0) {
-    if (windowHandle()) windowHandle()->startSystemMove();
+    // The window manager moves or resizes where it can; otherwise the
+    // window follows the pointer itself until the button is released.
+    const Qt::Edges edges = SizingEdgesAt(event->position().toPoint());
+    QWindow* window = windowHandle();
+    const bool system = window && (edges ? window->startSystemResize(edges) : window->startSystemMove());
+    if (!system) {
+      dragging_ = true;
+      dragEdges_ = edges;
+      dragStart_ = event->globalPosition().toPoint();
+      dragFrom_ = geometry();
+    }
     return;
   }
   const QPoint at = event->position().toPoint();
   if (at.x() < kCornerSize && at.y() < kCornerSize) ToggleFullScreen();
 }
 
+void VideoWindow::mouseMoveEvent(QMouseEvent* event) {
+  if (dragging_) {
+    DragTo(event->globalPosition().toPoint());
+    return;
+  }
+  const Qt::Edges edges = SizingEdgesAt(event->position().toPoint());
+  Qt::CursorShape shape = Qt::ArrowCursor;
+  if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge)) {
+    shape = Qt::SizeFDiagCursor;
+  } else if (edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge)) {
+    shape = Qt::SizeBDiagCursor;
+  } else if (edges & (Qt::LeftEdge | Qt::RightEdge)) {
+    shape = Qt::SizeHorCursor;
+  } else if (edges & (Qt::TopEdge | Qt::BottomEdge)) {
+    shape = Qt::SizeVerCursor;
+  }
+  setCursor(shape);
+}
+
+void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !dragging_) return;
+  DragTo(event->globalPosition().toPoint());
+  dragging_ = false;
+}
+
+void VideoWindow::DragTo(const QPoint& globalPoint) {
+  const QPoint by = globalPoint - dragStart_;
+  QRect to = dragFrom_;
+  if (!dragEdges_) {
+    to.translate(by);
+  } else {
+    // The dragged edges follow the pointer; the others stay.
+    if (dragEdges_ & Qt::LeftEdge) to.setLeft(std::min(to.left() + by.x(), to.right() - kSmallestSide + 1));
+    if (dragEdges_ & Qt::RightEdge) to.setRight(std::max(to.right() + by.x(), to.left() + kSmallestSide - 1));
+    if (dragEdges_ & Qt::TopEdge) to.setTop(std::min(to.top() + by.y(), to.bottom() - kSmallestSide + 1));
+    if (dragEdges_ & Qt::BottomEdge) to.setBottom(std::max(to.bottom() + by.y(), to.top() + kSmallestSide - 1));
+  }
+  if (to != geometry()) setGeometry(to);
+}
+
 void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+  dragging_ = false;
   if (event->button() == Qt::LeftButton) ToggleFullScreen();
 }
 

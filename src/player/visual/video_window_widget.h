@@ -1,7 +1,9 @@
-// The video window's widget: a black, frameless, always-on-top tool window that
-// refits the picture when resized, is dragged by a press, switches full screen
-// on a double click and passes the wheel to the display window. Pictures are
-// drawn into a native child window placed where the media class fits them.
+// The video window's widget: a black, always-on-top tool window that draws
+// its own border and sizing frame (edges the user drags to resize it), refits
+// the picture on every resize, is dragged by a press inside, switches full
+// screen on a double click and passes the wheel to the display window.
+// Pictures are drawn into a native child window placed where the media class
+// fits them.
 #pragma once
 
 #include "platform/video_surface.h"
@@ -32,13 +34,26 @@ class VideoWindow final : public QWidget, public VideoSurface {
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
 
  private:
   void Refit();
+  // The edges of the sizing frame under `point` (none in full screen).
+  Qt::Edges SizingEdgesAt(const QPoint& point) const;
+  // Moves or resizes by the pointer ourselves, for window managers that
+  // offer neither (and for none at all).
+  void DragTo(const QPoint& globalPoint);
 
   QTimer refitTimer_;
+  // A move or resize the window carries out itself: the edges dragged (none:
+  // a move), where the pointer and the window were when it began.
+  bool dragging_ = false;
+  Qt::Edges dragEdges_;
+  QPoint dragStart_;
+  QRect dragFrom_;
   QWidget* picture_ = nullptr;  // native child the video sink draws into (owned by Qt)
   bool framed_ = true;
 };

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Every video container the player lists opens, shows a picture and has a
+# length: the real videos of the shared media folder and one small file
+# ffmpeg makes here in each container (AVI, MPG, MPEG, MPE, MOV, OGM, WMV,
+# RM, and a one-second MPEG-1 system stream of a still picture), first as
+# GStreamer plays them and then with GStreamer's demultiplexers for them
+# ranked out (as where they are not installed), so that libavformat plays
+# them. qorve-info gives the length and size (offscreen); the player under
+# Xvfb shows each in turn (Right moves on), and a screenshot of the picture
+# must not be black.
+# Usage: video_formats_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+for tool in ffmpeg import convert; do
+  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
+done
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/x_session.sh"
+source "$here/shared_media.sh"
+begin_e2e
+fail() {
+  echo "FAIL: $*"
+  [ -f "${QORVE_HOME:-}/LOG.TXT" ] && tail -n 8 "$QORVE_HOME/LOG.TXT"
+  exit 1
+}
+
+videos="$work/videos"
+mkdir -p "$videos"
+shared_videos=(avi/filetype_msmpeg4v2_adpcm.avi mov/filetype_h264.mov mpg/filetype_fixture_mpeg1.mpg
+  wmv/filetype_wmv2.wmv)
+for path in "${shared_videos[@]}"; do
+  have_shared_media "$path" && ln -s "$shared/$path" "$videos/shared_$(basename "$path")"
+done
+make() {  # file [ffmpeg output options]
+  ffmpeg -v error -y -f lavfi -i "testsrc=size=160x128:rate=25:duration=1" \
+    -f lavfi -i "sine=frequency=440:duration=1" "${@:2}" "$videos/$1"
+}
+make made.avi -c:v mpeg4 -c:a mp3
+make made.mpg -c:v mpeg1video -c:a mp2 -f mpeg
+make made.mpeg -c:v mpeg2video -c:a mp2 -f vob
+make made.mpe -c:v mpeg1video -an -f mpeg1video
+make made.mov -c:v mpeg4 -c:a aac
+make made.ogm -c:v libtheora -c:a libvorbis -f ogg
+make made.wmv -c:v wmv2 -c:a wmav2 -f asf
+make made.rm -c:v rv10 -c:a ac3 -f rm
+ffmpeg -v error -y -f lavfi -i "color=c=0xE04020:size=160x120:rate=25" -frames:v 1 "$work/still.png"
+ffmpeg -v error -y -loop 1 -i "$work/still.png" -t 1 -r 25 -c:v mpeg1video -f mpeg "$videos/still.mpg"
+
+# GStreamer's demultiplexers and parsers of these containers, ranked out.
+without_gstreamer="asfdemux:NONE,avidemux:NONE,qtdemux:NONE,mpegpsdemux:NONE,oggdemux:NONE,rmdemux:NONE"
+without_gstreamer+=",mpegvideoparse:NONE"
+
+check_info() {  # file: qorve-info's length and size
+  local json
+  json=$(QT_QPA_PLATFORM=offscreen QORVE_AUDIO=wav-fast:/dev/null "$bin/qorve-info" "$1")
+  echo "$json" | grep -q '"result":0,"kind":2' || fail "$(basename "$1") does not open: $json"
+  awk -v j="$json" -v name="$(basename "$1")" 'BEGIN {
+    match(j, /"length":[0-9.e+-]+/); length_ = substr(j, RSTART + 9, RLENGTH - 9)
+    match(j, /"width":[0-9-]+/); width = substr(j, RSTART + 8, RLENGTH - 8)
+    if (length_ + 0 <= 0 || width + 0 <= 0) exit 1
+    printf "  %s: length %s s, width %s\n", name, length_, width
+  }' || fail "$(basename "$1") has no length or size: $json"
+}
+
+# The picture (the native child of the video window): X Y WIDTH HEIGHT.
+picture() {
+  local id
+  for id in $(xdotool search --onlyvisible --class qorve 2>/dev/null); do
+    [ "$(xdotool getwindowname "$id")" = KESTRAVOX ] && continue
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    echo "$((WIDTH * HEIGHT)) $X $Y $WIDTH $HEIGHT"
+  done | sort -n | head -n 1 | cut -d' ' -f2-
+}
+# How bright the picture is on the screen, 0 to 1.
+picture_brightness() {
+  local x y width height
+  read -r x y width height < <(picture)
+  [ -n "${width:-}" ] || { echo 0; return; }
+  import -window root "$work/shot.png"
+  convert "$work/shot.png" -crop "${width}x${height}+${x}+${y}" -format '%[fx:mean]' info:
+}
+loaded() { grep -oE "\"$videos/[^\"]+\" , \"[0-9]\"" "$QORVE_HOME/LOG.TXT" | tail -n 1 | cut -d'"' -f2; }
+
+# One player in loop mode shows every file of the folder in turn.
+show_all() {  # label
+  local count expected seen file i bright
+  expected=$(ls "$videos" | wc -l)
+  export QORVE_HOME="$work/home-$1" QORVE_AUDIO="wav:$work/sound-$1.wav"
+  mkdir -p "$QORVE_HOME"
+  printf '[KESTRAVOX]\r\nLOG=1\r\n[SOUNDSET]\r\nLOOP=1\r\nEND=1\r\n' >"$QORVE_HOME/$(id -un).INI"
+  "$bin/qorve" "$videos" &
+  player=$!
+  seen=" "
+  for count in $(seq 1 "$expected"); do
+    file=""
+    for i in $(seq 1 200); do
+      file=$(loaded 2>/dev/null || true)
+      [ -n "$file" ] && [[ "$seen" != *" $file "* ]] && [ "$(grep -cF "最後" "$QORVE_HOME/LOG.TXT")" -ge "$count" ] && break
+      sleep 0.05
+    done
+    [ -n "$file" ] && [[ "$seen" != *" $file "* ]] || fail "$1: no new video was loaded after: $seen"
+    seen+="$file "
+    bright=0
+    for i in $(seq 1 20); do
+      bright=$(picture_brightness)
+      awk -v b="$bright" 'BEGIN { exit !(b > 0.05) }' && break
+      sleep 0.25
+    done
+    awk -v b="$bright" 'BEGIN { exit !(b > 0.05) }' || fail "$1: $(basename "$file") shows no picture"
+    printf '  %s: %s shows a picture (brightness %.2f)\n' "$1" "$(basename "$file")" "$bright"
+    tail -n 1 "$QORVE_HOME/LOG.TXT" | grep -q ERR && fail "$1: $(basename "$file") failed"
+    xdotool key Right
+  done
+  kill -TERM "$player"
+  wait "$player" || fail "the player did not end cleanly"
+  player=0
+  ! grep -qF "ERR" "$QORVE_HOME/LOG.TXT" || fail "$1: a video failed to open"
+}
+
+echo "- as GStreamer plays them"
+for file in "$videos"/*; do check_info "$file"; done
+echo "- without GStreamer's demultiplexers: through libavformat"
+export GST_PLUGIN_FEATURE_RANK="$without_gstreamer"
+for file in "$videos"/*; do check_info "$file"; done
+unset GST_PLUGIN_FEATURE_RANK
+
+start_x_session
+echo "- pictures as GStreamer plays them"
+show_all gstreamer
+echo "- pictures through libavformat"
+export GST_PLUGIN_FEATURE_RANK="$without_gstreamer"
+show_all libavformat
+echo "PASS"

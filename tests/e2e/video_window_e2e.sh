@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# The video window under Xvfb with the plain X image sink (no OpenGL): its
+# sizing frame dragged by the mouse resizes it and the picture is refitted
+# and scaled to the new size, a resize from outside refits it too, and full
+# screen fills the screen. Screenshots are checked by the picture's colour.
+# Set QORVE_E2E_SHOTS to a folder to keep them.
+# Usage: video_window_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+for tool in ffmpeg import convert; do
+  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
+done
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/x_session.sh"
+begin_e2e
+start_x_session
+fail() {
+  echo "FAIL: $*"
+  [ -f "${QORVE_HOME:-}/LOG.TXT" ] && tail -n 8 "$QORVE_HOME/LOG.TXT"
+  exit 1
+}
+
+ffmpeg -v error -y -f lavfi -i "color=c=0x2040E0:size=320x240:rate=25:duration=2" \
+  -f lavfi -i "sine=frequency=440:duration=2" -c:v mpeg4 -c:a mp3 "$work/blue.avi"
+export QORVE_HOME="$work/home" QORVE_AUDIO="wav:$work/sound.wav" QORVE_VIDEO_SINK=ximagesink
+mkdir -p "$QORVE_HOME"
+printf '[KESTRAVOX]\r\nLOG=1\r\n[SOUNDSET]\r\nLOOP=1\r\nEND=1\r\n' >"$QORVE_HOME/$(id -un).INI"
+
+shot() {  # name
+  import -window root "$work/$1.png"
+  if [ -n "${QORVE_E2E_SHOTS:-}" ]; then mkdir -p "$QORVE_E2E_SHOTS" && cp "$work/$1.png" "$QORVE_E2E_SHOTS/"; fi
+}
+is_blue() {  # name x y
+  convert "$work/$1.png" -format '%[fx:int(255*p{'"$2,$3"'}.r)] %[fx:int(255*p{'"$2,$3"'}.g)] %[fx:int(255*p{'"$2,$3"'}.b)]' info: |
+    awk '{ exit !($3 > 170 && $1 < 90 && $2 < 110) }'
+}
+expect_blue() {  # name x y
+  is_blue "$@" || fail "$1: ($2, $3) is not the picture"
+  echo "  $1: picture at ($2, $3)"
+}
+expect_not_blue() {  # name x y
+  ! is_blue "$@" || fail "$1: ($2, $3) is the picture"
+}
+# Shoots until (x, y) shows the picture or 10 s have passed.
+shot_showing() {  # name x y
+  local i
+  for i in $(seq 1 20); do
+    shot "$1"
+    is_blue "$@" && return 0
+    sleep 0.5
+  done
+}
+wait_for_log() {  # text seconds
+  local i
+  for i in $(seq 1 $(($2 * 20))); do
+    grep -qF "$1" "$QORVE_HOME/LOG.TXT" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  return 1
+}
+# The top-level video window: X Y WIDTH HEIGHT.
+video_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --class qorve 2>/dev/null); do
+    [ "$(xdotool getwindowname "$id")" = KESTRAVOX ] && continue
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    # The picture is a child inside it: the top-level one is the larger.
+    echo "$((WIDTH * HEIGHT)) $id $X $Y $WIDTH $HEIGHT"
+  done | sort -n | tail -n 1 | cut -d' ' -f2-
+}
+read -r screen_width screen_height < <(xdotool getdisplaygeometry)
+
+"$bin/qorve" "$work/blue.avi" &
+player=$!
+wait_for_log "最後" 15 || fail "the video did not open"
+centre_x=$((screen_width / 2)) centre_y=$((screen_height / 2))
+shot_showing natural "$centre_x" "$centre_y"
+expect_blue natural "$centre_x" "$centre_y"
+read -r id x y width height < <(video_window)
+echo "  video window at $x,$y, $width x $height"
+[ "$width" = 328 ] && [ "$height" = 248 ] || fail "the window is not the picture and its frame"
+
+echo "- the sizing frame's bottom-right corner dragged 200 right, 150 down"
+xdotool mousemove $((x + width - 2)) $((y + height - 2)) sleep 0.3 mousedown 1 sleep 0.1 \
+  mousemove $((x + width + 100)) $((y + height + 75)) sleep 0.1 \
+  mousemove $((x + width + 198)) $((y + height + 148)) sleep 0.2 mouseup 1
+sleep 1
+read -r id new_x new_y new_width new_height < <(video_window)
+echo "  video window at $new_x,$new_y, $new_width x $new_height"
+[ "$new_x" = "$x" ] && [ "$new_y" = "$y" ] || fail "the window moved instead of growing"
+[ "$new_width" -ge $((width + 190)) ] && [ "$new_height" -ge $((height + 140)) ] || fail "the window did not grow"
+# The picture keeps its aspect ratio in a box of 520 x 390: it fills it.
+shot_showing dragged $((x + new_width - 20)) $((y + new_height / 2))
+expect_blue dragged $((x + new_width - 20)) $((y + new_height / 2))
+expect_blue dragged $((x + 20)) $((y + new_height - 20))
+
+echo "- resized from outside to 700 x 300: the picture fits its height, centred"
+xdotool windowsize "$id" 700 300
+sleep 1
+shot outside
+# 292 pixels high, 389 wide, centred in the 692-pixel box.
+box_centre=$((x + 350))
+expect_blue outside $((box_centre - 180)) $((y + 150))
+expect_blue outside $((box_centre + 180)) $((y + 150))
+expect_not_blue outside $((box_centre - 220)) $((y + 150))
+expect_blue outside "$box_centre" $((y + 290))
+
+echo "- F4: full screen is filled"
+xdotool key F4
+sleep 1.5
+shot full
+expect_blue full 40 $((screen_height / 2))
+expect_blue full $((screen_width - 40)) $((screen_height / 2))
+expect_blue full $((screen_width / 2)) 200
+kill -TERM "$player"
+wait "$player" || fail "the player did not end cleanly"
+player=0
+echo "PASS"
