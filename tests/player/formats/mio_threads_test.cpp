@@ -158,6 +158,11 @@ TEST_F(MioTest, OpenFailures) {
   unsupported.channels = 6;
   unsupported.chunks.push_back({4, true, {0x00, 0xA8, 0x00, 0x00}});
   EXPECT_EQ(OpenMedia(Write("six.mio", MakeMio(unsupported))), kResultWrongExtension);
+  // Lossy, subbands of 256 split in eight: blocks too short to dequantise
+  // are refused, not played as silence.
+  LossyChunkPlan split{256, true, {3}, std::vector<int32_t>(256, 5)};
+  EXPECT_EQ(OpenMedia(Write("split.mio", MakeLossyMio(5, LossyCoder::GammaWords, 1, 8, {split}))),
+            kResultWrongExtension);
   QORVE_NEED_SHARED_MEDIA();
   card.FailOpens(MMSYSERR_ALLOCATED);
   EXPECT_EQ(OpenMedia(kMedia + "explosion.mio"), kResultDeviceInUse);
