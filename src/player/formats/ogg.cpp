@@ -43,6 +43,21 @@ long TellCallback(void* stream) {
 
 constexpr ov_callbacks kFileCallbacks = {ReadCallback, SeekCallback, CloseCallback, TellCallback};
 
+// The links that play: from the first up to the first of another rate or
+// channel count. The output keeps the first link's format, in which a link of
+// another format would play as noise at the wrong speed. A stream that cannot
+// seek has no list of links: all of it plays.
+int PlayedLinks(OggVorbis_File& file, const vorbis_info& first) {
+  const int links = ov_seekable(&file) ? static_cast<int>(ov_streams(&file)) : 1;
+  int played = 1;
+  while (played < links) {
+    const vorbis_info* next = ov_info(&file, played);
+    if (next == nullptr || next->channels != first.channels || next->rate != first.rate) break;
+    ++played;
+  }
+  return played;
+}
+
 }  // namespace
 
 // The libvorbisfile stream and what the fill procedure needs of it. Touched by
@@ -51,7 +66,9 @@ constexpr ov_callbacks kFileCallbacks = {ReadCallback, SeekCallback, CloseCallba
 struct OGG::Decoder {
   OggVorbis_File file{};
   bool open = false;
-  ogg_int64_t totalFrames = 0;
+  ogg_int64_t totalFrames = 0;  // of the links that play
+  int playedLinks = 1;
+  bool laterLinksDiffer = false;  // links after the played ones stay silent
 };
 
 OGG::OGG() : decoder_(std::make_unique<Decoder>()) {
@@ -92,23 +109,8 @@ int OGG::Open(const std::string& path, const std::string& extension, WindowHandl
   format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
   bytesPerSecond_ = format.nAvgBytesPerSec;
 
-  decoder_->totalFrames = std::max<ogg_int64_t>(ov_pcm_total(&decoder_->file, -1), 0);
-
-  stream_ = std::make_unique<WaveOutStream>();
-  if (stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) == -1) {
-    return kResultDeviceInUse;
-  }
-
-  const double length = ov_time_total(&decoder_->file, -1);
-  info_.Length = length > 0 ? length : 0.0;
-  info_.Bits = 16;
-  info_.SampleRate = static_cast<int32_t>(rate);
-  info_.Channels = static_cast<uint8_t>(channels);
-  // Some encoders leave the nominal rate out (0 or -1): the average tells then.
-  long bitrate = vorbis->bitrate_nominal;
-  if (bitrate <= 0) bitrate = ov_bitrate(&decoder_->file, -1);
-  info_.Bitrate = static_cast<uint16_t>(std::clamp(bitrate / 1000, 0L, 0xFFFFL));
-
+  // The comments of the first link: the stream's first fill below moves the
+  // decoder's current link on (into the last link of a short chained file).
   vorbis_comment* comments = ov_comment(&decoder_->file, -1);
   const struct {
     const char* key;
@@ -125,6 +127,35 @@ int OGG::Open(const std::string& path, const std::string& extension, WindowHandl
     if (value != nullptr) CopyToBuffer(CommentText(value), comment.field, comment.size);
   }
 
+  decoder_->playedLinks = PlayedLinks(decoder_->file, *vorbis);
+  decoder_->laterLinksDiffer = decoder_->playedLinks < ov_streams(&decoder_->file);
+  ogg_int64_t frames = 0;
+  double length = 0.0;
+  if (decoder_->laterLinksDiffer) {
+    for (int link = 0; link < decoder_->playedLinks; ++link) {
+      frames += ov_pcm_total(&decoder_->file, link);
+      length += ov_time_total(&decoder_->file, link);
+    }
+  } else {
+    frames = ov_pcm_total(&decoder_->file, -1);
+    length = ov_time_total(&decoder_->file, -1);
+  }
+  decoder_->totalFrames = std::max<ogg_int64_t>(frames, 0);
+
+  stream_ = std::make_unique<WaveOutStream>();
+  if (stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) == -1) {
+    return kResultDeviceInUse;
+  }
+
+  info_.Length = length > 0 ? length : 0.0;
+  info_.Bits = 16;
+  info_.SampleRate = static_cast<int32_t>(rate);
+  info_.Channels = static_cast<uint8_t>(channels);
+  // Some encoders leave the nominal rate out (0 or -1): the average tells then.
+  long bitrate = vorbis->bitrate_nominal;
+  if (bitrate <= 0) bitrate = ov_bitrate(&decoder_->file, -1);
+  info_.Bitrate = static_cast<uint16_t>(std::clamp(bitrate / 1000, 0L, 0xFFFFL));
+
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);
   return kResultSuccess;
@@ -135,10 +166,12 @@ void OGG::Fill(uint8_t* buffer, uint32_t bytes) {
   int emptyReads = 0;
   int holes = 0;
   while (done < bytes) {
+    if (decoder_->laterLinksDiffer && ov_pcm_tell(&decoder_->file) >= decoder_->totalFrames) break;
     int link = 0;
     const int want = static_cast<int>(std::min<uint32_t>(bytes - done, INT_MAX));
     const long read = ov_read(&decoder_->file, reinterpret_cast<char*>(buffer + done), want, 0, 2, 1, &link);
     if (read > 0) {
+      if (decoder_->laterLinksDiffer && link >= decoder_->playedLinks) break;
       done += static_cast<uint32_t>(read);
       emptyReads = 0;
     } else if (read == 0) {

@@ -1,5 +1,6 @@
 // OGG against files made by sox and oggenc: what Open reports, the PCM it
-// plays compared with oggdec's, silence after the end, seeking, pausing.
+// plays compared with oggdec's, silence after the end, seeking, pausing, and
+// chained files (oggenc outputs one after another).
 #include "player/formats/ogg.h"
 
 #include "media_maker.h"
@@ -135,6 +136,74 @@ INSTANTIATE_TEST_SUITE_P(Shapes, OggPcmTest, ::testing::Values(Shape{44100, 1}, 
                          [](const auto& info) {
                            return std::to_string(info.param.rate) + "Hz" + std::to_string(info.param.channels) + "ch";
                          });
+
+// The PCM of each link is compared with oggdec's of the link on its own:
+// oggdec itself, given a chained file, starts where libvorbisfile leaves a
+// freshly opened file, at the second link.
+std::string Chain(const std::vector<std::string>& links, const std::filesystem::path& path) {
+  std::string bytes;
+  for (const std::string& link : links) bytes += ReadFile(link);
+  WriteFile(path, bytes);
+  return path.string();
+}
+
+TEST_F(OggTest, ChainedLinksOfOneFormatPlayOneAfterAnother) {
+  const std::string first = MakeOgg("first", 44100, 2, "-t 'Erste' -a 'Eins' -l 'Kette' -G 'Pop'");
+  const std::string second = MakeOgg("second", 44100, 2, "-t 'Zweite' -a 'Zwei' -G 'Jazz'");
+  const std::string reference = Reference(first) + Reference(second);
+  ASSERT_EQ(OpenMedia(Chain({first, second}, root() / "chain.ogg")), kResultSuccess);
+  const MediaInfo info = Info();
+  EXPECT_DOUBLE_EQ(info.Length, 5.0);
+  EXPECT_EQ(info.SampleRate, 44100);
+  EXPECT_EQ(info.Channels, 2);
+  // The comments are the first link's.
+  EXPECT_STREQ(info.Title, "Erste");
+  EXPECT_STREQ(info.Artist, "Eins");
+  EXPECT_STREQ(info.Album, "Kette");
+  EXPECT_STREQ(info.Genre, "Pop");
+
+  media->Play(-1.0);
+  std::vector<uint8_t> played = PlayOnePass(card);
+  ASSERT_GT(played.size(), reference.size());
+  EXPECT_EQ(std::memcmp(played.data(), reference.data(), reference.size()), 0);
+  EXPECT_EQ(std::count(played.begin() + static_cast<long>(reference.size()), played.end(), 0),
+            static_cast<long>(played.size() - reference.size()));
+
+  media->Play(3.0);  // inside the second link
+  played = PlayOnePass(card);
+  const std::string tail = reference.substr(3 * 44100 * 4);
+  ASSERT_GE(played.size(), tail.size());
+  EXPECT_EQ(std::memcmp(played.data(), tail.data(), tail.size()), 0);
+}
+
+// The output keeps the first link's rate and channels; a link of another
+// rate or channel count would play as noise at the wrong speed, so the sound
+// ends where the first such link begins, as oggdec ends it, and the length
+// counts only the links before it.
+TEST_F(OggTest, ChainedFileEndsWhereTheFormatChanges) {
+  const std::string first = MakeOgg("first", 44100, 2, "-t 'Erste'");
+  const std::string mono = MakeOgg("mono", 22050, 1, "-t 'Mono'");
+  const std::string third = MakeOgg("third", 44100, 2);
+  const std::string reference = Reference(first);
+  ASSERT_EQ(OpenMedia(Chain({first, mono, third}, root() / "mixed.ogg")), kResultSuccess);
+  const MediaInfo info = Info();
+  EXPECT_DOUBLE_EQ(info.Length, 2.5);
+  EXPECT_EQ(info.SampleRate, 44100);
+  EXPECT_EQ(info.Channels, 2);
+  EXPECT_STREQ(info.Title, "Erste");
+
+  media->Play(-1.0);
+  std::vector<uint8_t> played = PlayOnePass(card);
+  ASSERT_GT(played.size(), reference.size());
+  EXPECT_EQ(std::memcmp(played.data(), reference.data(), reference.size()), 0);
+  EXPECT_EQ(std::count(played.begin() + static_cast<long>(reference.size()), played.end(), 0),
+            static_cast<long>(played.size() - reference.size()));
+
+  media->Play(3.0);  // the mono link's time
+  played = PlayOnePass(card);
+  ASSERT_FALSE(played.empty());
+  EXPECT_EQ(std::count(played.begin(), played.end(), 0), static_cast<long>(played.size()));
+}
 
 TEST_F(OggTest, PlayFromSecondsStartsThereAndPastTheEndIsSilent) {
   const std::string path = MakeOgg("seek", 44100, 2);
