@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 namespace qorve {
@@ -102,6 +103,16 @@ MCIERROR Set(MciDevice& device, uintptr_t flags, void* params) {
   MCIERROR result = MCIERR_NO_ERROR;
   const auto* set = static_cast<const MCI_SET_PARMS*>(params);
   if ((flags & MCI_SET_TIME_FORMAT) && set->dwTimeFormat != MCI_FORMAT_MILLISECONDS) return MCIERR_BAD_TIME_FORMAT;
+  if (flags & MCI_MIDI_SET_RESET) {
+    const auto* reset = static_cast<const MCI_MIDI_SET_RESET_PARMS*>(params);
+    std::span<const uint8_t> message;
+    if (reset->lpMessage && reset->dwLength > 0) {
+      if (reset->dwLength < 2 || reset->dwLength > kMaxMidiResetBytes) return MCIERR_OUTOFRANGE;
+      message = {reset->lpMessage, reset->dwLength};
+      if (message.front() != 0xF0 || message.back() != 0xF7) return MCIERR_OUTOFRANGE;
+    }
+    if (const MCIERROR error = device.SetResetMessage(message)) return error;
+  }
   // The same flag bit is the sequencer's port and digital video's speed; the
   // device kind tells which it is.
   if (flags & MCI_SEQ_SET_PORT) {

@@ -62,6 +62,9 @@ constexpr uint32_t MCI_STATUS_ITEM = 0x00000100;
 constexpr uint32_t MCI_SET_TIME_FORMAT = 0x00000400;
 constexpr uint32_t MCI_SEQ_SET_PORT = 0x00020000;    // sequencer: MCI_SEQ_SET_PARMS::dwPort
 constexpr uint32_t MCI_DGV_SET_SPEED = 0x00020000;   // digital video: MCI_DGV_SET_PARMS::dwSpeed
+// MIDI synthesizer (this layer's own): MCI_MIDI_SET_RESET_PARMS, the reset
+// message the synthesizer takes before the song, see that block.
+constexpr uint32_t MCI_MIDI_SET_RESET = 0x00100000;
 // MCI_WINDOW, MCI_PUT, MCI_WHERE (digital video)
 constexpr uint32_t MCI_DGV_WINDOW_HWND = 0x00010000;
 constexpr uint32_t MCI_DGV_WINDOW_STATE = 0x00040000;
@@ -158,6 +161,20 @@ struct MCI_SEQ_SET_PARMS {
   uint32_t dwSlave;
   uint32_t dwMaster;
   uint32_t dwOffset;
+};
+// A system-exclusive message (F0 ... F7, at most kMaxMidiResetBytes) that the
+// MIDI synthesizer sends itself before the song's first message and again
+// whenever it starts over at another place (a seek), so that a GM, GS or XG
+// reset reaches the synthesizer that sounds the file. A null message or a
+// length of 0 sends none; anything not framed by F0 and F7 gives
+// MCIERR_OUTOFRANGE. It takes effect from the next sound rendered.
+constexpr uint32_t kMaxMidiResetBytes = 256;
+struct MCI_MIDI_SET_RESET_PARMS {
+  uintptr_t dwCallback;
+  uint32_t dwTimeFormat;
+  uint32_t dwAudio;
+  const uint8_t* lpMessage;
+  uint32_t dwLength;
 };
 struct MCI_DGV_SET_PARMS {
   uintptr_t dwCallback;

@@ -10,6 +10,7 @@
 #include "platform/mci.h"
 
 #include <memory>
+#include <span>
 #include <string>
 
 namespace qorve {
@@ -28,6 +29,9 @@ class MciDevice {
   virtual MCIERROR SetSpeed(uint32_t) { return MCIERR_UNSUPPORTED_FUNCTION; }
   // Sequencer output port.
   virtual MCIERROR SetPort(uint32_t) { return MCIERR_UNSUPPORTED_FUNCTION; }
+  // MIDI synthesizer: the reset message sent before the song and after every
+  // seek (MCI_MIDI_SET_RESET_PARMS); empty: none.
+  virtual MCIERROR SetResetMessage(std::span<const uint8_t>) { return MCIERR_UNSUPPORTED_FUNCTION; }
   // Video: the window to draw into, the destination rectangle in it, and the
   // picture's size.
   virtual MCIERROR SetWindow(uintptr_t) { return MCIERR_UNSUPPORTED_FUNCTION; }

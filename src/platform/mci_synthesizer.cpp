@@ -8,8 +8,11 @@
 // time falls on, whatever the tempo map, and the position is the song time
 // of the frame being heard. Starting anywhere but at the beginning resets the
 // synthesizer and sends it the channel state built up before that point
-// (midi_chase.h). Pause holds the wave-out device, so what was rendered ahead
-// resumes seamlessly; a speed change applies from the next rendered frame.
+// (midi_chase.h). A reset message given by MCI_MIDI_SET_RESET (GM, GS or XG)
+// reaches the synthesizer before the song's first message and again after
+// every such reset, ahead of the chased state. Pause holds the wave-out
+// device, so what was rendered ahead resumes seamlessly; a speed change
+// applies from the next rendered frame.
 //
 // Threads: a worker renders while the device plays, keeping a quarter of a
 // second queued ahead of what is heard. The user-interface thread's commands
@@ -30,6 +33,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -46,6 +50,10 @@ constexpr auto kPoll = std::chrono::milliseconds(5);
 // FluidSynth's default gain (0.2) leaves the General MIDI font very quiet
 // next to other media; this level keeps dense songs clear of clipping.
 constexpr double kGain = 0.5;
+// Roland GS and Yamaha XG messages address device 0x10 (the instruments'
+// default); FluidSynth takes only those for its own device id, which is 0
+// unless set, so GS and XG resets and parameters would pass unheard.
+constexpr int kSysExDeviceId = 0x10;
 
 void QuietenFluidSynth() {
   static std::once_flag once;
@@ -77,6 +85,7 @@ class SynthesizerDevice final : public MciDevice {
     fluid_settings_setnum(settings_, "synth.sample-rate", kRate);
     fluid_settings_setnum(settings_, "synth.gain", kGain);
     fluid_settings_setint(settings_, "synth.threadsafe-api", 0);  // one thread at a time, see the top
+    fluid_settings_setint(settings_, "synth.device-id", kSysExDeviceId);
     synth_ = new_fluid_synth(settings_);
     if (!synth_) return MCIERR_CANNOT_LOAD_DRIVER;
     if (fluid_synth_sfload(synth_, soundFont.c_str(), 1) == FLUID_FAILED) return MCIERR_DEVICE_NOT_READY;
@@ -170,6 +179,13 @@ class SynthesizerDevice final : public MciDevice {
     return MCIERR_NO_ERROR;
   }
 
+  MCIERROR SetResetMessage(std::span<const uint8_t> message) override {
+    std::lock_guard lock(mutex_);
+    reset_.assign(message.begin(), message.end());
+    rebuild_ = true;  // the next block starts from a synthesizer that has taken it
+    return MCIERR_NO_ERROR;
+  }
+
   // Sound alone: no picture.
   MCIERROR Source(MCI_RECT& rect) override {
     rect = MCI_RECT{0, 0, 0, 0};
@@ -194,6 +210,7 @@ class SynthesizerDevice final : public MciDevice {
     uint64_t to;
     std::size_t next;
     bool rebuild;  // reset the synthesizer and chase the state before `next` first
+    std::vector<uint8_t> reset;  // with `rebuild`: the reset message sent first
   };
 
   static uint64_t FrameOf(const Span& span, double songMs) {
@@ -255,7 +272,7 @@ class SynthesizerDevice final : public MciDevice {
         continue;
       }
       Block block{generation_, spans_.back(), renderedFrames_, std::min(renderedFrames_ + kBlockFrames, end), next_,
-                  rebuild_};
+                  rebuild_, rebuild_ ? reset_ : std::vector<uint8_t>{}};
       rebuild_ = false;
       lock.unlock();
       Render(block, pcm);
@@ -275,6 +292,7 @@ class SynthesizerDevice final : public MciDevice {
   void Render(Block& block, std::vector<int16_t>& pcm) {
     if (block.rebuild) {
       fluid_synth_system_reset(synth_);
+      if (!block.reset.empty()) Send(block.reset);
       for (const MidiFileEvent* event : ChaseEvents(song_, block.next)) Send(event->bytes);
     }
     pcm.assign((block.to - block.from) * kChannels, 0);
@@ -346,6 +364,7 @@ class SynthesizerDevice final : public MciDevice {
   uint64_t renderedFrames_ = 0;  // written to the device since its last reset
   std::size_t next_ = 0;         // the first message not yet sent to the synthesizer
   bool rebuild_ = false;         // see Block::rebuild
+  std::vector<uint8_t> reset_;   // MCI_MIDI_SET_RESET's message; empty: none
   uint64_t generation_ = 0;      // counts seeks: a block of an older one is dropped
   double speed_ = 1.0;
   bool speedChanged_ = false;    // speed_ applies from the next block

@@ -391,6 +391,29 @@ TEST_P(SynthesizerChase, PlayingFromTheMiddleSoundsWithTheChannelStateBeforeIt) 
 
 INSTANTIATE_TEST_SUITE_P(Volumes, SynthesizerChase, testing::Values(0, 127));
 
+TEST_F(SynthesizerDevice, TakesAResetMessageOnlyFramedAsSystemExclusive) {
+  test::WriteFile(root() / "song.mid", Notes(1));
+  MCIDEVICEID id = 0;
+  ASSERT_EQ(OpenTyped("MPEGVideo", (root() / "song.mid").string(), id), MCIERR_NO_ERROR);
+  const auto set = [id](std::vector<uint8_t> bytes) {
+    MCI_MIDI_SET_RESET_PARMS reset{};
+    reset.lpMessage = bytes.empty() ? nullptr : bytes.data();
+    reset.dwLength = static_cast<uint32_t>(bytes.size());
+    return mciSendCommand(id, MCI_SET, MCI_WAIT | MCI_MIDI_SET_RESET, &reset);
+  };
+  EXPECT_EQ(set({}), MCIERR_NO_ERROR);  // none
+  EXPECT_EQ(set({0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}), MCIERR_NO_ERROR);
+  EXPECT_EQ(set({0x7E, 0x7F, 0x09, 0x01, 0xF7}), MCIERR_OUTOFRANGE);
+  EXPECT_EQ(set({0xF0, 0x7E, 0x7F, 0x09, 0x01}), MCIERR_OUTOFRANGE);
+  EXPECT_EQ(set({0xF0}), MCIERR_OUTOFRANGE);
+  std::vector<uint8_t> tooLong(kMaxMidiResetBytes + 1, 0x00);
+  tooLong.front() = 0xF0;
+  tooLong.back() = 0xF7;
+  EXPECT_EQ(set(tooLong), MCIERR_OUTOFRANGE);
+  PlayToEnd(id);
+  EXPECT_GT(CaptureSound(capture_).Rms(0, 0.5), 300.0);  // the song after its GM reset
+}
+
 struct OpenFailure {
   const char* name;
   const char* content;  // null: no file

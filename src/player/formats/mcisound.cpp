@@ -53,8 +53,11 @@ MCISOUND::~MCISOUND() {
 int MCISOUND::Open(const std::string& path, const std::string& extension, WindowHandle) {
   DestroyVideoWindow();
   const int port = ProgramSettings().midisetDevice;
+  const int reset = ProgramSettings().midisetReset;
   ReadTagsForExtension(path, extension, info_);
-  if (IsMidi(extension)) SendMidiReset(port, ProgramSettings().midisetReset);
+  // A chosen port gets the reset now; with the mapper the file plays through
+  // the synthesizer device, which takes the reset itself (below).
+  if (IsMidi(extension) && port != -1) SendMidiReset(port, reset);
 
   const bool cd = extension == "CDA";
   const bool wantsSequencer = IsMidi(extension) && port != -1;
@@ -100,10 +103,22 @@ int MCISOUND::Open(const std::string& path, const std::string& extension, Window
   status.dwItem = MCI_STATUS_LENGTH;
   mciSendCommand(device_, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status);
   info_.Length = static_cast<double>(status.dwReturn) / 1000.0;
+  // A MIDI file that did not open on the sequencer plays through the
+  // synthesizer: the reset goes there, ahead of the song and after every seek.
+  if (IsMidi(extension) && !openedAsSequencer) SendResetToDevice(reset);
 
   SetInfoText(info_.FileName, cd ? shownPath : std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);
   return kResultSuccess;
+}
+
+void MCISOUND::SendResetToDevice(int reset) {
+  if (reset == kNoMidiReset) return;
+  const std::span<const uint8_t> message = MidiResetMessage(reset);
+  MCI_MIDI_SET_RESET_PARMS set{};
+  set.lpMessage = message.data();
+  set.dwLength = static_cast<uint32_t>(message.size());
+  mciSendCommand(device_, MCI_SET, MCI_WAIT | MCI_MIDI_SET_RESET, &set);
 }
 
 int MCISOUND::Close() {

@@ -23,6 +23,9 @@ class MCISOUND final : public MediaFile {
   void GetStatus(MediaState& out) override;
 
  private:
+  // Hands the reset message for MIDISET RESET `reset` to the open device.
+  void SendResetToDevice(int reset);
+
   MCIDEVICEID device_ = 0;  // 0: no device open
 };
 

@@ -7,7 +7,6 @@
 namespace qorve {
 namespace {
 
-constexpr int kNoReset = 3;
 constexpr uint8_t kGmSystemOn[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
 constexpr uint8_t kGsReset[] = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
 constexpr uint8_t kXgSystemOn[] = {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7};
@@ -21,7 +20,7 @@ std::span<const uint8_t> MidiResetMessage(int reset) {
 }
 
 void SendMidiReset(int device, int reset) {
-  if (reset == kNoReset) return;
+  if (reset == kNoMidiReset) return;
   HMIDIOUT port = nullptr;
   const uint32_t id = device == -1 ? MIDI_MAPPER : static_cast<uint32_t>(device);
   if (midiOutOpen(&port, id, CALLBACK_NULL, 0, 0) != MMSYSERR_NOERROR) return;

@@ -6,6 +6,9 @@
 
 namespace qorve {
 
+// The MIDISET RESET value that sends no reset at all.
+constexpr int kNoMidiReset = 3;
+
 // The system-exclusive message for a MIDISET RESET value: 0 GM System On,
 // 1 GS Reset, any other XG System On (3 sends nothing: see SendMidiReset).
 std::span<const uint8_t> MidiResetMessage(int reset);

@@ -25,6 +25,7 @@ struct Sent {
   std::string type;
   std::string element;
   uint32_t value = 0;  // dwFrom, dwPort/dwSpeed, dwTimeFormat or the status item
+  std::vector<uint8_t> bytes;  // the MIDI reset message
 };
 
 class RecordingDriver {
@@ -52,6 +53,11 @@ class RecordingDriver {
         record.value = static_cast<MCI_PLAY_PARMS*>(params)->dwFrom;
         break;
       case MCI_SET:
+        if (flags & MCI_MIDI_SET_RESET) {
+          const auto* reset = static_cast<MCI_MIDI_SET_RESET_PARMS*>(params);
+          record.bytes.assign(reset->lpMessage, reset->lpMessage + reset->dwLength);
+          break;
+        }
         record.value = (flags & MCI_SET_TIME_FORMAT) ? static_cast<MCI_SET_PARMS*>(params)->dwTimeFormat
                                                      : static_cast<MCI_SEQ_SET_PARMS*>(params)->dwPort;
         break;
@@ -306,6 +312,44 @@ INSTANTIATE_TEST_SUITE_P(
                     ResetCase{2, {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7}},
                     ResetCase{7, {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7}}));
 
+// With the mapper the file plays through the synthesizer device, so the reset
+// goes there (after the open, which it needs) and to no port.
+TEST_P(MidiResetSent, WithTheMapperTheDeviceThatPlaysTakesThatMessage) {
+  ProgramSettings().midisetReset = GetParam().reset;
+  MCISOUND sound;
+  ASSERT_EQ(sound.Open(file_, "MID", nullptr), kResultSuccess);
+  EXPECT_TRUE(ports_->Messages().empty());
+  EXPECT_EQ(ports_->Connections(), 0);
+  std::vector<std::vector<uint8_t>> resets;
+  for (const Sent& s : driver_.sent) {
+    if (s.message == MCI_SET && (s.flags & MCI_MIDI_SET_RESET)) resets.push_back(s.bytes);
+  }
+  ASSERT_EQ(resets.size(), 1u);
+  EXPECT_EQ(resets[0], GetParam().message);
+}
+
+TEST_F(MidiResetPort, APortThatCannotPlayLeavesTheResetToTheDeviceThatDoes) {
+  ProgramSettings().midisetReset = 1;
+  ProgramSettings().midisetDevice = 1;
+  const auto resetsToTheDevice = [this] {
+    int count = 0;
+    for (const Sent& s : driver_.sent) count += s.message == MCI_SET && (s.flags & MCI_MIDI_SET_RESET) ? 1 : 0;
+    return count;
+  };
+  {
+    MCISOUND sequenced;
+    ASSERT_EQ(sequenced.Open(file_, "MID", nullptr), kResultSuccess);
+  }
+  EXPECT_EQ(resetsToTheDevice(), 0);  // the sequencer plays to the port, which has it
+  EXPECT_EQ(ports_->Messages().size(), 1u);
+  driver_.openResults = {MCIERR_SEQ_NOMIDIPRESENT};
+  {
+    MCISOUND synthesized;
+    ASSERT_EQ(synthesized.Open(file_, "MID", nullptr), kResultSuccess);
+  }
+  EXPECT_EQ(resetsToTheDevice(), 1);
+}
+
 TEST_F(MidiResetPort, ResetThreeSendsNothingAndOtherFilesNoReset) {
   ProgramSettings().midisetReset = 3;
   {
@@ -319,6 +363,7 @@ TEST_F(MidiResetPort, ResetThreeSendsNothingAndOtherFilesNoReset) {
   }
   EXPECT_EQ(ports_->Connections(), 0);
   EXPECT_TRUE(ports_->Messages().empty());
+  for (const Sent& s : driver_.sent) EXPECT_FALSE(s.message == MCI_SET && (s.flags & MCI_MIDI_SET_RESET));
 }
 
 TEST_F(MidiResetPort, MapperMeansTheFirstPortAndAMissingPortIsSkipped) {

@@ -1,7 +1,8 @@
 // MCISOUND end to end: files made by sox, lame and ffmpeg play through the
 // GStreamer device, and MIDI files written here (plain and RIFF RMID) through
 // the synthesizer device, into the capture file, for their length and not
-// silent; pause, resume and stop in real time.
+// silent; pause, resume and stop in real time; the MIDI reset heard in what
+// the synthesizer plays.
 #include "player/formats/mcisound.h"
 
 #include "common/settings.h"
@@ -147,6 +148,115 @@ INSTANTIATE_TEST_SUITE_P(
                     FormatCase{"au", "sox %IN %OUT"}, FormatCase{"mid", ""},
                     FormatCase{"rmi", ""}),
     [](const auto& info) { return std::string(info.param.extension); });
+
+// ---- MIDI reset through the synthesizer ---------------------------------------
+
+// The synthesizer's bank-select style is what the resets set: a GM reset
+// ignores bank select and GS parameter messages, a GS reset (and a synthesizer
+// that had none) takes the bank MSB as the bank and GS parameters, an XG reset
+// makes a part with bank MSB 120 or above a drum part. Each song below plays
+// key 100 on channel 1 with program 0: the piano sounds it, the drum kits have
+// nothing there, so what the capture holds tells the part's kind.
+enum class ResetSong { kBankMsb127, kGsRhythmPart };
+
+// A format-0 file of 0.5 s (120 bpm, 480 ticks a quarter): `setup` at 0, then
+// program 0 and key 100 for 0.25 s, and `late` (if any) at 0.42 s.
+std::string KeyAfter(const std::string& setup, const std::string& late = {}) {
+  std::string track = setup + std::string("\x00\xC0\x00\x00\x90\x64\x64\x81\x70\x80\x64\x00", 12);
+  if (late.empty()) {
+    track += std::string("\x81\x70\xFF\x2F\x00", 5);
+  } else {
+    track += std::string("\x81\x20", 2) + late + std::string("\x50\xFF\x2F\x00", 4);
+  }
+  return "MThd" + test::Be32(6) + std::string("\0\0\0\1\x01\xE0", 6) + "MTrk" +
+         test::Be32(static_cast<uint32_t>(track.size())) + track;
+}
+
+std::string ResetSongFile(ResetSong song) {
+  if (song == ResetSong::kBankMsb127) return KeyAfter(std::string("\x00\xB0\x00\x7F", 4));
+  // GS "use for rhythm part" of part 1 (channel 1): drum map 1.
+  return KeyAfter(std::string("\x00\xF0\x0A\x41\x10\x42\x12\x40\x11\x15\x02\x18\xF7", 13));
+}
+
+class MidiResetHeard : public McisoundPlayback {
+ protected:
+  void SetUp() override {
+    McisoundPlayback::SetUp();
+    if (IsSkipped()) return;
+    capture_ = root() / "capture.wav";
+    env_.Set("QORVE_AUDIO", ("wav-fast:" + capture_.string()).c_str());
+  }
+  // Plays the whole file from `from` until the device has stopped at its end.
+  void PlayThrough(MediaFile& media, double from) {
+    MediaInfo info;
+    media.GetInfo(info);
+    media.Play(from);
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    MediaState state{};
+    do {
+      std::this_thread::sleep_for(2ms);
+      state = MediaState{};
+      media.GetStatus(state);
+    } while ((state.PlayState != kStopped || state.TimePos < info.Length) && std::chrono::steady_clock::now() < until);
+    ASSERT_EQ(state.PlayState, kStopped);
+  }
+  test::ScopedEnv env_;
+  std::filesystem::path capture_;
+};
+
+struct HeardCase {
+  const char* name;
+  int reset;
+  ResetSong song;
+  bool sounds;  // key 100 on a melodic part
+};
+
+class MidiResetSong : public MidiResetHeard, public testing::WithParamInterface<HeardCase> {};
+
+TEST_P(MidiResetSong, TheSynthesizerPlaysTheSongAsTheResetSetsItUp) {
+  ProgramSettings().midisetReset = GetParam().reset;
+  const auto file = root() / "song.mid";
+  test::PutBytes(file, ResetSongFile(GetParam().song));
+  {
+    MCISOUND sound;
+    ASSERT_EQ(sound.Open(file.string(), "MID", nullptr), kResultSuccess);
+    PlayThrough(sound, -1.0);
+  }
+  const Captured captured = ReadCapture(capture_);
+  EXPECT_NEAR(captured.seconds, 0.5, 0.01);
+  if (GetParam().sounds) EXPECT_GT(captured.rms, 50.0);
+  else EXPECT_LT(captured.rms, 5.0);  // a drum part without that key: only dither
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Resets, MidiResetSong,
+    testing::Values(HeardCase{"NoResetTakesBankMsbAsAMelodicBank", 3, ResetSong::kBankMsb127, true},
+                    HeardCase{"GmResetIgnoresBankSelect", 0, ResetSong::kBankMsb127, true},
+                    HeardCase{"GsResetTakesBankMsbAsAMelodicBank", 1, ResetSong::kBankMsb127, true},
+                    HeardCase{"XgResetMakesBankMsb127ADrumPart", 2, ResetSong::kBankMsb127, false},
+                    HeardCase{"NoResetTakesTheGsRhythmPart", 3, ResetSong::kGsRhythmPart, false},
+                    HeardCase{"GmResetIgnoresTheGsRhythmPart", 0, ResetSong::kGsRhythmPart, true},
+                    HeardCase{"GsResetTakesTheGsRhythmPart", 1, ResetSong::kGsRhythmPart, false},
+                    HeardCase{"XgResetIgnoresTheGsRhythmPart", 2, ResetSong::kGsRhythmPart, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A song that switches the synthesizer to GM itself, late: played again from
+// the start, the XG reset must come back before the song, or bank MSB 127
+// stays ignored and the key sounds on the piano.
+TEST_F(MidiResetHeard, TheResetIsSentAgainWhenPlayingStartsOver) {
+  ProgramSettings().midisetReset = 2;
+  const auto file = root() / "song.mid";
+  test::PutBytes(file, KeyAfter(std::string("\x00\xB0\x00\x7F", 4), std::string("\xF0\x05\x7E\x7F\x09\x01\xF7", 7)));
+  {
+    MCISOUND sound;
+    ASSERT_EQ(sound.Open(file.string(), "MID", nullptr), kResultSuccess);
+    PlayThrough(sound, -1.0);
+    PlayThrough(sound, 0.0);
+  }
+  const Captured captured = ReadCapture(capture_);
+  EXPECT_NEAR(captured.seconds, 1.0, 0.01);
+  EXPECT_LT(captured.rms, 5.0);
+}
 
 TEST_F(McisoundPlayback, PauseHoldsThePlacePlayResumesThereAndStopGoesToTheStart) {
   test::ScopedEnv env;
