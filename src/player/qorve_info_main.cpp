@@ -10,6 +10,7 @@
 #include "player/core/media_factory.h"
 #include "player/core/media_info_json.h"
 #include "player/core/player_state.h"
+#include "player/core/sound_end.h"
 #include "player/formats/archive.h"
 
 #include <chrono>
@@ -172,6 +173,8 @@ int main(int argc, char** argv) {
 
   MediaInfo info;
   Player().media->GetInfo(info);
+  // A class that decodes PCM itself knows its last sample; Length is rounded.
+  const double soundEnd = EndOfSound(*Player().media, info.Length);
   std::string errorText;
   if (info.Kind == kKindUnplayable) {
     char buffer[256] = {};
@@ -195,8 +198,8 @@ int main(int argc, char** argv) {
   }
 
   // The capture keeps exactly the frames asked for: from `from` to the end of
-  // the media (its Length) or for the seconds given.
-  const double endTime = request.seconds >= 0 ? request.from + request.seconds : info.Length;
+  // the media (its last sample frame) or for the seconds given.
+  const double endTime = request.seconds >= 0 ? request.from + request.seconds : soundEnd;
   const double wanted = std::max(0.0, std::round((endTime - request.from) * sampleRate));
   const auto frames = static_cast<uint64_t>(wanted);
   CaptureOptions capture;

@@ -70,6 +70,7 @@ int APE::Open(const std::string& path, const std::string& extension, WindowHandl
   info_.Bits = static_cast<uint8_t>(bits);
   info_.Channels = static_cast<uint8_t>(channels);
   info_.Length = static_cast<double>(decoder_->GetInfo(APE_INFO_LENGTH_MS)) * 0.001;
+  if (rate > 0) soundEnd_ = static_cast<double>(totalBlocks_) / rate;
   SetInfoText(info_.Codec, ApeCodecText(static_cast<int>(decoder_->GetInfo(APE_INFO_COMPRESSION_LEVEL))));
 
   auto* tag = reinterpret_cast<CAPETag*>(decoder_->GetInfo(APE_INFO_TAG));

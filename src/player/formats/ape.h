@@ -5,6 +5,7 @@
 
 #include "player/audio/wave_out_stream.h"
 #include "player/core/media_file.h"
+#include "player/core/sound_end.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,7 +15,7 @@ class IAPEDecompress;
 
 namespace qorve {
 
-class APE final : public MediaFile {
+class APE final : public MediaFile, public SoundEnd {
  public:
   APE();
   // Stops and closes the stream (ending its worker) before the decoder is freed.
@@ -32,6 +33,8 @@ class APE final : public MediaFile {
   // Pauses while playing, else plays again from 0.
   int TogglePause() override;
   void GetStatus(MediaState& out) override;
+  // The total blocks (sample frames) over the rate.
+  double SoundEndSeconds() const override { return soundEnd_; }
 
  private:
   // The fill procedure: whole blocks from the decoder, silence after the end.
@@ -40,6 +43,7 @@ class APE final : public MediaFile {
   std::unique_ptr<WaveOutStream> stream_;
   uint32_t bytesPerSecond_ = 0;
   int64_t totalBlocks_ = 0;
+  double soundEnd_ = 0.0;
   uint32_t blockBytes_ = 0;  // one sample frame over all channels
   std::unique_ptr<IAPEDecompress> decoder_;
 };

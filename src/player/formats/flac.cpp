@@ -180,6 +180,7 @@ int FLAC::Open(const std::string& path, const std::string& extension, WindowHand
   info_.Channels = static_cast<uint8_t>(d.channels);
   // Milliseconds rounded to nearest, over the whole 36-bit sample count.
   info_.Length = std::round(static_cast<double>(streamInfo.total_samples) * 1000.0 / streamInfo.sample_rate) * 0.001;
+  soundEnd_ = static_cast<double>(streamInfo.total_samples) / streamInfo.sample_rate;
 
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;

@@ -6,6 +6,7 @@
 
 #include "player/audio/wave_out_stream.h"
 #include "player/core/media_file.h"
+#include "player/core/sound_end.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,7 +14,7 @@
 
 namespace qorve {
 
-class FLAC final : public MediaFile {
+class FLAC final : public MediaFile, public SoundEnd {
  public:
   // Sample frames per chunk, and chunks per output buffer.
   static constexpr uint32_t kChunkFrames = 576;
@@ -38,6 +39,8 @@ class FLAC final : public MediaFile {
   // Pauses while playing, else plays again from 0.
   int TogglePause() override;
   void GetStatus(MediaState& out) override;
+  // The stream's total samples over its rate; 0 when the stream leaves the total out.
+  double SoundEndSeconds() const override { return soundEnd_; }
 
  private:
   struct Decoder;
@@ -49,6 +52,7 @@ class FLAC final : public MediaFile {
 
   std::unique_ptr<WaveOutStream> stream_;
   std::unique_ptr<Decoder> decoder_;
+  double soundEnd_ = 0.0;
 };
 
 }  // namespace qorve

@@ -79,6 +79,7 @@ int MIO::Open(const std::string& path, const std::string& extension, WindowHandl
   info_.Channels = static_cast<uint8_t>(channels);
   // Whole milliseconds, rounded to nearest.
   info_.Length = static_cast<double>((static_cast<uint64_t>(decoder_->TotalFrames()) * 1000 + rate / 2) / rate) * 0.001;
+  soundEnd_ = static_cast<double>(decoder_->TotalFrames()) / rate;
 
   stream_ = std::make_unique<WaveOutStream>();
   stream_->SetBuffers(8, blockLength);

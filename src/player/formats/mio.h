@@ -7,6 +7,7 @@
 #include "libs/mio/mio_file.h"
 #include "player/audio/wave_out_stream.h"
 #include "player/core/media_file.h"
+#include "player/core/sound_end.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,7 +15,7 @@
 
 namespace qorve {
 
-class MIO final : public MediaFile {
+class MIO final : public MediaFile, public SoundEnd {
  public:
   MIO();
   // Stops and closes the stream (ending its worker) before the decoder closes.
@@ -31,6 +32,8 @@ class MIO final : public MediaFile {
   // Pauses while playing, else plays again from 0.
   int TogglePause() override;
   void GetStatus(MediaState& out) override;
+  // The decoder's total sample frames over the rate.
+  double SoundEndSeconds() const override { return soundEnd_; }
 
  private:
   // The fill procedure: the decoder's block at the next frame, silence past
@@ -42,6 +45,7 @@ class MIO final : public MediaFile {
   std::unique_ptr<WaveOutStream> stream_;
   mio::MioFile file_;
   std::unique_ptr<mio::MioDecoder> decoder_;
+  double soundEnd_ = 0.0;
   uint32_t bytesPerSecond_ = 0;
   uint32_t blockAlign_ = 0;
   uint32_t nextFrame_ = 0;  // touched by Fill, and by Play between Pause and Seek

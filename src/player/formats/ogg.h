@@ -4,6 +4,7 @@
 
 #include "player/audio/wave_out_stream.h"
 #include "player/core/media_file.h"
+#include "player/core/sound_end.h"
 
 #include <cstdint>
 #include <memory>
@@ -11,7 +12,7 @@
 
 namespace qorve {
 
-class OGG final : public MediaFile {
+class OGG final : public MediaFile, public SoundEnd {
  public:
   OGG();
   // Stops and closes the stream (ending its worker) before the decoder is freed.
@@ -28,6 +29,8 @@ class OGG final : public MediaFile {
   // Pauses while playing, else plays again from 0.
   int TogglePause() override;
   void GetStatus(MediaState& out) override;
+  // The stream's PCM total over its rate.
+  double SoundEndSeconds() const override { return soundEnd_; }
 
  private:
   struct Decoder;
@@ -39,6 +42,7 @@ class OGG final : public MediaFile {
 
   std::unique_ptr<WaveOutStream> stream_;
   uint32_t bytesPerSecond_ = 0;
+  double soundEnd_ = 0.0;
   std::unique_ptr<Decoder> decoder_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "player/core/media_factory.h"
 #include "player/core/media_file.h"
+#include "player/core/sound_end.h"
 
 #include <map>
 #include <string>
@@ -21,7 +22,7 @@ struct ScriptedMediaPlan {
 };
 ScriptedMediaPlan& MediaPlan();
 
-class ScriptedMedia : public MediaFile {
+class ScriptedMedia : public MediaFile, public SoundEnd {
  public:
   explicit ScriptedMedia(int kind);
   int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
@@ -34,11 +35,13 @@ class ScriptedMedia : public MediaFile {
   int ShowVideo() override;
   int CenterVideo() override;
   void GetStatus(MediaState& out) override { out = state; }
+  double SoundEndSeconds() const override { return soundEnd; }
 
   void SetLength(double seconds) { info_.Length = seconds; }
   std::string FileName() const { return info_.FileName; }
 
   MediaState state{0.0, kStopped};
+  double soundEnd = 0.0;  // 0: the end is Length
   std::vector<double> plays;  // every Play argument
   std::vector<int> videoSizes;  // every SetVideoSize mode
   int pauses = 0;

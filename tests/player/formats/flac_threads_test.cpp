@@ -92,6 +92,7 @@ TEST_P(FlacWidthTest, PlaysEverySampleInTheOpenedFormatThenSilence) {
   EXPECT_EQ(info.Channels, channels);
   EXPECT_EQ(info.SampleRate, 44100);
   EXPECT_DOUBLE_EQ(info.Length, 2.018);  // 88977 frames, to the millisecond
+  EXPECT_DOUBLE_EQ(media->SoundEndSeconds(), 88977.0 / 44100.0);  // to the sample
   ExpectPass(-1.0, Expected(plan.samples, bits), bits <= 8 ? 0x80 : 0x00);
 }
 
