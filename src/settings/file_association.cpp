@@ -4,6 +4,7 @@
 #include "settings/key_file.h"
 #include "settings/mime_database.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +22,16 @@ constexpr char kRemoved[] = "Removed Associations";
 
 std::filesystem::path UserMimeAppsList() { return ConfigHomeFolder() / "mimeapps.list"; }
 std::filesystem::path PlayerDesktopFile() { return DataHomeFolder() / "applications" / kPlayerDesktopId; }
+std::filesystem::path OldPlayerDesktopFile() { return DataHomeFolder() / "applications" / kInstalledDesktopId; }
+
+// The user's mimeapps.list, or nothing (with the reason) when it is there but
+// cannot be read: writing it then would lose every association it holds.
+std::optional<KeyFile> LoadUserList(std::string* error) {
+  std::string reason;
+  std::optional<KeyFile> list = KeyFile::Load(UserMimeAppsList(), reason);
+  if (!list && error != nullptr) *error = reason;
+  return list;
+}
 
 std::string_view Extension(std::string_view text) {
   if (!text.empty() && text.front() == '.') text.remove_prefix(1);
@@ -96,9 +107,10 @@ std::vector<std::string> PlayerFirst(const std::vector<std::string>& items) {
   return result;
 }
 
-// Writes the player's desktop entry with the player path and the MIME types
-// it is registered for (adding `add`, removing `remove`).
-bool UpdatePlayerDesktopEntry(const std::vector<std::string>& add, const std::vector<std::string>& remove) {
+// Writes the player's association entry with the player path and the MIME
+// types it is registered for (adding `add`, removing `remove`).
+bool UpdatePlayerDesktopEntry(const std::vector<std::string>& add, const std::vector<std::string>& remove,
+                              std::string* error) {
   KeyFile entry = KeyFile::Read(PlayerDesktopFile());
   std::vector<std::string> types = ListOf(entry, kDesktopEntry, "MimeType");
   for (const std::string& type : remove) types = Without(types, type);
@@ -109,13 +121,32 @@ bool UpdatePlayerDesktopEntry(const std::vector<std::string>& add, const std::ve
   entry.Set(kDesktopEntry, "Type", "Application");
   entry.Set(kDesktopEntry, "Name", "QORVE");
   entry.Set(kDesktopEntry, "GenericName", "Media Player");
+  entry.Set(kDesktopEntry, "Icon", "qorve");
   entry.Set(kDesktopEntry, "Exec", ExecLineFor(PlayerPath()) + " %f");
   entry.Set(kDesktopEntry, "Terminal", "false");
-  // Started through its file types and the settings program, not from menus.
+  // The file types' own entry: menus show the installed qorve.desktop.
   entry.Set(kDesktopEntry, "NoDisplay", "true");
   SetList(entry, kDesktopEntry, "MimeType", types);
   if (entry.Serialize() == before) return true;
-  return entry.Write(PlayerDesktopFile());
+  return entry.Write(PlayerDesktopFile(), error);
+}
+
+// The entry earlier versions wrote: hidden, starting a program named qorve.
+// One the user made (shown in menus, or starting something else) is theirs.
+bool IsOldAssociationEntry(const KeyFile& entry) {
+  if (entry.Find(kDesktopEntry, "NoDisplay") != "true") return false;
+  return std::filesystem::path(ProgramOfExecLine(entry.Find(kDesktopEntry, "Exec").value_or(""))).filename() ==
+         "qorve";
+}
+
+// The list with `from` replaced by `to` where it stands, `to` kept once.
+std::vector<std::string> Renamed(const std::vector<std::string>& items, std::string_view from, std::string_view to) {
+  std::vector<std::string> result;
+  for (const std::string& item : items) {
+    const std::string name(item == from ? to : item);
+    if (std::find(result.begin(), result.end(), name) == result.end()) result.push_back(name);
+  }
+  return result;
 }
 
 // Our own MIME types stay in the user's database while the player opens them.
@@ -239,33 +270,85 @@ std::optional<std::string> QueryAssociation(std::string_view extension) {
 
 bool PlayerIsInstalled() { return access(PlayerPath().c_str(), X_OK) == 0; }
 
-bool RegisterType(std::string_view extension) {
+bool IsPlayerProgram(const std::filesystem::path& program) {
+  struct stat candidate {};
+  struct stat player {};
+  if (program.empty() || stat(program.c_str(), &candidate) != 0 || stat(PlayerPath().c_str(), &player) != 0) {
+    return false;
+  }
+  return candidate.st_dev == player.st_dev && candidate.st_ino == player.st_ino;
+}
+
+bool AssociatedWithPlayer(std::string_view extension) {
+  const std::optional<std::string> program = QueryAssociation(extension);
+  return program && IsPlayerProgram(*program);
+}
+
+bool MigrateAssociations(std::string* error) {
+  std::string unreadable;
+  const std::optional<KeyFile> old = KeyFile::Load(OldPlayerDesktopFile(), unreadable);
+  if (!old || !IsOldAssociationEntry(*old)) return true;
+  std::optional<KeyFile> list = LoadUserList(error);
+  if (!list) return false;
+  // The types move first and the old file goes last: a failure on the way
+  // leaves both entries, and every association still opens the player.
+  const std::vector<std::string> types = ListOf(*old, kDesktopEntry, "MimeType");
+  if (!types.empty() && !UpdatePlayerDesktopEntry(types, {}, error)) return false;
+  // Only the types the old entry held were written for it; a default the
+  // user gave the installed entry of another type stays the installed one's.
+  const std::string before = list->Serialize();
+  for (const char* group : {kDefaults, kAdded}) {
+    for (const std::string& type : list->Keys(group)) {
+      if (std::find(types.begin(), types.end(), type) == types.end()) continue;
+      SetList(*list, group, type, Renamed(ListOf(*list, group, type), kInstalledDesktopId, kPlayerDesktopId));
+    }
+  }
+  if (list->Serialize() != before && !list->Write(UserMimeAppsList(), error)) return false;
+  std::error_code code;
+  if (!std::filesystem::remove(OldPlayerDesktopFile(), code) && code) {
+    if (error != nullptr) *error = OldPlayerDesktopFile().string() + ": " + code.message();
+    return false;
+  }
+  return true;
+}
+
+bool RegisterType(std::string_view extension, std::string* error) {
   const std::vector<std::string> types = MimeTypesOfExtension(Extension(extension));
   // Files must never be handed to a program that is not there.
   if (types.empty() || !PlayerIsInstalled()) return false;
-  if (!UpdatePlayerDesktopEntry(types, {})) return false;
-  KeyFile list = KeyFile::Read(UserMimeAppsList());
+  if (!MigrateAssociations(error)) return false;
+  std::optional<KeyFile> list = LoadUserList(error);
+  if (!list) return false;
+  if (!UpdatePlayerDesktopEntry(types, {}, error)) return false;
   for (const std::string& type : types) {
-    SetList(list, kDefaults, type, PlayerFirst(ListOf(list, kDefaults, type)));
-    SetList(list, kAdded, type, PlayerFirst(ListOf(list, kAdded, type)));
-    SetList(list, kRemoved, type, Without(ListOf(list, kRemoved, type), kPlayerDesktopId));
+    SetList(*list, kDefaults, type, PlayerFirst(ListOf(*list, kDefaults, type)));
+    SetList(*list, kAdded, type, PlayerFirst(ListOf(*list, kAdded, type)));
+    SetList(*list, kRemoved, type, Without(ListOf(*list, kRemoved, type), kPlayerDesktopId));
   }
-  if (!list.Write(UserMimeAppsList())) return false;
+  if (!list->Write(UserMimeAppsList(), error)) return false;
   return RefreshOwnTypes();
 }
 
-bool UnregisterType(std::string_view extension) {
+bool UnregisterType(std::string_view extension, std::string* error) {
   const std::vector<std::string> types = MimeTypesOfExtension(Extension(extension));
   if (types.empty()) return false;
-  KeyFile list = KeyFile::Read(UserMimeAppsList());
-  const std::string before = list.Serialize();
+  if (!MigrateAssociations(error)) return false;
+  std::optional<KeyFile> list = LoadUserList(error);
+  if (!list) return false;
+  const std::string before = list->Serialize();
+  // The installed entry starts the player too: a default the user gave it
+  // (through "Open with") goes as well.
   for (const std::string& type : types) {
-    SetList(list, kDefaults, type, Without(ListOf(list, kDefaults, type), kPlayerDesktopId));
-    SetList(list, kAdded, type, Without(ListOf(list, kAdded, type), kPlayerDesktopId));
+    for (const char* id : {kPlayerDesktopId, kInstalledDesktopId}) {
+      SetList(*list, kDefaults, type, Without(ListOf(*list, kDefaults, type), id));
+      SetList(*list, kAdded, type, Without(ListOf(*list, kAdded, type), id));
+    }
   }
-  if (list.Serialize() != before && !list.Write(UserMimeAppsList())) return false;
-  std::error_code error;
-  if (std::filesystem::exists(PlayerDesktopFile(), error) && !UpdatePlayerDesktopEntry({}, types)) return false;
+  if (list->Serialize() != before && !list->Write(UserMimeAppsList(), error)) return false;
+  std::error_code code;
+  if (std::filesystem::exists(PlayerDesktopFile(), code) && !UpdatePlayerDesktopEntry({}, types, error)) {
+    return false;
+  }
   return RefreshOwnTypes();
 }
 

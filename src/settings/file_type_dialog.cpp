@@ -105,6 +105,10 @@ FileTypeDialog::FileTypeDialog(QWidget* parent) : QDialog(parent) {
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
   layout->addWidget(close, 0, Qt::AlignRight);
 
+  // Associations an earlier version kept under the installed entry's id move
+  // to their own entry before the boxes are read; a failure is reported when
+  // a box is clicked, where it stops the change.
+  MigrateAssociations();
   Refresh();
   helpTimer_ = new QTimer(this);
   connect(helpTimer_, &QTimer::timeout, this, &FileTypeDialog::UpdateHelp);
@@ -112,24 +116,24 @@ FileTypeDialog::FileTypeDialog(QWidget* parent) : QDialog(parent) {
 }
 
 void FileTypeDialog::Refresh() {
-  const QString player = QString::fromStdString(PlayerPath().string());
   for (QCheckBox* box : findChildren<QCheckBox*>()) {
     if (ControlOf(box) == kSendToControl) {
       box->setChecked(SendToShortcutExists());
       continue;
     }
-    const std::optional<std::string> program = QueryAssociation(box->text().left(9).toStdString());
-    box->setChecked(program && QString::fromStdString(*program) == player);
+    box->setChecked(AssociatedWithPlayer(box->text().left(9).toStdString()));
   }
 }
 
 void FileTypeDialog::ExtensionClicked(QCheckBox* box) {
   const QString extension = box->text();
   if (extension.size() < 2 || extension.size() > 4) return;
-  if (box->isChecked()) {
-    RegisterType(extension.toStdString());
-  } else {
-    UnregisterType(extension.toStdString());
+  std::string error;
+  const bool done = box->isChecked() ? RegisterType(extension.toStdString(), &error)
+                                     : UnregisterType(extension.toStdString(), &error);
+  // A file that could not be read or written changed nothing: say which.
+  if (!done && !error.empty()) {
+    ShowMessage(QStringLiteral("関連付けを変更できませんでした。\n") + QString::fromStdString(error));
   }
   // Several extensions may share one MIME type (JPG and JPEG), and a write may
   // have failed: every box shows what the desktop now does.

@@ -1,7 +1,11 @@
 #include "settings/key_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -29,6 +33,30 @@ std::string_view KeyOf(std::string_view line) {
   return equals == std::string_view::npos ? std::string_view() : Trim(line.substr(0, equals));
 }
 
+std::string Reason(const std::filesystem::path& file, int error) {
+  return file.string() + ": " + std::strerror(error);
+}
+
+// Links are followed this many times at most, as the system does.
+constexpr int kMostLinksFollowed = 40;
+
+// The file a chain of symbolic links ends at (the path itself when it is no
+// link, or the missing file a dangling link names). Nothing for a loop.
+std::optional<std::filesystem::path> FinalTarget(std::filesystem::path file, int& error) {
+  for (int hops = 0; hops <= kMostLinksFollowed; ++hops) {
+    std::error_code code;
+    if (!std::filesystem::is_symlink(file, code)) return file;
+    const std::filesystem::path target = std::filesystem::read_symlink(file, code);
+    if (code) {
+      error = code.value();
+      return std::nullopt;
+    }
+    file = target.is_absolute() ? target : file.parent_path() / target;
+  }
+  error = ELOOP;
+  return std::nullopt;
+}
+
 }  // namespace
 
 KeyFile KeyFile::Parse(std::string_view text) {
@@ -50,6 +78,38 @@ KeyFile KeyFile::Read(const std::filesystem::path& file) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return Parse(bytes.str());
+}
+
+std::optional<KeyFile> KeyFile::Load(const std::filesystem::path& file, std::string& error) {
+  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    if (errno == ENOENT) return KeyFile{};
+    error = Reason(file, errno);
+    return std::nullopt;
+  }
+  struct stat status {};
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const int reason = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    close(fd);
+    error = Reason(file, reason);
+    return std::nullopt;
+  }
+  std::string bytes;
+  char buffer[8192];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const int reason = errno;
+      close(fd);
+      error = Reason(file, reason);
+      return std::nullopt;
+    }
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(fd);
+  return Parse(bytes);
 }
 
 std::optional<std::size_t> KeyFile::FindGroup(std::string_view group) const {
@@ -79,6 +139,16 @@ std::optional<std::string> KeyFile::Find(std::string_view group, std::string_vie
   if (!keyLine) return std::nullopt;
   const std::string& line = lines_[*keyLine];
   return std::string(Trim(std::string_view(line).substr(line.find('=') + 1)));
+}
+
+std::vector<std::string> KeyFile::Keys(std::string_view group) const {
+  std::vector<std::string> keys;
+  const auto groupLine = FindGroup(group);
+  if (!groupLine) return keys;
+  for (std::size_t i = *groupLine + 1; i < GroupEnd(*groupLine); ++i) {
+    if (const std::string_view key = KeyOf(lines_[i]); !key.empty()) keys.emplace_back(key);
+  }
+  return keys;
 }
 
 void KeyFile::Set(std::string_view group, std::string_view key, std::string_view value) {
@@ -114,24 +184,39 @@ std::string KeyFile::Serialize() const {
   return text;
 }
 
-bool KeyFile::Write(const std::filesystem::path& file) const {
-  std::error_code error;
-  std::filesystem::create_directories(file.parent_path(), error);
-  const std::filesystem::path temporary = file.string() + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << Serialize();
-    out.close();
-    if (!out) {
-      std::filesystem::remove(temporary, error);
-      return false;
-    }
-  }
-  std::filesystem::rename(temporary, file, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
+bool KeyFile::Write(const std::filesystem::path& path, std::string* error) const {
+  const auto fail = [&](const std::filesystem::path& file, int reason) {
+    if (error != nullptr) *error = Reason(file, reason);
+    errno = reason;
     return false;
+  };
+  int reason = 0;
+  const std::optional<std::filesystem::path> target = FinalTarget(path, reason);
+  if (!target) return fail(path, reason);
+  const std::filesystem::path& file = *target;
+  std::error_code code;
+  std::filesystem::create_directories(file.parent_path(), code);
+  // The new file keeps the permissions of the one it replaces.
+  struct stat old {};
+  const mode_t mode = stat(file.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644;
+  const std::filesystem::path temporary = file.string() + ".tmp" + std::to_string(getpid());
+  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return fail(temporary, errno);
+  const std::string text = Serialize();
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written = write(fd, text.data() + done, text.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) break;
+    done += static_cast<std::size_t>(written);
+  }
+  reason = done < text.size() ? (errno != 0 ? errno : EIO) : 0;
+  if (reason == 0 && fchmod(fd, mode) != 0) reason = errno;
+  if (close(fd) != 0 && reason == 0) reason = errno;
+  if (reason == 0 && rename(temporary.c_str(), file.c_str()) != 0) reason = errno;
+  if (reason != 0) {
+    unlink(temporary.c_str());
+    return fail(file, reason);
   }
   return true;
 }

@@ -16,9 +16,14 @@ class KeyFile {
   static KeyFile Parse(std::string_view text);
   // A missing or unreadable file reads as empty.
   static KeyFile Read(const std::filesystem::path& file);
+  // A missing file (or a link to one) reads as empty; a file that is there
+  // but cannot be read gives nothing and `error` says why ("<file>: <reason>").
+  static std::optional<KeyFile> Load(const std::filesystem::path& file, std::string& error);
 
   // The value of the first `key` in the first group named `group`.
   std::optional<std::string> Find(std::string_view group, std::string_view key) const;
+  // The keys of the first group named `group`, in file order.
+  std::vector<std::string> Keys(std::string_view group) const;
   // Sets the value, adding the key (and the group) when missing.
   void Set(std::string_view group, std::string_view key, std::string_view value);
   // Removes every `key` line of the group; the group stays.
@@ -26,8 +31,10 @@ class KeyFile {
 
   std::string Serialize() const;
   // Creates the folder when needed and replaces the file in one step (a
-  // temporary file renamed over it). False on failure; the old file stays whole.
-  bool Write(const std::filesystem::path& file) const;
+  // temporary file beside it, with its permissions, renamed over it). A
+  // symbolic link stays a link: the file it leads to is replaced. False on
+  // failure, with the reason in `error` when given; the old file stays whole.
+  bool Write(const std::filesystem::path& file, std::string* error = nullptr) const;
 
  private:
   std::optional<std::size_t> FindGroup(std::string_view group) const;

@@ -3,7 +3,11 @@
 # the file-type dialog makes the player the default of the Ogg types for
 # xdg-mime and GIO (what Thunar and Nautilus use), and opening an .ogg file
 # then starts the player on it; unchecking gives the types back to the program
-# that had them. The Send To entry starts the player on the file sent.
+# that had them. The installed qorve.desktop stays the one the desktop shows:
+# the hidden copy an earlier version left in the user's folder is moved to the
+# associations' own entry, and a type the installed entry opens through the
+# bin link counts as the player's. The Send To entry starts the player on the
+# file sent.
 # Usage: file_type_e2e.sh BIN_FOLDER
 set -euo pipefail
 bin=$(cd "$1" && pwd)
@@ -33,16 +37,47 @@ Name=Other
 Exec=/bin/true %f
 MimeType=audio/x-vorbis+ogg;audio/ogg;
 ENTRY
-printf '[Default Applications]\naudio/x-vorbis+ogg=other.desktop;\n' > "$XDG_CONFIG_HOME/mimeapps.list"
+# The installed entry starts the player through a link, as /usr/bin/qorve does;
+# the user gave it MP3 files. An earlier version registered WAV under the
+# installed entry's id, hidden, in the user's folder.
+mkdir -p "$work/share/applications" "$work/usr-bin"
+ln -s "$bin/qorve" "$work/usr-bin/qorve"
+cat > "$work/share/applications/qorve.desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=QORVE
+Exec=$work/usr-bin/qorve %f
+MimeType=audio/mpeg;audio/ogg;
+Categories=AudioVideo;Player;
+ENTRY
+cat > "$XDG_DATA_HOME/applications/qorve.desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=QORVE
+Exec=$bin/qorve %f
+NoDisplay=true
+MimeType=audio/x-wav;
+ENTRY
+printf '[Default Applications]\naudio/x-vorbis+ogg=other.desktop;\naudio/x-wav=qorve.desktop;\naudio/mpeg=qorve.desktop;\n' \
+  > "$XDG_CONFIG_HOME/mimeapps.list"
 
 default_of() { xdg-mime query default "$1"; }
 gio_default_of() { gio mime "$1" | sed -n 's/^Default application for .*: //p'; }
 
-"$bin/file_type_probe" OGG | tee "$work/probe.out"
+"$bin/file_type_probe" OGG =WAV =MP3 | tee "$work/probe.out"
 grep -qx "OGG 1" "$work/probe.out" || { echo "FAIL: the OGG box is not checked"; exit 1; }
-[ "$(default_of audio/x-vorbis+ogg)" = qorve.desktop ] || { echo "FAIL: xdg-mime: $(default_of audio/x-vorbis+ogg)"; exit 1; }
-[ "$(gio_default_of audio/x-vorbis+ogg)" = qorve.desktop ] || { echo "FAIL: gio: $(gio_default_of audio/x-vorbis+ogg)"; exit 1; }
-echo "xdg-mime and gio: qorve.desktop opens audio/x-vorbis+ogg"
+grep -qx "MP3 1" "$work/probe.out" || { echo "FAIL: the MP3 box (installed entry, through the link) is not checked"; exit 1; }
+grep -qx "WAV 1" "$work/probe.out" || { echo "FAIL: the WAV box (moved association) is not checked"; exit 1; }
+[ ! -e "$XDG_DATA_HOME/applications/qorve.desktop" ] || { echo "FAIL: the hidden qorve.desktop still hides the installed one"; exit 1; }
+for type in audio/x-vorbis+ogg audio/x-wav; do
+  [ "$(default_of $type)" = qorve-open.desktop ] || { echo "FAIL: xdg-mime $type: $(default_of $type)"; exit 1; }
+  [ "$(gio_default_of $type)" = qorve-open.desktop ] || { echo "FAIL: gio $type: $(gio_default_of $type)"; exit 1; }
+done
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$XDG_DATA_HOME/applications/qorve-open.desktop" || { echo "FAIL: qorve-open.desktop does not validate"; exit 1; }
+fi
+[ "$(default_of audio/mpeg)" = qorve.desktop ] || { echo "FAIL: xdg-mime audio/mpeg: $(default_of audio/mpeg)"; exit 1; }
+echo "xdg-mime and gio: qorve-open.desktop opens audio/x-vorbis+ogg and audio/x-wav; the installed entry keeps audio/mpeg"
 
 # Opening the file as a file manager does starts the player on it.
 mkdir -p "$work/music"

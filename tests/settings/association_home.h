@@ -46,6 +46,26 @@ class AssociationHome : public TempHome {
     WriteFile(configHome() / "mimeapps.list", "[Default Applications]\n" + mimeType + "=other.desktop;\n");
   }
 
+  // The entry a package installs into the system's applications folder,
+  // starting `program`.
+  void InstallPackagedEntry(const std::filesystem::path& program, const std::string& mimeTypes) {
+    WriteFile(root() / "share" / "applications" / "qorve.desktop",
+              "[Desktop Entry]\nType=Application\nName=QORVE\nExec=" + program.string() + " %f\nMimeType=" +
+                  mimeTypes + "\nCategories=AudioVideo;Player;\n");
+  }
+
+  // What earlier versions left after registering `mimeTypes`: a hidden
+  // qorve.desktop in the user's folder and defaults naming it.
+  void WriteOldHiddenEntry(const std::string& mimeType) {
+    WriteFile(dataHome() / "applications" / "qorve.desktop",
+              "[Desktop Entry]\nType=Application\nName=QORVE\nGenericName=Media Player\nExec=" +
+                  (root() / "bin" / "qorve").string() + " %f\nTerminal=false\nNoDisplay=true\nMimeType=" +
+                  mimeType + ";\n");
+    WriteFile(configHome() / "mimeapps.list", "[Default Applications]\n" + mimeType +
+                                                  "=qorve.desktop;other.desktop;\n\n[Added Associations]\n" +
+                                                  mimeType + "=qorve.desktop;\n");
+  }
+
   // What `xdg-mime query default TYPE` answers in this desktop ("" when xdg-mime is missing).
   static std::string XdgMimeDefault(const std::string& mimeType) {
     std::string answer;

@@ -71,6 +71,35 @@ TEST_F(FileTypeDialogTest, BoxesShowTheAssociationsAndChangeThemAtOnce) {
   EXPECT_EQ(QueryAssociation("WAV"), "/opt/other/play");
 }
 
+TEST_F(FileTypeDialogTest, TypeOpenedThroughALinkToThePlayerIsChecked) {
+  // The installed entry names the link in bin, not the program folder.
+  std::filesystem::create_directories(root() / "usr-bin");
+  std::filesystem::create_symlink(PlayerPath(), root() / "usr-bin" / "qorve");
+  InstallPackagedEntry(root() / "usr-bin" / "qorve", "audio/x-wav;");
+  test::WriteFile(configHome() / "mimeapps.list", "[Default Applications]\naudio/x-wav=qorve.desktop;\n");
+  FileTypeDialog dialog;
+  EXPECT_TRUE(Box(dialog, 1004)->isChecked());
+}
+
+TEST_F(FileTypeDialogTest, OpeningMovesAnOldHiddenEntrySoTheInstalledOneShowsAgain) {
+  InstallPackagedEntry(PlayerPath(), "audio/ogg;");
+  WriteOldHiddenEntry("audio/x-wav");
+  FileTypeDialog dialog;
+  EXPECT_FALSE(std::filesystem::exists(dataHome() / "applications" / kInstalledDesktopId));
+  EXPECT_TRUE(Box(dialog, 1004)->isChecked());
+}
+
+TEST_F(FileTypeDialogTest, ListThatCannotBeReadIsReportedAndNothingChanges) {
+  std::filesystem::create_directories(configHome());
+  std::filesystem::create_symlink("mimeapps.list", configHome() / "mimeapps.list");
+  FileTypeDialog dialog;
+  const QString message = ClickAndReadMessage(Box(dialog, 1004));
+  EXPECT_TRUE(message.startsWith("関連付けを変更できませんでした。\n")) << message.toStdString();
+  EXPECT_TRUE(message.contains("mimeapps.list")) << message.toStdString();
+  EXPECT_FALSE(Box(dialog, 1004)->isChecked());
+  EXPECT_TRUE(std::filesystem::is_symlink(configHome() / "mimeapps.list"));
+}
+
 TEST_F(FileTypeDialogTest, SendToBoxCreatesAndDeletesTheShortcut) {
   FileTypeDialog dialog;
   QCheckBox* sendTo = Box(dialog, 1252);

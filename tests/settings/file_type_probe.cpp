@@ -1,7 +1,8 @@
 // Drives the file-type dialog for the end-to-end check of the associations:
 // clicks the check box of every label given (an extension such as "OGG", or
 // "SENDTO" for the Send To box), as a user would, and prints each box's state
-// afterwards ("OGG 1"). Runs on any Qt platform; message boxes are answered.
+// afterwards ("OGG 1"); a label written "=OGG" is only read, not clicked.
+// Runs on any Qt platform; message boxes are answered.
 // Usage: file_type_probe LABEL...
 #include "settings/file_type_dialog.h"
 
@@ -26,7 +27,9 @@ int main(int argc, char** argv) {
   answer.start(10);
   int result = 0;
   for (int i = 1; i < argc; ++i) {
-    const QString label = QString::fromLocal8Bit(argv[i]);
+    QString label = QString::fromLocal8Bit(argv[i]);
+    const bool readOnly = label.startsWith('=');
+    if (readOnly) label.remove(0, 1);
     QCheckBox* box = nullptr;
     for (QCheckBox* candidate : dialog.findChildren<QCheckBox*>()) {
       const bool sendTo = candidate->objectName() == qorve::FileTypeDialog::ControlName(1252);
@@ -37,8 +40,8 @@ int main(int argc, char** argv) {
       result = 1;
       continue;
     }
-    box->click();
-    std::printf("%s %d\n", argv[i], box->isChecked() ? 1 : 0);
+    if (!readOnly) box->click();
+    std::printf("%s %d\n", label.toLocal8Bit().constData(), box->isChecked() ? 1 : 0);
   }
   return result;
 }
