@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # qorve-info --pcm renders exactly what the reference decoders (oggdec, flac -d)
-# decode, sample for sample: whole files, and from a seek point on (Vorbis: the
+# decode, sample for sample: whole files (to their last sample, also where
+# that falls between two milliseconds), and from a seek point on (Vorbis: the
 # sample the seek lands on; FLAC: the whole second). Files are made here with
 # sox, oggenc and flac. Also: --pcm on a file that does not play through the
 # wave-out engine exits 3, bad usage exits 2.
@@ -70,6 +71,20 @@ for shape in 44100:1:16 44100:2:16 48000:1:16 48000:2:16 44100:2:8 44100:1:8 480
   flac -s -f "$name.wav" -o "$name.flac"
   flac -s -f -d "$name.flac" -o "$name.ref.wav"
   check_file "$name.flac" "$name.ref.wav" "$rate"
+done
+
+# Lengths that are no whole number of milliseconds (300.385 and 300.522 ms):
+# the render ends at the last sample, not at the length in milliseconds.
+for frames in 13247 13253; do
+  sox -r 44100 -c 2 -n -b 16 "odd$frames.wav" synth "${frames}s" sine 440 vol 0.5
+  flac -s -f "odd$frames.wav" -o "odd$frames.flac"
+  flac -s -f -d "odd$frames.flac" -o "odd$frames.ref.wav"
+  "$info" --pcm ours.wav "odd$frames.flac" >/dev/null
+  same_pcm ours.wav "odd$frames.ref.wav" "odd$frames.flac whole"
+  oggenc -Q "odd$frames.wav" -o "odd$frames.ogg"
+  oggdec -Q "odd$frames.ogg" -o "odd$frames.ogg.ref.wav"
+  "$info" --pcm ours.wav "odd$frames.ogg" >/dev/null
+  same_pcm ours.wav "odd$frames.ogg.ref.wav" "odd$frames.ogg whole"
 done
 
 # A tracker module states no sample rate of its own: the render takes the
