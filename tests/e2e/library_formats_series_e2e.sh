@@ -37,12 +37,12 @@ case "$loads" in
   "a.ape,0 b.mp3,1 c.spc,1 a.ape,1" | "a.ape,0 c.spc,1 b.mp3,1 a.ape,1") ;;
   *) fail "not each file once: $loads" ;;
 esac
-mp3_at=3.8
-[ "${loads#a.ape,0 c.spc}" = "$loads" ] || mp3_at=6.7
+mp3_at=3.9
+[ "${loads#a.ape,0 c.spc}" = "$loads" ] || mp3_at=6.9
 duration=$(soxi -D "$work/series.wav")
 echo "  captured $duration s"
-# APE until 0.1 s before its end, the whole MP3, the SPC until 0.1 s before 3 s.
-near "$duration" 8.35 0.4 || fail "capture of $duration s, not about 3.45 + 2 + 2.9 s"
+# Each to its end: the APE file, the MP3 file, the SPC image to its 3 s.
+near "$duration" 8.55 0.4 || fail "capture of $duration s, not about 3.55 + 2 + 3 s"
 found=$(sox "$work/series.wav" -n remix 1 trim "$mp3_at" 1.0 stat 2>&1 | sed -n 's/^Rough[[:space:]]*frequency:[[:space:]]*//p')
 echo "  MP3 part: $found Hz"
 near "$found" 660 15 || fail "the MP3 part is at $found Hz"

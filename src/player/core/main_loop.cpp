@@ -8,6 +8,7 @@
 #include "player/core/media_factory.h"
 #include "player/core/player_state.h"
 #include "player/core/remote_control.h"
+#include "player/core/sound_end.h"
 #include "player/core/tray_mode.h"
 
 #include <algorithm>
@@ -157,6 +158,9 @@ int MainLoop::PollInput(WindowHandle window) {
   const bool rightPressed = (right & 1) != 0;
   const bool rightHeld = (right & 0x8000) != 0;
   if (!leftHeld) seeking_ = false;
+  // Read on every poll: a tap of the close key counts in the poll that sees
+  // it, and is not kept for a later one (after a consumed click, a seek).
+  const bool closeHeld = KeyHeld(settings.keysetClose);
 
   if (InputBlocked(clock_.now())) {
     DiscardKeyPresses();
@@ -248,7 +252,7 @@ int MainLoop::PollInput(WindowHandle window) {
   if (hit == kHitExit && leftHeld) return 1;
   if (settings.kestravoxLButtonExit == 1 && hit == kHitOutside && leftHeld) return 1;
   if (settings.kestravoxRButtonExit == 1 && hit == kHitOutside && rightHeld) return 1;
-  if (KeyHeld(settings.keysetClose)) return 1;
+  if (closeHeld) return 1;
   return 0;
 }
 
@@ -480,7 +484,14 @@ int MainLoop::WatchMedia(WindowHandle window) {
   switch (info.Kind) {
     case kKindSound:
     case kKindVideo: {
-      if (state.TimePos + 0.1 >= info.Length && HandleEnd(window, info.Kind)) return 1;
+      // The position is what has been heard (the wave-out classes count the
+      // bytes the device has played; the MCI and video devices report their
+      // length once their stream has ended), so the file has ended only when
+      // it reaches the end of its sound: any earlier and its last sound is
+      // cut off. Classes that decode PCM themselves know that end to the
+      // sample; Length is rounded to the millisecond.
+      const double end = EndOfSound(*player.media, info.Length);
+      if (state.TimePos >= end && HandleEnd(window, info.Kind)) return 1;
       // RENEW refreshes of the time line per second of playback; 11: every step.
       const double tick = std::trunc(settings.winmesRenew * state.TimePos);
       if (settings.winmesRenew == 11 || tick != lastDrawnTick_) {

@@ -50,7 +50,10 @@ class MainLoop {
   // 1..255 (unbound) read as up.
   int16_t KeyState(int virtualKey);
   bool KeyPressed(int virtualKey) { return (KeyState(virtualKey) & 1) != 0; }
-  bool KeyHeld(int virtualKey) { return (KeyState(virtualKey) & 0x8000) != 0; }
+  // Down now, or went down since the previous poll: window-system input is
+  // taken in passes (every 16 ms), so a short tap can go down and up between
+  // two polls, and counts as held for the poll that sees its press.
+  bool KeyHeld(int virtualKey) { return (KeyState(virtualKey) & 0x8001) != 0; }
   // Reads every bound key once so that presses made while input is ignored
   // do not fire later.
   void DiscardKeyPresses();

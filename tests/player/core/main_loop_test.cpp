@@ -66,12 +66,41 @@ class CountingInput final : public InputPoller {
  public:
   int16_t GetAsyncKeyState(int virtualKey) override {
     if (virtualKey > 0 && virtualKey < 256) ++reads[virtualKey];
+    TakeEventPass();
     return keys.GetAsyncKeyState(virtualKey);
   }
   bool GetCursorPos(int& x, int& y) override { return keys.GetCursorPos(x, y); }
 
+  // Key events as the player receives them from the window system: they
+  // wait on the connection and reach the key state only at the message
+  // loop's next event pass, every kEventPassMs of the test clock.
+  struct Event {
+    uint32_t at;
+    int key;
+    bool down;
+  };
+  static constexpr uint32_t kEventPassMs = 16;
+  void Queue(Event event) { queued.push_back(event); }
+
   ScriptedInput keys;
   int reads[256] = {};
+  std::vector<Event> queued;
+  uint32_t lastPass = 0;
+
+ private:
+  void TakeEventPass() {
+    if (queued.empty() || g_now - lastPass < kEventPassMs) return;
+    lastPass = g_now;
+    std::erase_if(queued, [this](const Event& event) {
+      if (event.at > g_now) return false;
+      if (event.down) {
+        keys.Press(event.key);
+      } else {
+        keys.Release(event.key);
+      }
+      return true;
+    });
+  }
 };
 
 class MainLoopTest : public test::TempHome {
@@ -148,7 +177,7 @@ class MainLoopTest : public test::TempHome {
         .filename()
         .string();
   }
-  // Puts the current file at its end (TimePos + 0.1 reaches Length).
+  // Puts the current file at its end (TimePos reaches Length).
   void EndCurrentFile() { Media().state.TimePos = MediaPlan().length; }
   // Down now, with its press already seen by an earlier poll.
   void Hold(int virtualKey) {
@@ -156,6 +185,25 @@ class MainLoopTest : public test::TempHome {
     keys().GetAsyncKeyState(virtualKey);
   }
   ScriptedInput& keys() { return input_.keys; }
+  // A key pressed 3 ms after an event pass and released 5 ms later, while
+  // the controller steps every millisecond: both events arrive with the next
+  // pass. The result of the first step that saw them (0 when none did).
+  int TapFiveMillisecondsBetweenPasses(int virtualKey) {
+    input_.lastPass = g_now;
+    input_.Queue({g_now + 3, virtualKey, true});
+    input_.Queue({g_now + 8, virtualKey, false});
+    for (uint32_t ms = 1; ms <= CountingInput::kEventPassMs; ++ms) {
+      ++g_now;
+      const int result = Step();
+      if (!input_.queued.empty()) {
+        EXPECT_EQ(result, 0) << "a step before the key events arrived";
+        continue;
+      }
+      return result;
+    }
+    ADD_FAILURE() << "the key events never arrived";
+    return 0;
+  }
   int Step() { return loop_->Step(kWindow); }
   int Poll() { return loop_->PollInput(kWindow); }
 
@@ -318,7 +366,67 @@ INSTANTIATE_TEST_SUITE_P(MainLoop, CommandTest, ::testing::ValuesIn(CommandTrigg
                          [](const auto& info) {
                            return std::string(std::get<0>(info.param).name) +
                                   (std::get<1>(info.param) == Trigger::Key ? "ByKey" : "ByButton");
+
                          });
+
+// Every command key fires on a tap shorter than the time between two passes
+// of the window system's events.
+class CommandTapTest : public CommandTest {};
+
+TEST_P(CommandTapTest, FiresOnAFiveMillisecondTap) {
+  const auto& [command, trigger] = GetParam();
+  const std::string extension = std::filesystem::path(command.file).extension().string();
+  Start({"a" + extension, "b" + extension, "c" + extension}, command.file);
+  startIndex = Player().fileList.index;
+  command.prepare(*this);
+  EXPECT_EQ(TapFiveMillisecondsBetweenPasses(ProgramSettings().*command.key), 0);
+  command.check(*this);
+}
+
+std::vector<std::tuple<CommandCase, Trigger>> CommandKeys() {
+  std::vector<std::tuple<CommandCase, Trigger>> cases;
+  for (const CommandCase& command : kCommandCases) {
+    if (command.key) cases.emplace_back(command, Trigger::Key);
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, CommandTapTest, ::testing::ValuesIn(CommandKeys()),
+                         [](const auto& info) { return std::string(std::get<0>(info.param).name); });
+
+TEST_F(MainLoopTest, AFiveMillisecondTapOfTheCloseKeyEndsTheProgram) {
+  Start({"a.ogg"}, "a.ogg");
+  EXPECT_EQ(TapFiveMillisecondsBetweenPasses(kVkEscape), -1);
+  ProgramSettings().keysetClose = 'Q';
+  EXPECT_EQ(TapFiveMillisecondsBetweenPasses('Q'), -1);
+}
+
+TEST_F(MainLoopTest, TheVolumeKeysFireOnAFiveMillisecondTap) {
+  Start({"a.ogg"}, "a.ogg");
+  uint16_t volume = 0;
+  ASSERT_TRUE(GetVolume(volume));
+  EXPECT_EQ(TapFiveMillisecondsBetweenPasses(ProgramSettings().keysetVolumeUp), 0);
+  uint16_t louder = 0;
+  ASSERT_TRUE(GetVolume(louder));
+  EXPECT_GT(louder, volume);
+  EXPECT_EQ(TapFiveMillisecondsBetweenPasses(ProgramSettings().keysetVolumeDown), 0);
+  uint16_t back = 0;
+  ASSERT_TRUE(GetVolume(back));
+  EXPECT_EQ(back, volume);
+}
+
+TEST_F(MainLoopTest, ACloseKeyTapDuringAConsumedClickIsNotKeptForLater) {
+  Start({"a.ogg"}, "a.ogg");
+  Player().clickConsumed = 1;
+  Hold(kVkLButton);
+  display_.hit = kHitWindow;
+  keys().Tap(kVkEscape);
+  EXPECT_EQ(Poll(), 0);
+  keys().Release(kVkLButton);
+  EXPECT_EQ(Poll(), 0);
+  EXPECT_EQ(Player().clickConsumed, 0);
+  EXPECT_EQ(Poll(), 0);
+}
 
 TEST_F(MainLoopTest, KeysComeFromTheSettingsAndAreReadOncePerPoll) {
   Start({"a.ogg"}, "a.ogg");
@@ -531,7 +639,8 @@ INSTANTIATE_TEST_SUITE_P(
         QuitCase{"RightHeldOutsideWithoutRButtonExit", 0, kUp, kHeld, kUp, 1, 0, 0, 0, 0},
         QuitCase{"RightHeldInsideDoesNotEnd", 1, kUp, kHeld, kUp, 1, 1, 0, 0, 0},
         QuitCase{"EscHeldEnds", 1, kUp, kUp, kHeld, 1, 0, 0, 1, 0},
-        QuitCase{"EscTappedAndReleasedDoesNotEnd", 1, kUp, kUp, kTapped, 1, 0, 0, 0, 0},
+        QuitCase{"EscTappedBetweenTwoPollsEnds", 1, kUp, kUp, kTapped, 1, 0, 0, 1, 0},
+        QuitCase{"EscTappedDuringAConsumedClickDoesNotEnd", 1, kHeld, kUp, kTapped, 1, 0, 1, 0, 1},
         QuitCase{"NothingGoesOn", 1, kUp, kUp, kUp, 1, 1, 0, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -648,9 +757,71 @@ TEST_F(MainLoopTest, OnceWithEndEndsTheProgramAtTheEndEvenWhileHidden) {
   ProgramSettings().soundsetEnd = 1;
   ProgramSettings().winsetTask = 1;
   EXPECT_EQ(Step(), 0);
-  Media().state.TimePos = MediaPlan().length - 0.05;  // within the end margin
+  EndCurrentFile();
   EXPECT_EQ(Step(), -1);
 }
+
+// The position is what has been heard: a file whose last tenth of a second
+// is still to play has not ended, in any play mode.
+struct TailCase {
+  const char* name;
+  int loop;
+  int end;
+};
+
+class TailTest : public MainLoopTest, public ::testing::WithParamInterface<TailCase> {};
+
+TEST_P(TailTest, TheLastSoundBeforeTheLengthIsStillPlayed) {
+  Start({"a.ogg", "b.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = GetParam().loop;
+  ProgramSettings().soundsetEnd = GetParam().end;
+  for (const double before : {0.1, 0.05, 0.001}) {
+    Media().state.TimePos = MediaPlan().length - before;
+    EXPECT_EQ(Step(), 0) << before << " s before the end";
+    EXPECT_TRUE(MediaPlan().opened.empty()) << before << " s before the end";
+    EXPECT_TRUE(Media().plays.empty()) << before << " s before the end";
+    EXPECT_EQ(Media().stops, 0) << before << " s before the end";
+  }
+  EndCurrentFile();
+  const int result = Step();
+  if (GetParam().loop == 0 && GetParam().end == 1) {
+    EXPECT_EQ(result, -1);
+  } else if (GetParam().loop == 0) {
+    EXPECT_EQ(Media().stops, 1);
+  } else if (GetParam().loop == 1) {
+    EXPECT_EQ(Media().plays, std::vector<double>{0.0});
+  } else {
+    EXPECT_EQ(MediaPlan().opened.size(), 1u);  // the next (or a random) entry
+  }
+}
+
+TEST_F(MainLoopTest, AClassThatKnowsItsLastSampleEndsThereNotAtItsRoundedLength) {
+  Start({"a.ogg", "b.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = 1;
+  const double length = MediaPlan().length;
+  Media().soundEnd = length + 0.0004;  // Length was rounded down
+  Media().state.TimePos = length;
+  Step();
+  EXPECT_TRUE(Media().plays.empty());
+  Media().state.TimePos = length + 0.0004;
+  Step();
+  EXPECT_EQ(Media().plays, std::vector<double>{0.0});
+
+  Media().plays.clear();
+  Media().soundEnd = length - 0.0004;  // Length was rounded up
+  Media().state.TimePos = length - 0.0005;
+  Step();
+  EXPECT_TRUE(Media().plays.empty());
+  Media().state.TimePos = length - 0.0004;
+  Step();
+  EXPECT_EQ(Media().plays, std::vector<double>{0.0});
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, TailTest,
+                         ::testing::Values(TailCase{"OnceThenEnd", 0, 1}, TailCase{"OnceThenStop", 0, 0},
+                                           TailCase{"Loop", 1, 0}, TailCase{"Series", 2, 0},
+                                           TailCase{"Random", 3, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainLoopTest, OnceWithoutEndStopsAndNextClearsEndForTheRestOfTheRun) {
   Start({"a.ogg", "b.ogg"}, "a.ogg");
