@@ -361,6 +361,25 @@ TEST(Render, SongEndStopsTheRequestAndTheNextRenderStartsAgain) {
   EXPECT_EQ(p->order, 0);
 }
 
+TEST(Render, WithTheSongLoopFlagTheSongGoesOnAtItsRestartPosition) {
+  // Row 1 of order 0 sets global volume 32 and speed 3. Restarting at order
+  // 1 keeps both; restarting at 0 is a full reset, and row 0 sets neither.
+  std::vector<Cell> first = {Cell{kC4, 1, 0, 0, 0}, Cell{}, Cell{0, 0, 0, 16, 0x20}, Cell{0, 0, 0, 0xF, 0x03}};
+  for (const auto& [restart, speed, global] : {std::tuple{1, 3, 0x20000}, std::tuple{0, 6, 0x40000}}) {
+    XmSong song = Song({first, {}}, 2);
+    song.restart = restart;
+    const Player p = Load(BuildXm(song));
+    std::vector<int16_t> pcm(2 * 88200);
+    ModRender(p.get(), pcm.data(), 88200);  // 51 ticks
+    ASSERT_EQ(p->ended, 1);
+    RunTick(p.get());
+    EXPECT_EQ(p->ended, 0) << restart;
+    EXPECT_EQ(p->order, restart) << restart;
+    EXPECT_EQ(p->speed, speed) << restart;
+    EXPECT_EQ(p->globalVolume, global) << restart;
+  }
+}
+
 TEST(Measure, SongOfTenAndAHalfSecondsMeasuresEleven) {
   // Speed 5 at tempo 125: 0.1 s per row; 105 rows.
   XmSong song = Song({{Cell{kC4, 1, 0, 0, 0}}}, 1, 5);
