@@ -230,6 +230,35 @@ TEST(MioDecoderTest, LosslessStereoFileDecodesWhole) {
   EXPECT_EQ(Samples16(DecodeAll(opened.decoder)), samples);
 }
 
+// Zero runs that the coder carries from one chunk into the next: silence
+// across the border of chunks 0 and 1, all of chunk 2 silent with the run
+// going on into chunk 3. Each chunk's bits start with what follows the run.
+TEST(MioDecoderTest, ZeroRunsGoOnAcrossChunkBorders) {
+  constexpr uint32_t kChunk = 500;
+  std::vector<int16_t> samples = Chord(4 * kChunk);
+  std::fill(samples.begin() + 2 * (kChunk - 200), samples.begin() + 2 * (kChunk + 100), 0);
+  std::fill(samples.begin() + 2 * (2 * kChunk - 3), samples.begin() + 2 * (3 * kChunk + 50), 0);
+  std::vector<std::vector<uint8_t>> bytes;
+  for (uint32_t c = 0; c < 4; ++c) {
+    bytes.push_back(LosslessBytes16(std::vector<int16_t>(samples.begin() + 2 * c * kChunk,
+                                                         samples.begin() + 2 * (c + 1) * kChunk),
+                                    2));
+  }
+  ErinaEncoder encoder;
+  const std::vector<BitWriter> bits = encoder.EncodeAcross(bytes);
+  MioPlan plan;
+  plan.channels = 2;
+  for (uint32_t c = 0; c < 4; ++c) plan.chunks.push_back({kChunk, c == 0, bits[c].Bytes()});
+  // The silent chunk's bytes are all covered by the run begun before it.
+  EXPECT_EQ(bits[2].Bytes().size(), 0u);
+  Opened opened;
+  ASSERT_TRUE(opened.Open(MakeMio(plan)));
+  EXPECT_EQ(Samples16(DecodeAll(opened.decoder)), samples);
+  // From chunk 3 on its own: decoded from the lead chunk on.
+  const std::vector<int16_t> tail = Samples16(opened.decoder.DecodeAt(3 * kChunk + 10)->pcm);
+  EXPECT_TRUE(std::equal(samples.begin() + 2 * (3 * kChunk + 10), samples.end(), tail.begin()));
+}
+
 TEST(MioDecoderTest, CorruptChunkIsSilentUntilTheNextLeadChunk) {
   const std::vector<int16_t> samples = Chord(3000);
   std::string bytes = MakeLosslessMio(samples, 2, 44100, 1000, 2);  // leads: chunks 0 and 2

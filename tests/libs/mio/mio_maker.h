@@ -61,6 +61,32 @@ class ErinaEncoder {
     for (auto& tree : *trees_) tree.Reset();
     context_ = 0;
   }
+  // Encodes the bytes of chunks that follow one another without a lead
+  // chunk between them, one bit string each: a zero run goes on across the
+  // borders, its length coded where its first zero is, and the chunks it
+  // reaches into start with the symbols after it.
+  std::vector<BitWriter> EncodeAcross(const std::vector<std::vector<uint8_t>>& chunks) {
+    std::vector<BitWriter> outs(chunks.size());
+    std::vector<std::pair<std::size_t, std::size_t>> places;  // (chunk, index) of every byte
+    for (std::size_t c = 0; c < chunks.size(); ++c) {
+      for (std::size_t i = 0; i < chunks[c].size(); ++i) places.emplace_back(c, i);
+    }
+    auto byteAt = [&](std::size_t at) { return chunks[places[at].first][places[at].second]; };
+    for (std::size_t at = 0; at < places.size();) {
+      BitWriter& out = outs[places[at].first];
+      const uint8_t value = byteAt(at);
+      Put((*trees_)[context_], value, out, [&out](uint32_t v) { out.Bits(v, 8); });
+      ++at;
+      if (value == 0) {
+        uint32_t run = 1;
+        while (at < places.size() && byteAt(at) == 0) ++run, ++at;
+        Put((*trees_)[256], run, out, [&out](uint32_t v) { out.Gamma(v); });
+      }
+      context_ = value;
+    }
+    return outs;
+  }
+
   // Encodes all of `bytes`; a zero run stops at the end of `bytes`.
   void Encode(const std::vector<uint8_t>& bytes, BitWriter& out) {
     for (std::size_t i = 0; i < bytes.size();) {
