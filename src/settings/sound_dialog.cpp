@@ -1,6 +1,7 @@
 #include "settings/sound_dialog.h"
 
 #include "common/settings.h"
+#include "common/spc_output.h"
 #include "platform/midi_out.h"
 
 #include <QBoxLayout>
@@ -17,8 +18,6 @@
 
 namespace qorve {
 namespace {
-
-constexpr int kSurroundOn = 4;
 
 QSlider* Slider(QWidget* parent, int controlId, int maximum, int value) {
   auto* slider = Numbered(new QSlider(Qt::Horizontal, parent), controlId);
@@ -122,7 +121,7 @@ void SoundDialog::StoreControls() {
   settings.soundsetBgmVolume = bgmVolume_->value();
   settings.spcsetHz = ReadTypedInteger(spcHz_->currentText());
   settings.spcsetVolume = spcVolume_->value() * kSpcVolumeStep;
-  settings.spcsetSurnd = surround_->isChecked() ? kSurroundOn : 0;
+  settings.spcsetSurnd = surround_->isChecked() ? kSpcSurroundSetting : 0;
   if (midiDevice_->currentIndex() >= 0) settings.midisetDevice = midiDevice_->currentIndex() - 1;
   if (midiReset_->currentIndex() >= 0) settings.midisetReset = midiReset_->currentIndex();
 }

@@ -3,6 +3,7 @@
 // the image that goes into the emulator module; then a little is rendered,
 // the emulation fast-forwarded and rendered again. Nothing may crash, and
 // each render fills exactly the frames asked for.
+#include "common/spc_output.h"
 #include "libs/snesapu/snesapu.h"
 #include "platform/text.h"
 #include "player/formats/id666.h"
@@ -39,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   GetAPUData(&ram, &extraRam, nullptr, nullptr, &dsp, nullptr, nullptr, nullptr);
   // The signature bytes are not part of the image the emulator gets: they
   // choose the options the player's settings would (surround, amplification).
-  SetAPUOpt(1, 2, 16, kRate, 2, image[0] & 1);
+  SetAPUOpt(1, 2, 16, kRate, 2, image[0] & 1 ? qorve::kSpcSurroundOption : 0);
   ResetAPU(image[1] & 1 ? 0x10000 : 0x20000);
   std::memcpy(ram, image.data() + 0x100, 0x10000);
   std::memcpy(extraRam, image.data() + 0x101C0, 64);

@@ -1,5 +1,7 @@
 #include "snesapu.h"
 
+#include "common/spc_output.h"
+
 #include <gme/gme.h>
 
 #include <algorithm>
@@ -29,7 +31,6 @@ constexpr uint8_t kMinorVersion = 30;
 
 constexpr uint32_t kNaturalAmplification = 0x20000;
 constexpr double kClockHz = 1024000.0;
-constexpr uint32_t kSurroundBit = 1;
 // Side (L − R) gain of the pseudo surround.
 constexpr double kSurroundWidth = 1.6;
 
@@ -77,7 +78,7 @@ short Clamp16(double v) { return static_cast<short>(std::clamp(std::lround(v), -
 void Shape(Apu& apu, short* frames, std::size_t count) {
   const double gain = static_cast<double>(apu.amplification) / kNaturalAmplification;
   const bool natural = apu.amplification == kNaturalAmplification;
-  const bool surround = (apu.options & kSurroundBit) != 0;
+  const bool surround = (apu.options & qorve::kSpcSurroundOption) != 0;
   for (std::size_t i = 0; i < count; ++i) {
     short& l = frames[2 * i];
     short& r = frames[2 * i + 1];
@@ -117,7 +118,7 @@ void SetAPUOpt(uint32_t, uint32_t channels, uint32_t bits, uint32_t rate, uint32
   std::lock_guard lock(apu.mutex);
   apu.channels = channels == 1 || channels == 2 ? channels : 2;
   apu.bits = bits == 8 || bits == 16 ? bits : 16;
-  apu.rate = rate >= 1000 && rate <= 768000 ? rate : 32000;
+  apu.rate = qorve::SpcOutputRate(rate);
   apu.options = options;
 }
 

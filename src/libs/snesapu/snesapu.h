@@ -19,10 +19,11 @@ SNESAPU_EXPORT void GetAPUData(uint8_t** ram, uint8_t** extraRam, uint8_t** outP
                 void** voices, uint32_t** peakLeft, uint32_t** peakRight);
 
 // Output options for the next FixAPU: mixing routine (any non-zero value
-// mixes), channels (1 or 2), bits (8 or 16), rate in Hz (1000 to 768000),
-// interpolation (the emulator's own), and the option word, of which bit 0
-// widens the stereo image (pseudo surround). Values out of range keep the
-// defaults: 2 channels, 16 bits, 32000 Hz.
+// mixes), channels (1 or 2), bits (8 or 16), rate in Hz (SpcOutputRate of
+// common/spc_output.h: 1000 to 768000, any other rate is 32000), interpolation
+// (the emulator's own), and the option word, of which bit 2 (4,
+// kSpcSurroundOption) widens the stereo image (pseudo surround). Channels and
+// bits out of range keep the defaults: 2 channels, 16 bits.
 SNESAPU_EXPORT void SetAPUOpt(uint32_t mixing, uint32_t channels, uint32_t bits, uint32_t rate, uint32_t interpolation,
                uint32_t options);
 

@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "common/settings.h"
+#include "common/spc_output.h"
 #include "player/formats/id666.h"
 #include "player/visual/video_window.h"
 
@@ -121,16 +122,17 @@ int SNESAPU::Open(const std::string& path, const std::string& extension, WindowH
 
   LoadImage();
 
-  const int rate = ProgramSettings().spcsetHz;
+  // The rate the emulator renders at, whatever was typed as HZ.
+  const uint32_t rate = SpcOutputRate(ProgramSettings().spcsetHz);
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;
   format.nChannels = 2;
-  format.nSamplesPerSec = static_cast<uint32_t>(rate);
+  format.nSamplesPerSec = rate;
   format.wBitsPerSample = 16;
   format.nBlockAlign = kFrameBytes;
-  format.nAvgBytesPerSec = static_cast<uint32_t>(rate) * kFrameBytes;
+  format.nAvgBytesPerSec = rate * kFrameBytes;
   bytesPerSecond_ = format.nAvgBytesPerSec;
-  info_.SampleRate = rate;
+  info_.SampleRate = static_cast<int>(rate);
   info_.Bits = 16;
   info_.Channels = 2;
   Log("SNESAPU - LOAD ", 2);
@@ -147,8 +149,8 @@ int SNESAPU::Open(const std::string& path, const std::string& extension, WindowH
 
 void SNESAPU::LoadImage() {
   const Settings& settings = ProgramSettings();
-  entries_->setAPUOpt(kMixing, kChannels, kBits, static_cast<uint32_t>(settings.spcsetHz), kInterpolation,
-                      static_cast<uint32_t>(settings.spcsetSurnd));
+  entries_->setAPUOpt(kMixing, kChannels, kBits, SpcOutputRate(settings.spcsetHz), kInterpolation,
+                      SpcOptionWord(settings.spcsetSurnd));
   entries_->resetAPU(static_cast<uint32_t>(settings.spcsetVolume));
   std::memcpy(entries_->ram, image_.data() + kRamAt, kRamBytes);
   std::memcpy(entries_->extraRam, image_.data() + kExtraRamAt, kExtraRamBytes);

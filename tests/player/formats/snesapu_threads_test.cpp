@@ -1,18 +1,22 @@
 // SNESAPU with the emulator module of the program folder: the tag and length
 // of real and built images, the PCM equal to libgme's rendering through ffmpeg,
-// the output rate, play mode 1, and a missing module.
+// the output rate (a typed one out of range too), pseudo surround, play mode 1,
+// and a missing module.
 #include "player/formats/snesapu.h"
 
 #include "common/settings.h"
 #include "media_maker.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
-#include "support/temp_home.h"
+#include "support/scoped_env.h"
 #include "support/shared_media.h"
+#include "support/temp_home.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <memory>
 #include <string>
 
@@ -138,6 +142,82 @@ TEST_F(SnesapuTest, OutputRateComesFromHzAndHalfVolumeHalvesTheSound) {
   }
   EXPECT_EQ(louder, 0);
 }
+
+// A rate typed outside what the emulator renders: the device is told the rate
+// the samples are rendered at, so the song plays at its own speed.
+class SnesapuTypedRateTest : public SnesapuTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SnesapuTypedRateTest, OutOfRangePlaysAtTheRateItIsRenderedAt) {
+  QORVE_NEED_SHARED_MEDIA();
+  if (!HaveTools({"ffmpeg"})) GTEST_SKIP() << "ffmpeg missing";
+  const std::string path = kSpcFolder + "ferris-nu.spc";
+  const std::string reference = Reference(path, 2, 32000);
+  const std::filesystem::path capture = root() / "capture.wav";
+  SetWaveOutFactory(nullptr);
+  ScopedEnv env;
+  env.Set("QORVE_AUDIO", ("wav-fast:" + capture.string()).c_str());
+  ProgramSettings().spcsetHz = GetParam();
+  ASSERT_EQ(OpenMedia(path), kResultSuccess);
+  EXPECT_EQ(Info().SampleRate, 32000);
+  media->Play(-1.0);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (Status().TimePos < 2.0 && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  media.reset();
+
+  const std::string wav = ReadFile(capture.string());
+  ASSERT_GE(wav.size(), 44u + reference.size());
+  uint32_t rate = 0;
+  uint32_t bytesPerSecond = 0;
+  std::memcpy(&rate, wav.data() + 24, 4);
+  std::memcpy(&bytesPerSecond, wav.data() + 28, 4);
+  EXPECT_EQ(rate, 32000u);
+  EXPECT_EQ(bytesPerSecond, 32000u * 4);
+  EXPECT_EQ(wav.compare(44, reference.size(), reference), 0);  // rendered at that rate
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, SnesapuTypedRateTest, ::testing::Values(0, -1, 999, 768001),
+                         [](const auto& info) {
+                           return info.param < 0 ? "Minus" + std::to_string(-info.param) : std::to_string(info.param);
+                         });
+
+// Energy of L − R over stereo 16-bit frames.
+double SideEnergy(const std::vector<uint8_t>& pcm) {
+  double sum = 0;
+  for (std::size_t i = 0; i + 4 <= pcm.size(); i += 4) {
+    int16_t left = 0;
+    int16_t right = 0;
+    std::memcpy(&left, &pcm[i], 2);
+    std::memcpy(&right, &pcm[i + 2], 2);
+    const double side = static_cast<double>(left) - right;
+    sum += side * side;
+  }
+  return sum;
+}
+
+// SURND as the settings program writes it (4) and as a file edited by hand
+// may hold it (1): either widens the stereo image of a real song.
+class SnesapuSurroundTest : public SnesapuTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SnesapuSurroundTest, StoredSurroundWidensTheStereoImage) {
+  QORVE_NEED_SHARED_MEDIA();
+  const std::string path = kSpcFolder + "ferris-nu.spc";
+  const auto sideOf = [&](int surround) {
+    media.reset();
+    ProgramSettings().spcsetSurnd = surround;
+    EXPECT_EQ(OpenMedia(path), kResultSuccess);
+    media->Play(-1.0);
+    return SideEnergy(PlayFor(2 * 44100 * 4));
+  };
+  const double plain = sideOf(0);
+  const double wide = sideOf(GetParam());
+  ASSERT_GT(plain, 0.0);  // the song has a stereo image to widen
+  EXPECT_GT(wide, 2.0 * plain);
+  EXPECT_LT(wide, 3.0 * plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(StoredValues, SnesapuSurroundTest, ::testing::Values(4, 1));
 
 TEST_F(SnesapuTest, LengthFieldDigitsElse180Seconds) {
   ASSERT_EQ(OpenMedia(BuildImage("095")), kResultSuccess);
