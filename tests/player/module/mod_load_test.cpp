@@ -20,10 +20,7 @@ using test::XmInstrument;
 using test::XmSample;
 using test::XmSong;
 
-struct PlayerDeleter {
-  void operator()(ModPlayer* p) const { ModDestroy(p); }
-};
-using Player = std::unique_ptr<ModPlayer, PlayerDeleter>;
+using test::Player;
 
 Player Load(const std::vector<uint8_t>& image, int expected = 1) {
   Player player(ModCreate());

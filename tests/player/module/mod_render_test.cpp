@@ -22,16 +22,8 @@ using test::ModNote;
 using test::ModSong;
 using test::XmSong;
 
-struct PlayerDeleter {
-  void operator()(ModPlayer* p) const { ModDestroy(p); }
-};
-using Player = std::unique_ptr<ModPlayer, PlayerDeleter>;
-
-Player Load(const std::vector<uint8_t>& image) {
-  Player player(ModCreate());
-  EXPECT_EQ(ModLoad(player.get(), image.data(), static_cast<int64_t>(image.size())), 1);
-  return player;
-}
+using test::Player;
+constexpr auto Load = test::LoadImage;
 
 // A one-channel XM with the square instrument and the given first-row cells,
 // one pattern per entry of `rows`.
