@@ -22,6 +22,9 @@ constexpr GstClockTime kPrerollTimeout = 20 * GST_SECOND;
 constexpr GstClockTime kStateTimeout = 5 * GST_SECOND;
 constexpr GstClockTime kErrorWait = GST_SECOND;
 constexpr int kPrerollAttempts = 3;
+// How far past its stated length a stream may play before its end is taken
+// as reached without the stream's own end.
+constexpr uint32_t kEndOverrunMs = 5000;
 
 // GStreamer's own AIFF parser (1.22) now and then pushes its first buffer
 // before playbin has linked its pad, stops with "not-linked", and playbin
@@ -124,7 +127,14 @@ class GstreamerDevice final : public MciDevice {
     gint64 position = 0;
     if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position)) return lastPosition_;
     lastPosition_ = ToMilliseconds(position - startOffset_);
-    if (length_ > 0 && lastPosition_ > length_) lastPosition_ = length_;
+    // The length is reached when the stream ends. Until then the position
+    // stays short of it: a stream that states too short a duration (an MPEG
+    // program stream) still has sound to play, which the player would cut off
+    // on reaching the length. One that runs on well past its length without
+    // ending is taken to be at its end, so that it cannot stay there for good.
+    if (length_ > 0 && lastPosition_ >= length_) {
+      lastPosition_ = lastPosition_ - length_ >= kEndOverrunMs ? length_ : length_ - 1;
+    }
     return lastPosition_;
   }
 

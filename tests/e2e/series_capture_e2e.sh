@@ -37,6 +37,37 @@ near() {  # value target tolerance
   awk -v v="$1" -v t="$2" -v d="$3" 'BEGIN { exit !(v >= t - d && v <= t + d) }'
 }
 fail() { echo "FAIL: $*"; exit 1; }
+# A capture in 10 ms windows, each named by the strongest of the four tones
+# or "-" for silence, as runs: "440:30 660:30 ...".
+tone_runs() {  # capture.wav
+  python3 - "$1" <<'PY'
+import math, struct, sys, wave
+capture = wave.open(sys.argv[1])
+rate, channels = capture.getframerate(), capture.getnchannels()
+raw = capture.readframes(capture.getnframes())
+left = struct.unpack("<%dh" % (len(raw) // 2), raw)[::channels]
+size = rate // 100
+names = []
+for start in range(0, len(left) - size + 1, size):
+    best, power = "-", 1e9 * size  # weaker than about 1/10 of full scale: silence
+    for hertz in (440, 660, 880, 1100):  # Goertzel
+        c = 2 * math.cos(2 * math.pi * hertz / rate)
+        s1 = s2 = 0.0
+        for x in left[start:start + size]:
+            s1, s2 = x + c * s1 - s2, s1
+        p = s1 * s1 + s2 * s2 - c * s1 * s2
+        if p > power:
+            best, power = str(hertz), p
+    names.append(best)
+runs = []
+for name in names:
+    if runs and runs[-1][0] == name:
+        runs[-1][1] += 1
+    else:
+        runs.append([name, 1])
+print(" ".join("%s:%d" % (name, count) for name, count in runs))
+PY
+}
 
 echo "- series: a, b, c in order, then round to a"
 export QORVE_HOME="$work/series" QORVE_AUDIO="wav:$work/series.wav"
@@ -71,36 +102,7 @@ settings "$QORVE_HOME" 0 1
 play_series_round "$work/short" "$work/short/d.ogg" 15
 loads=$(loaded_files "$work/short")
 echo "  loaded: $loads"
-# The capture in 10 ms windows, each named by the strongest of the four
-# tones or "-" for silence, as runs: "440:30 660:30 ...".
-runs=$(python3 - "$work/short.wav" <<'PY'
-import math, struct, sys, wave
-capture = wave.open(sys.argv[1])
-rate, channels = capture.getframerate(), capture.getnchannels()
-raw = capture.readframes(capture.getnframes())
-left = struct.unpack("<%dh" % (len(raw) // 2), raw)[::channels]
-size = rate // 100
-names = []
-for start in range(0, len(left) - size + 1, size):
-    best, power = "-", 1e9 * size  # weaker than about 1/10 of full scale: silence
-    for hertz in (440, 660, 880, 1100):  # Goertzel
-        c = 2 * math.cos(2 * math.pi * hertz / rate)
-        s1 = s2 = 0.0
-        for x in left[start:start + size]:
-            s1, s2 = x + c * s1 - s2, s1
-        p = s1 * s1 + s2 * s2 - c * s1 * s2
-        if p > power:
-            best, power = str(hertz), p
-    names.append(best)
-runs = []
-for name in names:
-    if runs and runs[-1][0] == name:
-        runs[-1][1] += 1
-    else:
-        runs.append([name, 1])
-print(" ".join("%s:%d" % (name, count) for name, count in runs))
-PY
-)
+runs=$(tone_runs "$work/short.wav")
 echo "  capture in 10 ms windows: $runs"
 expected=""
 for entry in $loads; do
@@ -121,6 +123,23 @@ for hertz in ${expected# }; do
   [ "${run#*:}" -ge 29 ] && [ "${run#*:}" -le 31 ] ||
     fail "the $hertz Hz piece lasts ${run#*:} windows of 10 ms, not its 30"
 done
+
+echo "- a 0.3 s MPEG program stream whose stated duration is shorter than its sound"
+if command -v ffmpeg >/dev/null; then
+  mkdir -p "$work/video"
+  ffmpeg -loglevel error -nostdin -y -f lavfi -i testsrc=d=0.3:s=160x120:r=25 \
+    -f lavfi -i "sine=f=440:d=0.3:r=44100,volume=4" -c:v mpeg1video -c:a mp2 -ac 2 "$work/video/h.mpg"
+  export QORVE_HOME="$work/video-home" QORVE_AUDIO="wav:$work/video.wav"
+  settings "$QORVE_HOME" 0 1
+  timeout 20 "$bin/qorve" "$work/video/h.mpg" || fail "the player did not end by itself"
+  runs=$(tone_runs "$work/video.wav")
+  echo "  capture in 10 ms windows: $runs"
+  # GStreamer states 0.25 s; the sound, all of which is heard, lasts 0.3 s.
+  [ "$(tr ' ' '\n' <<<"$runs" | awk -F: '$1 == 440 { n += $2 } END { print n + 0 }')" -ge 29 ] ||
+    fail "the stream's sound was cut short"
+else
+  echo "  skipped: ffmpeg is missing"
+fi
 
 echo "- once with END 1: ends by itself after the file"
 export QORVE_HOME="$work/once" QORVE_AUDIO="wav:$work/once.wav"

@@ -115,12 +115,15 @@ TEST_F(SeriesTest, SeriesPlaysAllThreeInOrderAndOnceWithEndEndsAfterTheLast) {
   EXPECT_EQ(played, (std::vector<std::string>{"a.ogg", "b.flac", "c.ogg"}));
   EXPECT_EQ(ProgramSettings().soundsetLoop, 0);
 
-  // Each piece sounds until 0.1 s before its end: three segments of 0.9 s.
-  ASSERT_NEAR(static_cast<double>(sound.size()) / 4, 3 * 0.9 * 44100, 3 * 441);
+  // Each piece sounds to its end: three segments of 1 s, each of its own
+  // pitch to its last 10 ms (the controller steps every 10 ms of sound here).
+  ASSERT_NEAR(static_cast<double>(sound.size()) / 4, 3 * 44100, 3 * 441);
   const double pitches[] = {441, 661.5, 882};
   for (int segment = 0; segment < 3; ++segment) {
-    EXPECT_NEAR(Pitch(sound, static_cast<std::size_t>(segment * 0.9 * 44100 + 2205), 30000), pitches[segment], 5)
+    EXPECT_NEAR(Pitch(sound, static_cast<std::size_t>(segment * 44100 + 2205), 30000), pitches[segment], 5)
         << "segment " << segment;
+    const auto lastTenth = static_cast<std::size_t>(segment * 44100 + 44100 - 441 - 4410);
+    EXPECT_NEAR(Pitch(sound, lastTenth, 4410), pitches[segment], 15) << "the last 0.1 s of segment " << segment;
   }
 }
 
