@@ -37,6 +37,7 @@ constexpr int kLengthScanPackets = 1'000'000;
 // Sound whose own time lies this close to where the previous block ended
 // continues it, so that rounding in the file's times leaves no gap.
 constexpr int64_t kSoundJoinNs = 50'000'000;
+constexpr int64_t kSeekMargin = 1'000'000'000;
 
 int RoundUp2(int value) { return (value + 1) & ~1; }
 int RoundUp4(int value) { return (value + 3) & ~3; }
@@ -266,7 +267,7 @@ int64_t LibavMedia::FrameTime(const AVFrame& frame, int stream) const {
 bool LibavMedia::ConvertPicture(const AVFrame& frame, Output& out) {
   if (frame.width <= 0 || frame.height <= 0 || frame.format < 0) return false;
   int64_t time = FrameTime(frame, videoStream_);
-  if (time < 0 || time < nextPictureTime_ - frameDuration_ * 4) time = std::max<int64_t>(nextPictureTime_, 0);
+  if (time < 0) time = nextPictureTime_ >= 0 ? nextPictureTime_ : skipBefore_;  // a picture without a time follows on
   nextPictureTime_ = time + frameDuration_;
   if (time + frameDuration_ <= skipBefore_) return false;
   const auto format = static_cast<AVPixelFormat>(frame.format);
@@ -395,7 +396,11 @@ LibavMedia::Output LibavMedia::Next() {
 
 void LibavMedia::SeekTo(int64_t time) {
   skipBefore_ = std::max<int64_t>(time, 0);
-  const int64_t target = startTime_ + av_rescale(skipBefore_, AV_TIME_BASE, kNanosecond);
+  // Without an index of key pictures (MPEG streams) a seek lands on a packet
+  // near the place, whose pictures cannot be decoded: it starts a second
+  // earlier, and what lies before the place is decoded and dropped.
+  const int64_t from = std::max<int64_t>(skipBefore_ - kSeekMargin, 0);
+  const int64_t target = startTime_ + av_rescale(from, AV_TIME_BASE, kNanosecond);
   if (av_seek_frame(format_, -1, target, AVSEEK_FLAG_BACKWARD) < 0 &&
       avformat_seek_file(format_, -1, INT64_MIN, target, target, 0) < 0) {
     // Read again from the start; what lies before the place is dropped.
@@ -409,7 +414,7 @@ void LibavMedia::SeekTo(int64_t time) {
   draining_ = false;
   videoDrained_ = videoStream_ < 0;
   audioDrained_ = audioStream_ < 0;
-  nextPictureTime_ = skipBefore_;
+  nextPictureTime_ = -1;
   nextSoundTime_ = -1;
 }
 

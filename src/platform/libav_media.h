@@ -92,7 +92,7 @@ class LibavMedia {
   int64_t startTime_ = 0;       // the container's first time, in AV_TIME_BASE units
   int64_t frameDuration_ = 0;   // ns of one picture
   int64_t skipBefore_ = 0;      // ns: output before this is dropped (after a seek)
-  int64_t nextPictureTime_ = 0;
+  int64_t nextPictureTime_ = 0;   // ns where a picture without a time of its own goes; -1: none yet
   int64_t nextSoundTime_ = -1;  // ns where the next sound continues; -1: take the frame's
   bool draining_ = false;       // the file is read; the decoders give out what they hold
   bool videoDrained_ = false;
