@@ -2,7 +2,8 @@
 # The video window under Xvfb with the plain X image sink (no OpenGL): its
 # sizing frame dragged by the mouse resizes it and the picture is refitted
 # and scaled to the new size, a resize from outside refits it too, and full
-# screen fills the screen. Screenshots are checked by the picture's colour.
+# screen fills the screen, as GStreamer plays the file and as libavformat
+# does. Screenshots are checked by the picture's colour.
 # Set QORVE_E2E_SHOTS to a folder to keep them.
 # Usage: video_window_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
 set -euo pipefail
@@ -112,6 +113,17 @@ shot full
 expect_blue full 40 $((screen_height / 2))
 expect_blue full $((screen_width - 40)) $((screen_height / 2))
 expect_blue full $((screen_width / 2)) 200
+kill -TERM "$player"
+wait "$player" || fail "the player did not end cleanly"
+player=0
+
+echo "- through libavformat (GStreamer's AVI demultiplexer ranked out), started full screen (-F)"
+GST_PLUGIN_FEATURE_RANK=avidemux:NONE "$bin/qorve" "$work/blue.avi" -F &
+player=$!
+wait_for_log "最後" 15 || fail "the video did not open through libavformat"
+shot_showing libav 40 $((screen_height / 2))
+expect_blue libav 40 $((screen_height / 2))
+expect_blue libav $((screen_width - 40)) $((screen_height / 2))
 kill -TERM "$player"
 wait "$player" || fail "the player did not end cleanly"
 player=0
