@@ -141,6 +141,7 @@ int OGG::Open(const std::string& path, const std::string& extension, WindowHandl
     length = ov_time_total(&decoder_->file, -1);
   }
   decoder_->totalFrames = std::max<ogg_int64_t>(frames, 0);
+  if (rate > 0) soundEnd_ = static_cast<double>(decoder_->totalFrames) / static_cast<double>(rate);
 
   stream_ = std::make_unique<WaveOutStream>();
   if (stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) == -1) {
