@@ -3,7 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/opt.h>
+#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -79,6 +79,13 @@ bool RefusedContainer(const AVInputFormat* format) {
 
 // Opens `path` (only as a local file) and reads its stream information.
 AVFormatContext* OpenContainer(const std::string& path) {
+  // Damaged and unusual files are common; libav's notes on them (printed to
+  // the terminal by default) are no use to the user of a player.
+  static const bool quiet = [] {
+    if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
+    return true;
+  }();
+  (void)quiet;
   AVFormatContext* format = nullptr;
   AVDictionary* options = nullptr;
   av_dict_set(&options, "protocol_whitelist", "file", 0);
