@@ -291,10 +291,11 @@ class LibavDevice final : public MciDevice {
       const Branch& branch = isPicture ? picture_ : sound_;
       if (!branch.source || out.bytes.empty()) continue;
       if (!WaitForRoom(branch, isPicture ? sound_ : picture_)) return;
-      auto* bytes = new std::vector<uint8_t>(std::move(out.bytes));
-      GstBuffer* buffer = gst_buffer_new_wrapped_full(
-          GST_MEMORY_FLAG_READONLY, bytes->data(), bytes->size(), 0, bytes->size(), bytes,
-          [](gpointer data) { delete static_cast<std::vector<uint8_t>*>(data); });
+      // GStreamer's own memory: its streaming threads free it, under a
+      // synchronisation of theirs that ours need not rely on.
+      GstBuffer* buffer = gst_buffer_new_allocate(nullptr, out.bytes.size(), nullptr);
+      if (!buffer) continue;  // no memory for this one: it is passed by
+      gst_buffer_fill(buffer, 0, out.bytes.data(), out.bytes.size());
       GST_BUFFER_PTS(buffer) = static_cast<GstClockTime>(std::max<int64_t>(out.time - origin_, 0));
       GST_BUFFER_DURATION(buffer) = static_cast<GstClockTime>(std::max<int64_t>(out.duration, 0));
       if (gst_app_src_push_buffer(GST_APP_SRC(branch.source), buffer) != GST_FLOW_OK) return;
