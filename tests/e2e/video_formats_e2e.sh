@@ -2,7 +2,8 @@
 # Every video container the player lists opens, shows a picture and has a
 # length: the real videos of the shared media folder and one small file
 # ffmpeg makes here in each container (AVI, MPG, MPEG, MPE, MOV, OGM, WMV,
-# RM, and a one-second MPEG-1 system stream of a still picture), first as
+# RM, and a one-second MPEG-1 system stream of a still picture; RA, sound
+# alone, opens with a length and no picture), first as
 # GStreamer plays them and then with GStreamer's demultiplexers for them
 # ranked out (as where they are not installed), so that libavformat plays
 # them. qorve-info gives the length and size (offscreen); the player under
@@ -45,6 +46,7 @@ make made.wmv -c:v wmv2 -c:a wmav2 -f asf
 make made.rm -c:v rv10 -c:a ac3 -f rm
 ffmpeg -v error -y -f lavfi -i "color=c=0xE04020:size=160x120:rate=25" -frames:v 1 "$work/still.png"
 ffmpeg -v error -y -loop 1 -i "$work/still.png" -t 1 -r 25 -c:v mpeg1video -f mpeg "$videos/still.mpg"
+ffmpeg -v error -y -f lavfi -i "sine=frequency=440:duration=1" -c:a ac3 -f rm "$work/sound.ra"
 
 # GStreamer's demultiplexers and parsers of these containers, ranked out.
 without_gstreamer="asfdemux:NONE,avidemux:NONE,qtdemux:NONE,mpegpsdemux:NONE,oggdemux:NONE,rmdemux:NONE"
@@ -57,7 +59,7 @@ check_info() {  # file: qorve-info's length and size
   awk -v j="$json" -v name="$(basename "$1")" 'BEGIN {
     match(j, /"length":[0-9.e+-]+/); length_ = substr(j, RSTART + 9, RLENGTH - 9)
     match(j, /"width":[0-9-]+/); width = substr(j, RSTART + 8, RLENGTH - 8)
-    if (length_ + 0 <= 0 || width + 0 <= 0) exit 1
+    if (length_ + 0 <= 0 || (width + 0 <= 0) != (name ~ /\.ra$/)) exit 1
     printf "  %s: length %s s, width %s\n", name, length_, width
   }' || fail "$(basename "$1") has no length or size: $json"
 }
@@ -118,10 +120,10 @@ show_all() {  # label
 }
 
 echo "- as GStreamer plays them"
-for file in "$videos"/*; do check_info "$file"; done
+for file in "$videos"/* "$work/sound.ra"; do check_info "$file"; done
 echo "- without GStreamer's demultiplexers: through libavformat"
 export GST_PLUGIN_FEATURE_RANK="$without_gstreamer"
-for file in "$videos"/*; do check_info "$file"; done
+for file in "$videos"/* "$work/sound.ra"; do check_info "$file"; done
 unset GST_PLUGIN_FEATURE_RANK
 
 start_x_session
