@@ -39,6 +39,7 @@ constexpr uint64_t kMostQueuedPictureBytes = 256ull << 20;
 constexpr uint64_t kQueuedSoundSeconds = 1;
 constexpr uint64_t kMostQueuedSoundSeconds = 30;
 constexpr auto kRoomPoll = std::chrono::milliseconds(2);
+constexpr uint32_t kEndOverrunMs = 5000;
 
 uint32_t ToMilliseconds(gint64 nanoseconds) {
   if (nanoseconds <= 0) return 0;
@@ -116,7 +117,11 @@ class LibavDevice final : public MciDevice {
     gint64 position = 0;
     if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position)) return lastPosition_;
     lastPosition_ = ToMilliseconds(origin_ + position);
-    if (length_ > 0 && lastPosition_ > length_) lastPosition_ = length_;
+    // As the GStreamer device: the length is reached when the stream ends,
+    // or when it runs on well past it.
+    if (length_ > 0 && lastPosition_ >= length_) {
+      lastPosition_ = lastPosition_ - length_ >= kEndOverrunMs ? length_ : length_ - 1;
+    }
     return lastPosition_;
   }
 
