@@ -79,7 +79,7 @@ class McisoundPlayback : public test::TempHome {
     TempHome::TearDown();
   }
 
-  // Plays `file` to its end as the controller would (TimePos + 0.1 >= Length).
+  // Plays `file` to its end as the controller would (TimePos >= Length).
   void PlayToEnd(MediaFile& media) {
     MediaInfo info;
     media.GetInfo(info);
@@ -90,8 +90,8 @@ class McisoundPlayback : public test::TempHome {
       std::this_thread::sleep_for(2ms);
       state = MediaState{};
       media.GetStatus(state);
-    } while (state.TimePos + 0.1 < info.Length && std::chrono::steady_clock::now() < until);
-    EXPECT_GE(state.TimePos + 0.1, info.Length);
+    } while (state.TimePos < info.Length && std::chrono::steady_clock::now() < until);
+    EXPECT_GE(state.TimePos, info.Length);
   }
 
   Settings saved_;
