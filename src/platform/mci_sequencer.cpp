@@ -5,8 +5,10 @@
 //
 // Starting anywhere but at the beginning first sends the channel state the
 // song has built up before that point (midi_chase.h), so the song sounds as
-// it would have there. Pause, stop and seek
-// silence what was sounding (midiOutReset).
+// it would have there, after the reset message (GM, GS or XG) given by
+// MCI_MIDI_SET_RESET when there is one: a seek, to the start as well, and a
+// change of port rebuild the port's state from that reset. Pause, stop and
+// seek silence what was sounding (midiOutReset).
 #include "platform/mci_device.h"
 #include "platform/mci_midi_song.h"
 #include "platform/midi_chase.h"
@@ -75,7 +77,15 @@ class SequencerDevice final : public MciDevice {
     positionMs_ = std::min<double>(milliseconds, song_.lengthMilliseconds);
     next_ = 0;
     while (next_ < song_.events.size() && song_.events[next_].milliseconds < positionMs_) ++next_;
-    needsChase_ = next_ > 0;
+    needsChase_ = next_ > 0 || !reset_.empty();
+    return MCIERR_NO_ERROR;
+  }
+
+  // The message that starts every rebuild of the port's state. The port has
+  // already had it at the open, so it is sent from the next seek on.
+  MCIERROR SetResetMessage(std::span<const uint8_t> message) override {
+    std::lock_guard lock(mutex_);
+    reset_.assign(message.begin(), message.end());
     return MCIERR_NO_ERROR;
   }
 
@@ -106,7 +116,7 @@ class SequencerDevice final : public MciDevice {
     }
     CloseOutput();
     output_ = opened;
-    needsChase_ = next_ > 0;
+    needsChase_ = next_ > 0 || !reset_.empty();
     if (resumeMode == MCI_MODE_PLAY) Resume();
     return MCIERR_NO_ERROR;
   }
@@ -133,10 +143,12 @@ class SequencerDevice final : public MciDevice {
     wake_.notify_all();
   }
 
-  // Under mutex_: the channel state every message before next_ left behind.
+  // Under mutex_: the reset, then the channel state every message before
+  // next_ left behind.
   void Chase() {
     needsChase_ = false;
     if (!output_) return;
+    if (!reset_.empty()) Send(reset_);
     for (const MidiFileEvent* event : ChaseEvents(song_, next_)) Send(event->bytes);
   }
 
@@ -200,6 +212,7 @@ class SequencerDevice final : public MciDevice {
   Clock::time_point anchor_;
   std::size_t next_ = 0;  // the first event not yet sent
   bool needsChase_ = false;
+  std::vector<uint8_t> reset_;  // MCI_MIDI_SET_RESET's message; empty: none
 };
 
 }  // namespace

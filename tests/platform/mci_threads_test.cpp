@@ -634,6 +634,52 @@ TEST_F(SequencerDevice, PauseSilencesAndKeepsThePlaceAndSeekChasesTheProgram) {
   mciSendCommand(id, MCI_CLOSE, 0, &generic);
 }
 
+TEST_F(SequencerDevice, EverySeekAndPortChangeStartsFromTheResetMessage) {
+  MCIDEVICEID id = 0;
+  ASSERT_EQ(OpenTyped("sequencer", (root() / "song.mid").string(), id), MCIERR_NO_ERROR);
+  const std::vector<uint8_t> gs = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+  MCI_MIDI_SET_RESET_PARMS reset{};
+  reset.lpMessage = gs.data();
+  reset.dwLength = static_cast<uint32_t>(gs.size());
+  ASSERT_EQ(mciSendCommand(id, MCI_SET, MCI_WAIT | MCI_MIDI_SET_RESET, &reset), MCIERR_NO_ERROR);
+
+  // The first play from the start sends only the song: the port had the
+  // reset when the file was opened.
+  MCI_PLAY_PARMS play{};
+  mciSendCommand(id, MCI_PLAY, 0, &play);
+  ASSERT_TRUE(WaitForMode(id, MCI_MODE_STOP, 3s));
+  EXPECT_EQ(ports_->BytesSentTo(0).front(), (std::vector<uint8_t>{0xC0, 0x05}));
+
+  for (const uint32_t from : {150u, 0u}) {
+    ports_->Clear();
+    play.dwFrom = from;
+    mciSendCommand(id, MCI_PLAY, MCI_FROM, &play);
+    ASSERT_TRUE(WaitForMode(id, MCI_MODE_STOP, 3s));
+    const auto sent = ports_->BytesSentTo(0);
+    ASSERT_GE(sent.size(), 2u) << "from " << from;
+    EXPECT_EQ(sent[0], gs) << "from " << from;
+    EXPECT_EQ(sent[1], (std::vector<uint8_t>{0xC0, 0x05})) << "from " << from;
+  }
+
+  // A new port, taken during a pause, hears the reset before anything else.
+  play.dwFrom = 0;
+  mciSendCommand(id, MCI_PLAY, MCI_FROM, &play);
+  std::this_thread::sleep_for(50ms);
+  MCI_GENERIC_PARMS generic{};
+  mciSendCommand(id, MCI_PAUSE, MCI_WAIT, &generic);
+  MCI_SEQ_SET_PARMS set{};
+  set.dwPort = 1;
+  ASSERT_EQ(mciSendCommand(id, MCI_SET, MCI_WAIT | MCI_SEQ_SET_PORT, &set), MCIERR_NO_ERROR);
+  play = MCI_PLAY_PARMS{};
+  mciSendCommand(id, MCI_PLAY, 0, &play);
+  ASSERT_TRUE(WaitForMode(id, MCI_MODE_STOP, 3s));
+  const auto sent = ports_->BytesSentTo(1);
+  ASSERT_GE(sent.size(), 2u);
+  EXPECT_EQ(sent[0], gs);
+  EXPECT_EQ(sent[1], (std::vector<uint8_t>{0xC0, 0x05}));
+  mciSendCommand(id, MCI_CLOSE, 0, &generic);
+}
+
 TEST_F(SequencerDevice, NoMidiPortAtAllFailsTheOpen) {
   SetMidiPortSystemForTesting(std::make_shared<test::RecordingMidiPorts>(std::vector<std::string>{}));
   MCIDEVICEID id = 0;

@@ -103,9 +103,10 @@ int MCISOUND::Open(const std::string& path, const std::string& extension, Window
   status.dwItem = MCI_STATUS_LENGTH;
   mciSendCommand(device_, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status);
   info_.Length = static_cast<double>(status.dwReturn) / 1000.0;
-  // A MIDI file that did not open on the sequencer plays through the
-  // synthesizer: the reset goes there, ahead of the song and after every seek.
-  if (IsMidi(extension) && !openedAsSequencer) SendResetToDevice(reset);
+  // The device that plays a MIDI file sends the reset again after every seek;
+  // the synthesizer (the mapper, or a file that did not open on the
+  // sequencer) also ahead of the song, which a chosen port had above.
+  if (IsMidi(extension)) SendResetToDevice(reset);
 
   SetInfoText(info_.FileName, cd ? shownPath : std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);
