@@ -23,6 +23,8 @@ packages=(
   gstreamer1.0-x gstreamer1.0-gl gstreamer1.0-plugins-ugly
   libfluidsynth-dev timgm6mb-soundfont
   libvorbis-dev libflac-dev libpng-dev zlib1g-dev libmpg123-dev libgme-dev
+  # Windows Metafiles: libwmf draws them, with the URW fonts for their text
+  libwmf-dev fonts-urw-base35
   libarchive-dev libcurl4-openssl-dev libavcodec-dev libavformat-dev libavutil-dev
   libswscale-dev libswresample-dev
   # tools that make and check test media

@@ -1,5 +1,7 @@
 #include "platform/qt/picture_object.h"
 
+#include "platform/metafile.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QGuiApplication>
@@ -9,6 +11,7 @@
 #include <QScreen>
 
 #include <cstring>
+#include <utility>
 
 namespace qorve {
 namespace {
@@ -49,6 +52,20 @@ int ScreenDpi(bool horizontal) {
 }  // namespace
 
 PictureLoadResult LoadPictureObject(std::span<const uint8_t> bytes, PictureObject& out) {
+  // Metafiles are recognised by their header, as the system loader does,
+  // whatever the file is called.
+  if (LooksLikeMetafile(bytes)) {
+    Bitmap drawing;
+    switch (RenderMetafile(bytes, drawing)) {
+      case MetafileResult::Rendered: break;
+      case MetafileResult::OutOfMemory: return PictureLoadResult::OutOfMemory;
+      case MetafileResult::Invalid: return PictureLoadResult::Invalid;
+    }
+    out.pixels = std::move(drawing);
+    out.himetricWidth = MulDiv(out.pixels.width, kHimetricPerInch, kReaderDpi);
+    out.himetricHeight = MulDiv(out.pixels.height, kHimetricPerInch, kReaderDpi);
+    return PictureLoadResult::Loaded;
+  }
   QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
                                             static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&data);

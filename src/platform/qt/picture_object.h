@@ -1,7 +1,8 @@
 // The system picture loader's stand-in (OleLoadPicture and IPicture): a
 // picture in memory decoded by Qt's image readers (GIF, JPEG, ICO, BMP/DIB and
-// whatever image plug-ins Qt has), its size in hundredths of millimetres, and
-// the render into a bitmap. User-interface thread only.
+// whatever image plug-ins Qt has) or, for Windows Metafiles, drawn by libwmf
+// (platform/metafile.h); its size in hundredths of millimetres, and the
+// render into a bitmap. User-interface thread only.
 #pragma once
 
 #include "platform/bitmap.h"
@@ -14,7 +15,8 @@ namespace qorve {
 enum class PictureLoadResult { Loaded, OutOfMemory, Invalid };
 
 // A decoded picture. Transparent parts are rendered onto black, as they are
-// onto a fresh screen-compatible bitmap.
+// onto a fresh screen-compatible bitmap; a metafile is drawn on white paper,
+// at most kLargestMetafileSide pixels on its longer side.
 struct PictureObject {
   Bitmap pixels;
   int himetricWidth = 0;  // hundredths of a millimetre at 96 dots per inch

@@ -9,6 +9,7 @@
 #include "player/core/player_state.h"
 #include "player/formats/png_to_bmp.h"
 #include "player/visual/draw_context.h"
+#include "support/metafile_maker.h"
 #include "support/scoped_env.h"
 #include "support/settings_home.h"
 #include "support/shared_media.h"
@@ -260,6 +261,19 @@ TEST_P(ImageErrorTest, OpenReportsTheCodeOfTheFailure) {
 
 const std::string kNotAPicture = "this is text, not a picture\n";
 
+// A 100 x 50 pixel drawing (at 96 dots per inch) with one rectangle of
+// 0x123456 at (20, 10)-(70, 40) on white.
+std::string RectangleMetafile() {
+  return test::MetafileMaker()
+      .Placeable(0, 0, 100, 50, 96)
+      .WindowOrg(0, 0)
+      .WindowExt(100, 50)
+      .SolidBrush(0x123456)
+      .Pen(5, 0, 0)
+      .Rectangle(20, 10, 70, 40)
+      .Bytes();
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Image, ImageErrorTest,
     ::testing::Values(ErrorCase{"UnknownExtensionWithoutPlugin", "notes.xyz", kNotAPicture, kResultUnsupported},
@@ -267,10 +281,54 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"EmptyPng", "empty.png", "", kResultWrongExtension},
                       ErrorCase{"TextNamedBmp", "fake.bmp", kNotAPicture, kResultWrongExtension},
                       ErrorCase{"TextNamedJpeg", "fake.jpeg", kNotAPicture, kResultBrokenFile},
-                      ErrorCase{"MetafileQtCannotRead", "drawing.wmf", "\xD7\xCD\xC6\x9A" + kNotAPicture,
+                      ErrorCase{"MetafileWithoutAStandardHeader", "drawing.wmf",
+                                "\xD7\xCD\xC6\x9A" + kNotAPicture, kResultBrokenFile},
+                      ErrorCase{"MetafileCutShort", "cut.wmf",
+                                RectangleMetafile().substr(0, RectangleMetafile().size() - 12), kResultBrokenFile},
+                      // 65535 inches square.
+                      ErrorCase{"MetafileOfAbsurdSize", "huge.wmf",
+                                test::MetafileMaker().Placeable(-32768, -32768, 32767, 32767, 1).Bytes(),
                                 kResultBrokenFile},
                       ErrorCase{"MissingJpeg", "", "", kResultFileInUse}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- metafiles ------------------------------------------------------------------------
+
+TEST_F(ImageTest, MetafileIsShownWithItsColoursWhereItDrawsThem) {
+  const fs::path path = root() / "drawing.wmf";
+  test::PutBytes(path, RectangleMetafile());
+  std::string name = path.string();
+  ASSERT_EQ(LoadMedia(nullptr, name, 0), kResultSuccess);
+  const auto* image = dynamic_cast<IMAGE*>(Player().media.get());
+  ASSERT_NE(image, nullptr);
+  MediaInfo info{};
+  Player().media->GetInfo(info);
+  EXPECT_STREQ(info.Format, "WMF");
+  // The natural size at the screen's density (96 dots per inch offscreen).
+  const Bitmap& picture = image->Picture();
+  ASSERT_EQ(info.Width, picture.width);
+  ASSERT_EQ(info.Height, picture.height);
+  ASSERT_EQ(picture.width, 100);
+  ASSERT_EQ(picture.height, 50);
+  for (const auto& [x, y] : {std::pair{22, 12}, {67, 12}, {22, 37}, {67, 37}, {45, 25}}) {
+    EXPECT_EQ(picture.at(x, y), 0xFF123456u) << x << "," << y;
+  }
+  for (const auto& [x, y] : {std::pair{0, 0}, {17, 25}, {73, 25}, {45, 7}, {45, 43}, {99, 49}}) {
+    EXPECT_EQ(picture.at(x, y), 0xFFFFFFFFu) << x << "," << y;
+  }
+
+  // Painted 1:1 and stretched like every other picture.
+  QImage target(200, 100, QImage::Format_RGB32);
+  target.fill(Qt::black);
+  {
+    QPainter painter(&target);
+    DrawContext dc{&painter};
+    Player().media->DrawStretched(&dc, 0, 0, 200, 100, 0, 0, 100, 50);
+  }
+  EXPECT_EQ(target.pixel(90, 50), qRgb(0x12, 0x34, 0x56));
+  EXPECT_EQ(target.pixel(20, 50), qRgb(255, 255, 255));
+  EXPECT_TRUE(TemporaryFolderEmpty());
+}
 
 // --- plug-ins ------------------------------------------------------------------------
 
