@@ -2,8 +2,9 @@
 # `cmake --install` into a private prefix: the programs, their modules and the
 # codec list in one program folder, links in bin that the programs resolve to
 # find their siblings (qorve-info then plays the demo's modules from there),
-# desktop entries that validate, manual pages that format without warnings.
-# Then the Debian package: its file list and its dependencies.
+# desktop entries that validate, the file-type dialog of the installed copy,
+# manual pages that format without warnings. Then the Debian package: its
+# file list and its dependencies.
 # Usage: install_e2e.sh BUILD_FOLDER (exit 77, skipped, without the tools)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -48,6 +49,32 @@ fi
 grep -q "^Exec=$prefix/bin/qorve %f$" "$prefix/share/applications/qorve.desktop" || fail "Exec line of qorve.desktop"
 grep -q '^MimeType=.*audio/ogg;.*image/png;.*video/mpeg;.*application/zip;' \
   "$prefix/share/applications/qorve.desktop" || fail "MimeType line of qorve.desktop"
+# The file-type dialog of the installed programs (the probe put beside them,
+# so the player it registers is the installed one): the installed entry
+# starts the player through the bin link and counts as the player's, and
+# checking a type writes the associations' own entry, which leaves
+# qorve.desktop to the menus.
+if [ -x "$build/bin/file_type_probe" ] && command -v xdg-mime >/dev/null; then
+  cp "$build/bin/file_type_probe" "$prefix/lib/qorve/file_type_probe"
+  desk="$work/desk"
+  mkdir -p "$desk/share" "$desk/etc-xdg" "$desk/home/.config"
+  ln -s /usr/share/mime "$desk/share/mime"
+  printf '[Default Applications]\naudio/ogg=qorve.desktop;\n' > "$desk/home/.config/mimeapps.list"
+  in_desk() {
+    env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u KDE_FULL_SESSION -u GNOME_DESKTOP_SESSION_ID \
+      HOME="$desk/home" XDG_DATA_HOME="$desk/home/.local/share" XDG_CONFIG_HOME="$desk/home/.config" \
+      XDG_DATA_DIRS="$prefix/share:$desk/share" XDG_CONFIG_DIRS="$desk/etc-xdg" QT_QPA_PLATFORM=offscreen "$@"
+  }
+  boxes=$(in_desk "$prefix/lib/qorve/file_type_probe" =OGG WAV 2>/dev/null)
+  grep -qx "OGG 1" <<<"$boxes" || fail "OGG, opened by the installed entry through bin/qorve, is not the player's"
+  grep -qx "WAV 1" <<<"$boxes" || fail "checking WAV did not make the player its program"
+  [ ! -e "$desk/home/.local/share/applications/qorve.desktop" ] || fail "registering hid the installed qorve.desktop"
+  [ "$(in_desk xdg-mime query default audio/x-wav)" = qorve-open.desktop ] || fail "xdg-mime default of audio/x-wav"
+  grep -q "^Exec=$prefix/lib/qorve/qorve %f$" "$desk/home/.local/share/applications/qorve-open.desktop" ||
+    fail "Exec line of qorve-open.desktop"
+  rm "$prefix/lib/qorve/file_type_probe"
+  echo "file types: the installed entry is the player's; qorve-open.desktop opens audio/x-wav"
+fi
 if command -v groff >/dev/null; then
   for page in "$prefix"/share/man/man1/*.1; do
     warnings=$(groff -man -ww -z "$page" 2>&1)
