@@ -91,31 +91,31 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Metafile, LargerThanTheLimitIsScaledDownWithItsProportions) {
-  // 32000 x 16000 pixels at 96 dots per inch: drawn at 4096 x 2048.
+  // 32000 x 8000 pixels at 96 dots per inch: drawn at 4096 x 1024.
   const std::string file = MetafileMaker()
-                               .Placeable(0, 0, 32000, 16000, 96)
+                               .Placeable(0, 0, 32000, 8000, 96)
                                .WindowOrg(0, 0)
-                               .WindowExt(32000, 16000)
+                               .WindowExt(32000, 8000)
                                .SolidBrush(0x123456)
                                .Pen(5, 0, 0)
-                               .Rectangle(8000, 4000, 24000, 12000)
+                               .Rectangle(8000, 2000, 24000, 6000)
                                .Bytes();
   Bitmap bitmap;
   ASSERT_EQ(RenderMetafile(View(file), bitmap), MetafileResult::Rendered);
   ASSERT_EQ(bitmap.width, 4096);
-  ASSERT_EQ(bitmap.height, 2048);
-  EXPECT_EQ(bitmap.at(1030, 520), kBrush);
-  EXPECT_EQ(bitmap.at(3066, 1530), kBrush);
-  EXPECT_EQ(bitmap.at(1020, 1024), kWhite);
-  EXPECT_EQ(bitmap.at(3076, 1024), kWhite);
-  EXPECT_EQ(bitmap.at(2048, 508), kWhite);
-  EXPECT_EQ(bitmap.at(2048, 1540), kWhite);
+  ASSERT_EQ(bitmap.height, 1024);
+  EXPECT_EQ(bitmap.at(1030, 262), kBrush);
+  EXPECT_EQ(bitmap.at(3066, 762), kBrush);
+  EXPECT_EQ(bitmap.at(1020, 512), kWhite);
+  EXPECT_EQ(bitmap.at(3076, 512), kWhite);
+  EXPECT_EQ(bitmap.at(2048, 252), kWhite);
+  EXPECT_EQ(bitmap.at(2048, 772), kWhite);
 
   // A smaller limit scales the same way.
   ASSERT_EQ(RenderMetafile(View(file), bitmap, 200), MetafileResult::Rendered);
   EXPECT_EQ(bitmap.width, 200);
-  EXPECT_EQ(bitmap.height, 100);
-  ExpectRectangle(bitmap, 50, 25, 150, 75, kBrush, kWhite);
+  EXPECT_EQ(bitmap.height, 50);
+  ExpectRectangle(bitmap, 50, 12, 150, 38, kBrush, kWhite);
 }
 
 TEST(Metafile, WithoutAPlaceableHeaderShowsWhatItDraws) {
