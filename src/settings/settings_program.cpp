@@ -1,6 +1,7 @@
 #include "settings/settings_program.h"
 
 #include "common/settings.h"
+#include "settings/file_association.h"
 #include "settings/file_type_dialog.h"
 #include "settings/key_binding_dialog.h"
 #include "settings/main_dialog.h"
@@ -10,6 +11,10 @@ namespace qorve {
 
 int RunSettingsProgram(const std::function<void(MainDialog&)>& prepare) {
   LoadSettings();
+  // A hidden qorve.desktop that an earlier version left in the user's
+  // applications folder hides the installed entry from the menus: its
+  // associations move to their own entry as soon as the program starts.
+  MigrateAssociations();
   {
     MainDialog dialog;
     // The windows of the system group open over the main dialog.

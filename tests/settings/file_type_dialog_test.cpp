@@ -6,9 +6,11 @@
 #include "settings/association_home.h"
 #include "settings/dialog_driver.h"
 #include "settings/file_association.h"
+#include "settings/main_dialog.h"
 #include "settings/play_test.h"
 #include "platform/launch.h"
 #include "settings/send_to_shortcut.h"
+#include "settings/settings_program.h"
 
 #include <QCheckBox>
 #include <QCursor>
@@ -16,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -87,6 +90,14 @@ TEST_F(FileTypeDialogTest, OpeningMovesAnOldHiddenEntrySoTheInstalledOneShowsAga
   FileTypeDialog dialog;
   EXPECT_FALSE(std::filesystem::exists(dataHome() / "applications" / kInstalledDesktopId));
   EXPECT_TRUE(Box(dialog, 1004)->isChecked());
+}
+
+TEST_F(FileTypeDialogTest, StartingTheSettingsProgramMovesAnOldHiddenEntry) {
+  InstallPackagedEntry(PlayerPath(), "audio/ogg;");
+  WriteOldHiddenEntry("audio/x-wav");
+  RunSettingsProgram([](MainDialog& dialog) { QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); }); });
+  EXPECT_FALSE(std::filesystem::exists(dataHome() / "applications" / kInstalledDesktopId));
+  EXPECT_TRUE(AssociatedWithPlayer("WAV"));
 }
 
 TEST_F(FileTypeDialogTest, ListThatCannotBeReadIsReportedAndNothingChanges) {
