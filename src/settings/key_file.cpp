@@ -196,11 +196,12 @@ bool KeyFile::Write(const std::filesystem::path& path, std::string* error) const
   const std::filesystem::path& file = *target;
   std::error_code code;
   std::filesystem::create_directories(file.parent_path(), code);
-  // The new file keeps the permissions of the one it replaces.
+  // The new file keeps the permissions of the one it replaces; a first one
+  // gets what the user's umask leaves.
   struct stat old {};
-  const mode_t mode = stat(file.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644;
+  const bool replacing = stat(file.c_str(), &old) == 0;
   const std::filesystem::path temporary = file.string() + ".tmp" + std::to_string(getpid());
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, replacing ? 0600 : 0666);
   if (fd < 0) return fail(temporary, errno);
   const std::string text = Serialize();
   std::size_t done = 0;
@@ -211,7 +212,7 @@ bool KeyFile::Write(const std::filesystem::path& path, std::string* error) const
     done += static_cast<std::size_t>(written);
   }
   reason = done < text.size() ? (errno != 0 ? errno : EIO) : 0;
-  if (reason == 0 && fchmod(fd, mode) != 0) reason = errno;
+  if (reason == 0 && replacing && fchmod(fd, old.st_mode & 07777) != 0) reason = errno;
   if (close(fd) != 0 && reason == 0) reason = errno;
   if (reason == 0 && rename(temporary.c_str(), file.c_str()) != 0) reason = errno;
   if (reason != 0) {
