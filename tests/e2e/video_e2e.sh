@@ -9,19 +9,13 @@
 # Usage: video_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
-for tool in ffmpeg import convert soxi; do
-  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
-done
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x_session.sh"
+need_tools ffmpeg import convert soxi
 begin_e2e
 start_x_session
 ini_name="$(id -un).INI"
-fail() {
-  echo "FAIL: $*"
-  [ -f "${QORVE_HOME:-}/LOG.TXT" ] && tail -n 8 "$QORVE_HOME/LOG.TXT"
-  exit 1
-}
+fail() { fail_showing_log "$@"; }
 
 # Videos of one colour each (blue and green), so that a screen pixel tells
 # which picture lies there; a tone each for the capture.
@@ -77,14 +71,6 @@ video_window() { xdotool search --onlyvisible --class qorve 2>/dev/null | while 
   eval "$(xdotool getwindowgeometry --shell "$id")"
   [ "$WIDTH" -ge 300 ] && [ "$HEIGHT" -ge 200 ] && [ "$Y" -lt 700 ] && echo "$id $X $Y $WIDTH $HEIGHT" && break
 done; }
-wait_for_log() {  # text seconds
-  local i
-  for i in $(seq 1 $(($2 * 20))); do
-    grep -qF "$1" "$QORVE_HOME/LOG.TXT" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  return 1
-}
 read -r screen_width screen_height < <(xdotool getdisplaygeometry)
 
 echo "- one video: centred at natural size, the display window below"

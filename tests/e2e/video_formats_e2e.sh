@@ -12,18 +12,12 @@
 # Usage: video_formats_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
-for tool in ffmpeg import convert; do
-  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
-done
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x_session.sh"
+need_tools ffmpeg import convert
 source "$here/shared_media.sh"
 begin_e2e
-fail() {
-  echo "FAIL: $*"
-  [ -f "${QORVE_HOME:-}/LOG.TXT" ] && tail -n 8 "$QORVE_HOME/LOG.TXT"
-  exit 1
-}
+fail() { fail_showing_log "$@"; }
 
 videos="$work/videos"
 mkdir -p "$videos"

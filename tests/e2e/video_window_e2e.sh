@@ -8,18 +8,12 @@
 # Usage: video_window_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
-for tool in ffmpeg import convert; do
-  command -v "$tool" >/dev/null || { echo "missing $tool"; exit 77; }
-done
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x_session.sh"
+need_tools ffmpeg import convert
 begin_e2e
 start_x_session
-fail() {
-  echo "FAIL: $*"
-  [ -f "${QORVE_HOME:-}/LOG.TXT" ] && tail -n 8 "$QORVE_HOME/LOG.TXT"
-  exit 1
-}
+fail() { fail_showing_log "$@"; }
 
 ffmpeg -v error -y -f lavfi -i "color=c=0x2040E0:size=320x240:rate=25:duration=2" \
   -f lavfi -i "sine=frequency=440:duration=2" -c:v mpeg4 -c:a mp3 "$work/blue.avi"
@@ -50,14 +44,6 @@ shot_showing() {  # name x y
     is_blue "$@" && return 0
     sleep 0.5
   done
-}
-wait_for_log() {  # text seconds
-  local i
-  for i in $(seq 1 $(($2 * 20))); do
-    grep -qF "$1" "$QORVE_HOME/LOG.TXT" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  return 1
 }
 # The top-level video window: X Y WIDTH HEIGHT.
 video_window() {

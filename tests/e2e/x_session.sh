@@ -5,6 +5,31 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xvfb.sh"
 x_session_pids=()
 
+# Exits with 77 (skipped) unless every TOOL is installed.
+need_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  done
+}
+
+# Ends the test as failed with REASON and the end of the player's log.
+fail_showing_log() {
+  echo "FAIL: $*"
+  [ -f "${QORVE_HOME:-}/LOG.TXT" ] && tail -n 8 "$QORVE_HOME/LOG.TXT"
+  exit 1
+}
+
+# Waits up to SECONDS for TEXT to stand in the player's log.
+wait_for_log() {  # text seconds
+  local i
+  for i in $(seq 1 $(($2 * 20))); do
+    grep -qF "$1" "$QORVE_HOME/LOG.TXT" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
 stop_x_session() {
   local pid
   for pid in "${x_session_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -15,10 +40,7 @@ stop_x_session() {
 
 # Exits with 77 (skipped) when the X tools are missing.
 start_x_session() {
-  local tool
-  for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-  done
+  need_tools Xvfb xdotool
   start_xvfb /dev/null || { echo "no X server could be started"; exit 1; }
   unset WAYLAND_DISPLAY
   export QT_QPA_PLATFORM=xcb
