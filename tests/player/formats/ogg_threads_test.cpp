@@ -118,6 +118,14 @@ struct Shape {
   int channels;
 };
 
+// `played` is `sound` to the byte, then silence to its end.
+void ExpectSoundThenSilence(const std::vector<uint8_t>& played, const std::string& sound) {
+  ASSERT_GT(played.size(), sound.size());
+  EXPECT_EQ(std::memcmp(played.data(), sound.data(), sound.size()), 0);
+  EXPECT_EQ(std::count(played.begin() + static_cast<long>(sound.size()), played.end(), 0),
+            static_cast<long>(played.size() - sound.size()));
+}
+
 class OggPcmTest : public OggTest, public ::testing::WithParamInterface<Shape> {};
 
 TEST_P(OggPcmTest, PlaysWhatOggdecDecodesThenSilence) {
@@ -125,11 +133,9 @@ TEST_P(OggPcmTest, PlaysWhatOggdecDecodesThenSilence) {
   const std::string reference = Reference(path);
   ASSERT_EQ(OpenMedia(path), kResultSuccess);
   media->Play(-1.0);
-  const std::vector<uint8_t> played = PlayOnePass(card);
-  ASSERT_GT(played.size(), reference.size());  // the ring holds 8 s, the piece 2.5 s
-  EXPECT_EQ(std::memcmp(played.data(), reference.data(), reference.size()), 0);
-  // The fill that reaches the end, and every one after it, is silent.
-  for (std::size_t i = reference.size(); i < played.size(); ++i) ASSERT_EQ(played[i], 0) << "byte " << i;
+  // The ring holds 8 s, the piece 2.5 s: the fill that reaches the end, and
+  // every one after it, is silent.
+  ExpectSoundThenSilence(PlayOnePass(card), reference);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, OggPcmTest, ::testing::Values(Shape{44100, 1}, Shape{44100, 2}, Shape{48000, 2}),
@@ -164,10 +170,7 @@ TEST_F(OggTest, ChainedLinksOfOneFormatPlayOneAfterAnother) {
 
   media->Play(-1.0);
   std::vector<uint8_t> played = PlayOnePass(card);
-  ASSERT_GT(played.size(), reference.size());
-  EXPECT_EQ(std::memcmp(played.data(), reference.data(), reference.size()), 0);
-  EXPECT_EQ(std::count(played.begin() + static_cast<long>(reference.size()), played.end(), 0),
-            static_cast<long>(played.size() - reference.size()));
+  ExpectSoundThenSilence(played, reference);
 
   media->Play(3.0);  // inside the second link
   played = PlayOnePass(card);
@@ -194,10 +197,7 @@ TEST_F(OggTest, ChainedFileEndsWhereTheFormatChanges) {
 
   media->Play(-1.0);
   std::vector<uint8_t> played = PlayOnePass(card);
-  ASSERT_GT(played.size(), reference.size());
-  EXPECT_EQ(std::memcmp(played.data(), reference.data(), reference.size()), 0);
-  EXPECT_EQ(std::count(played.begin() + static_cast<long>(reference.size()), played.end(), 0),
-            static_cast<long>(played.size() - reference.size()));
+  ExpectSoundThenSilence(played, reference);
 
   media->Play(3.0);  // the mono link's time
   played = PlayOnePass(card);
