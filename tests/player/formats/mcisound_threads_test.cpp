@@ -60,6 +60,20 @@ Captured ReadCapture(const std::filesystem::path& path) {
   return result;
 }
 
+// Polls `media` every 2 ms until `done` holds for its state, or 30 s have
+// passed; returns the last state read.
+template <class Done>
+MediaState PollUntil(MediaFile& media, Done done) {
+  const auto until = std::chrono::steady_clock::now() + 30s;
+  MediaState state{};
+  do {
+    std::this_thread::sleep_for(2ms);
+    state = MediaState{};
+    media.GetStatus(state);
+  } while (!done(state) && std::chrono::steady_clock::now() < until);
+  return state;
+}
+
 class McisoundPlayback : public test::TempHome {
  protected:
   void SetUp() override {
@@ -84,13 +98,7 @@ class McisoundPlayback : public test::TempHome {
     MediaInfo info;
     media.GetInfo(info);
     media.Play(-1.0);
-    const auto until = std::chrono::steady_clock::now() + 30s;
-    MediaState state{};
-    do {
-      std::this_thread::sleep_for(2ms);
-      state = MediaState{};
-      media.GetStatus(state);
-    } while (state.TimePos < info.Length && std::chrono::steady_clock::now() < until);
+    const MediaState state = PollUntil(media, [&](const MediaState& now) { return now.TimePos >= info.Length; });
     EXPECT_GE(state.TimePos, info.Length);
   }
 
@@ -191,13 +199,8 @@ class MidiResetHeard : public McisoundPlayback {
     MediaInfo info;
     media.GetInfo(info);
     media.Play(from);
-    const auto until = std::chrono::steady_clock::now() + 30s;
-    MediaState state{};
-    do {
-      std::this_thread::sleep_for(2ms);
-      state = MediaState{};
-      media.GetStatus(state);
-    } while ((state.PlayState != kStopped || state.TimePos < info.Length) && std::chrono::steady_clock::now() < until);
+    const MediaState state = PollUntil(
+        media, [&](const MediaState& now) { return now.PlayState == kStopped && now.TimePos >= info.Length; });
     ASSERT_EQ(state.PlayState, kStopped);
   }
   test::ScopedEnv env_;
