@@ -7,24 +7,17 @@
 // it cannot decode, are handed to the libavformat device (mci_libav.cpp).
 #include "platform/mci_gstreamer.h"
 
-#include "platform/gstreamer_outputs.h"
+#include "platform/gstreamer_pipeline_device.h"
 #include "platform/libav_media.h"
-#include "platform/video_surface.h"
-
-#include <gst/video/videooverlay.h>
 
 #include <filesystem>
 
 namespace qorve {
 namespace {
 
-constexpr GstClockTime kPrerollTimeout = 20 * GST_SECOND;
-constexpr GstClockTime kStateTimeout = 5 * GST_SECOND;
+// How long a failed state change's error may take to reach the bus.
 constexpr GstClockTime kErrorWait = GST_SECOND;
 constexpr int kPrerollAttempts = 3;
-// How far past its stated length a stream may play before its end is taken
-// as reached without the stream's own end.
-constexpr uint32_t kEndOverrunMs = 5000;
 
 // GStreamer's own AIFF parser (1.22) now and then pushes its first buffer
 // before playbin has linked its pad, stops with "not-linked", and playbin
@@ -50,15 +43,12 @@ bool InitGstreamer() {
   return ready;
 }
 
-uint32_t ToMilliseconds(gint64 nanoseconds) {
-  if (nanoseconds <= 0) return 0;
-  const gint64 ms = nanoseconds / GST_MSECOND;
-  return ms > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(ms);
-}
-
-class GstreamerDevice final : public MciDevice {
+class GstreamerDevice final : public GstreamerPipelineDevice {
  public:
-  ~GstreamerDevice() override { Shutdown(); }
+  ~GstreamerDevice() override {
+    PlayOutEndedStream();
+    ReleasePipeline();
+  }
 
   MCIERROR Open(const GstreamerSource& source) {
     if (!InitGstreamer()) return MCIERR_CANNOT_LOAD_DRIVER;
@@ -89,63 +79,9 @@ class GstreamerDevice final : public MciDevice {
     return MCIERR_NO_ERROR;
   }
 
-  MCIERROR Play() override {
-    DrainBus();
-    if (ended_) return MCIERR_NO_ERROR;  // at the end: nothing left to play
-    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) return BusError();
-    audio_.Play();
-    mode_ = MCI_MODE_PLAY;
-    return MCIERR_NO_ERROR;
-  }
-
-  MCIERROR Pause() override {
-    DrainBus();
-    if (ended_) return MCIERR_NO_ERROR;
-    Hold();
-    mode_ = MCI_MODE_PAUSE;
-    return MCIERR_NO_ERROR;
-  }
-
-  MCIERROR Stop() override {
-    DrainBus();
-    if (!ended_) Hold();
-    mode_ = MCI_MODE_STOP;
-    return MCIERR_NO_ERROR;
-  }
-
-  MCIERROR Seek(uint32_t milliseconds) override {
-    DrainBus();
-    Hold();
-    if (mode_ == MCI_MODE_PLAY) mode_ = MCI_MODE_STOP;  // a seek stops playback
-    if (!SeekTo(static_cast<gint64>(milliseconds) * GST_MSECOND)) return MCIERR_DRIVER;
-    return MCIERR_NO_ERROR;
-  }
-
-  uint32_t Position() override {
-    DrainBus();
-    if (ended_) return Length();
-    gint64 position = 0;
-    if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position)) return lastPosition_;
-    lastPosition_ = ToMilliseconds(position - startOffset_);
-    // The length is reached when the stream ends. Until then the position
-    // stays short of it: a stream that states too short a duration (an MPEG
-    // program stream) still has sound to play, which the player would cut off
-    // on reaching the length. One that runs on well past its length without
-    // ending is taken to be at its end, so that it cannot stay there for good.
-    if (length_ > 0 && lastPosition_ >= length_) {
-      lastPosition_ = lastPosition_ - length_ >= kEndOverrunMs ? length_ : length_ - 1;
-    }
-    return lastPosition_;
-  }
-
   uint32_t Length() override {
     if (length_ == 0) QueryLength();  // some streams learn their length only while playing
     return length_;
-  }
-
-  uint32_t Mode() override {
-    DrainBus();
-    return mode_;
   }
 
   MCIERROR SetSpeed(uint32_t thousandths) override {
@@ -160,45 +96,6 @@ class GstreamerDevice final : public MciDevice {
                             GST_SEEK_TYPE_SET, position, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE)
                ? MCIERR_NO_ERROR
                : MCIERR_DRIVER;
-  }
-
-  // Draws the pictures into `handle`, a VideoSurface (0: nowhere). A sink
-  // of playbin cannot be exchanged while it runs, so the pipeline goes down,
-  // gets the new sink, prerolls again and returns to its place and mode.
-  MCIERROR SetWindow(uintptr_t handle) override {
-    auto* surface = reinterpret_cast<VideoSurface*>(handle);
-    const uintptr_t window = surface ? surface->NativeWindow() : 0;
-    surface_ = surface;
-    if (window == videoSink_.window) return MCIERR_NO_ERROR;
-    const uint32_t position = Position();
-    const uint32_t mode = Mode();
-    gst_element_set_state(pipeline_, GST_STATE_NULL);
-    gst_bus_set_flushing(bus_, TRUE);
-    gst_bus_set_flushing(bus_, FALSE);
-    audio_.Reset();
-    SetVideoSink(window);
-    ended_ = false;
-    if (Preroll() != MCIERR_NO_ERROR) {
-      // Without a picture rather than without the file. The failed sink's
-      // errors are dropped with the bus's messages.
-      gst_element_set_state(pipeline_, GST_STATE_NULL);
-      gst_bus_set_flushing(bus_, TRUE);
-      gst_bus_set_flushing(bus_, FALSE);
-      SetVideoSink(0);
-      if (const MCIERROR again = Preroll()) return again;
-    }
-    if (position > 0) SeekTo(static_cast<gint64>(position) * GST_MSECOND);
-    mode_ = mode == MCI_MODE_PAUSE ? MCI_MODE_PAUSE : MCI_MODE_STOP;
-    return mode == MCI_MODE_PLAY ? Play() : MCIERR_NO_ERROR;
-  }
-
-  // The picture's place in the window: left, top, width and height (MCI_PUT
-  // carries the width and height in right and bottom).
-  MCIERROR PutDestination(const MCI_RECT& rect) override {
-    if (!surface_) return MCIERR_NO_ERROR;
-    surface_->PlacePicture(rect.left, rect.top, rect.right, rect.bottom);
-    PlaceGstreamerPicture(videoSink_, rect.right, rect.bottom);
-    return MCIERR_NO_ERROR;
   }
 
   // The picture's size (0 × 0 for sound alone).
@@ -218,6 +115,37 @@ class GstreamerDevice final : public MciDevice {
   }
 
  private:
+  gint64 MediaTime(gint64 pipelinePosition) const override { return pipelinePosition - startOffset_; }
+
+  MCIERROR PlayError() override { return BusError(kErrorWait, 0); }
+
+  // playbin always has a video sink, even for sound alone.
+  bool DrawsPictures() const override { return true; }
+
+  MCIERROR MoveTo(uint32_t milliseconds) override {
+    Hold();
+    if (!SeekTo(static_cast<gint64>(milliseconds) * GST_MSECOND)) return MCIERR_DRIVER;
+    return MCIERR_NO_ERROR;
+  }
+
+  // A sink of playbin cannot be exchanged while it runs, so the pipeline
+  // goes down, gets the new sink and prerolls again.
+  MCIERROR Reopen(uintptr_t window, uint32_t position) override {
+    TakeDown(GST_STATE_NULL);
+    audio_.Reset();
+    SetVideoSink(window);
+    ended_ = false;
+    if (Preroll() != MCIERR_NO_ERROR) {
+      // Without a picture rather than without the file. The failed sink's
+      // errors are dropped with the bus's messages.
+      TakeDown(GST_STATE_NULL);
+      SetVideoSink(0);
+      if (const MCIERROR again = Preroll()) return again;
+    }
+    if (position > 0) SeekTo(static_cast<gint64>(position) * GST_MSECOND);
+    return MCIERR_NO_ERROR;
+  }
+
   // The sink for `window` (see MakeGstreamerVideoSink); playbin takes a
   // reference of its own.
   void SetVideoSink(uintptr_t window) {
@@ -230,13 +158,6 @@ class GstreamerDevice final : public MciDevice {
     static_cast<GstreamerDevice*>(data)->setupSource_(source);
   }
 
-  // The pipeline paused and the capture device with it.
-  void Hold() {
-    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
-    gst_element_get_state(pipeline_, nullptr, nullptr, kStateTimeout);
-    audio_.Pause();
-  }
-
   // `nanoseconds` from the start of the media (the stream's own times may
   // start later, by startOffset_).
   bool SeekTo(gint64 nanoseconds) {
@@ -244,7 +165,7 @@ class GstreamerDevice final : public MciDevice {
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, nanoseconds + startOffset_, GST_SEEK_TYPE_NONE,
                                          GST_CLOCK_TIME_NONE);
-    gst_element_get_state(pipeline_, nullptr, nullptr, kStateTimeout);
+    WaitForStateChange();
     audio_.Reset();  // what was queued belongs to the old place
     DrainBus();
     ended_ = false;
@@ -257,18 +178,6 @@ class GstreamerDevice final : public MciDevice {
     if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration)) length_ = ToMilliseconds(duration);
   }
 
-  // Takes note of the end of the stream and of errors while playing (both
-  // stop the device).
-  void DrainBus() {
-    if (!bus_) return;
-    while (GstMessage* message = gst_bus_pop_filtered(
-               bus_, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
-      ended_ = true;
-      mode_ = MCI_MODE_STOP;
-      gst_message_unref(message);
-    }
-  }
-
   // Brings the pipeline to PAUSED with its first buffer at the sinks. A
   // parser can lose the race with the decoder's pad being linked and stop
   // with a flow error ("not-linked") while the pipeline waits on; such a
@@ -276,79 +185,22 @@ class GstreamerDevice final : public MciDevice {
   MCIERROR Preroll() {
     MCIERROR error = MCIERR_DRIVER;
     for (int attempt = 0; attempt < kPrerollAttempts; ++attempt) {
-      if (attempt > 0) {
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-        gst_bus_set_flushing(bus_, TRUE);
-        gst_bus_set_flushing(bus_, FALSE);
-      }
+      if (attempt > 0) TakeDown(GST_STATE_NULL);
       const GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
       if (change == GST_STATE_CHANGE_SUCCESS || change == GST_STATE_CHANGE_NO_PREROLL) return MCIERR_NO_ERROR;
       if (change == GST_STATE_CHANGE_ASYNC) {
-        GstMessage* message = gst_bus_timed_pop_filtered(
-            bus_, kPrerollTimeout, static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
-        if (!message) return MCIERR_DRIVER;  // hangs in preroll
-        const bool done = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE;
-        if (!done) gst_bus_post(bus_, message);  // back on the bus for BusError
-        else gst_message_unref(message);
-        if (done) return MCIERR_NO_ERROR;
+        const PrerollWait wait = WaitForPreroll();
+        if (wait == PrerollWait::Hung) return MCIERR_DRIVER;
+        if (wait == PrerollWait::Done) return MCIERR_NO_ERROR;
       }
       bool flowError = false;
-      error = BusError(&flowError);
+      error = BusError(kErrorWait, 0, &flowError);
       if (!flowError) return error;
     }
     return error;
   }
 
-  // The error that made a state change fail. Elements post their errors from
-  // their own threads, so the message may arrive a little after the failure;
-  // of several, the first that names a cause is taken.
-  MCIERROR BusError(bool* flowError = nullptr) {
-    MCIERROR mapped = MCIERR_DRIVER;
-    GstClockTime wait = kErrorWait;
-    while (bus_) {
-      GstMessage* message = gst_bus_timed_pop_filtered(bus_, wait, GST_MESSAGE_ERROR);
-      if (!message) break;
-      GError* error = nullptr;
-      gst_message_parse_error(message, &error, nullptr);
-      const MCIERROR found = MciErrorFromGstError(error);
-      if (flowError && error && error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_FAILED) {
-        *flowError = true;
-      }
-      g_clear_error(&error);
-      gst_message_unref(message);
-      if (mapped == MCIERR_DRIVER) mapped = found;
-      wait = 0;
-    }
-    return mapped;
-  }
-
-  void Shutdown() {
-    DrainBus();
-    // A stream that ended plays out what the capture still holds.
-    if (ended_ && mode_ == MCI_MODE_STOP) audio_.PlayOut();
-    if (pipeline_) {
-      gst_element_set_state(pipeline_, GST_STATE_NULL);
-      gst_object_unref(pipeline_);
-      pipeline_ = nullptr;
-    }
-    if (bus_) {
-      gst_object_unref(bus_);
-      bus_ = nullptr;
-    }
-    ReleaseGstreamerVideoSink(videoSink_);
-    audio_.Close();
-  }
-
-  GstElement* pipeline_ = nullptr;
-  GstBus* bus_ = nullptr;
-  GstreamerVideoSink videoSink_;     // our reference to playbin's video sink
-  VideoSurface* surface_ = nullptr;  // where pictures go (owned by the video window)
-  GstreamerAudioOutput audio_;
   std::function<void(GstElement*)> setupSource_;
-  uint32_t mode_ = MCI_MODE_STOP;
-  bool ended_ = false;  // the stream reached its end (or failed) since the last seek
-  uint32_t length_ = 0;
-  uint32_t lastPosition_ = 0;
   gint64 startOffset_ = 0;  // ns: the stream time of the media's start
   double rate_ = 1.0;
 };

@@ -7,15 +7,16 @@
 // pipeline, moves the decoder and starts both again from the new place; the
 // times handed to GStreamer count from that place (origin_).
 //
+// Play, pause, the position and the window are those of every pipeline
+// device (gstreamer_pipeline_device.h).
+//
 // Threads: the user-interface thread drives the device; the feeding thread
-// owns `media_` while it runs (between StartFeeding and StopFeeding) and
-// touches nothing else but the appsrc elements (which are thread-safe) and
-// the atomic stop flag.
-#include "platform/gstreamer_outputs.h"
+// owns `media_` while it runs (between Start and StopFeeding) and touches
+// nothing else but the appsrc elements (which are thread-safe), the branches'
+// limits and origin_ (both fixed while it runs) and the atomic stop flag.
+#include "platform/gstreamer_pipeline_device.h"
 #include "platform/libav_media.h"
-#include "platform/mci_device.h"
 #include "platform/mci_gstreamer.h"
-#include "platform/video_surface.h"
 
 #include <gst/app/gstappsrc.h>
 
@@ -27,8 +28,8 @@
 namespace qorve {
 namespace {
 
-constexpr GstClockTime kPrerollTimeout = 20 * GST_SECOND;
-constexpr GstClockTime kStateTimeout = 5 * GST_SECOND;
+// How long a failed state change's errors may take to reach the bus.
+constexpr GstClockTime kErrorWait = GST_SECOND / 10;
 // How much each appsrc may hold before the feeding thread waits: a few
 // pictures, a second of sound. While the other branch has nothing queued
 // (it waits for data further on in the file, as in the preroll) the limit
@@ -39,13 +40,6 @@ constexpr uint64_t kMostQueuedPictureBytes = 256ull << 20;
 constexpr uint64_t kQueuedSoundSeconds = 1;
 constexpr uint64_t kMostQueuedSoundSeconds = 30;
 constexpr auto kRoomPoll = std::chrono::milliseconds(2);
-constexpr uint32_t kEndOverrunMs = 5000;
-
-uint32_t ToMilliseconds(gint64 nanoseconds) {
-  if (nanoseconds <= 0) return 0;
-  const gint64 ms = nanoseconds / GST_MSECOND;
-  return ms > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(ms);
-}
 
 struct Branch {
   GstElement* source = nullptr;  // appsrc (owned by the pipeline)
@@ -53,9 +47,13 @@ struct Branch {
   uint64_t hardLimit = 0;        // bytes queued before it waits in any case
 };
 
-class LibavDevice final : public MciDevice {
+class LibavDevice final : public GstreamerPipelineDevice {
  public:
-  ~LibavDevice() override { Shutdown(); }
+  ~LibavDevice() override {
+    PlayOutEndedStream();
+    StopFeeding(GST_STATE_NULL);
+    ReleasePipeline();
+  }
 
   MCIERROR Open(const std::string& path) {
     media_ = LibavMedia::Open(path);
@@ -77,92 +75,6 @@ class LibavDevice final : public MciDevice {
     return MCIERR_NO_ERROR;
   }
 
-  MCIERROR Play() override {
-    DrainBus();
-    if (ended_) return MCIERR_NO_ERROR;
-    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) return MCIERR_DRIVER;
-    audio_.Play();
-    mode_ = MCI_MODE_PLAY;
-    return MCIERR_NO_ERROR;
-  }
-
-  MCIERROR Pause() override {
-    DrainBus();
-    if (ended_) return MCIERR_NO_ERROR;
-    Hold();
-    mode_ = MCI_MODE_PAUSE;
-    return MCIERR_NO_ERROR;
-  }
-
-  MCIERROR Stop() override {
-    DrainBus();
-    if (!ended_) Hold();
-    mode_ = MCI_MODE_STOP;
-    return MCIERR_NO_ERROR;
-  }
-
-  MCIERROR Seek(uint32_t milliseconds) override {
-    DrainBus();
-    if (mode_ == MCI_MODE_PLAY) mode_ = MCI_MODE_STOP;  // a seek stops playback
-    const uint32_t to = length_ > 0 ? std::min(milliseconds, length_) : milliseconds;
-    StopFeeding(GST_STATE_READY);
-    audio_.Pause();
-    audio_.Reset();  // what was queued belongs to the old place
-    return Start(static_cast<int64_t>(to) * GST_MSECOND);
-  }
-
-  uint32_t Position() override {
-    DrainBus();
-    if (ended_) return Length();
-    gint64 position = 0;
-    if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position)) return lastPosition_;
-    lastPosition_ = ToMilliseconds(origin_ + position);
-    // As the GStreamer device: the length is reached when the stream ends,
-    // or when it runs on well past it.
-    if (length_ > 0 && lastPosition_ >= length_) {
-      lastPosition_ = lastPosition_ - length_ >= kEndOverrunMs ? length_ : length_ - 1;
-    }
-    return lastPosition_;
-  }
-
-  uint32_t Length() override { return length_; }
-
-  uint32_t Mode() override {
-    DrainBus();
-    return mode_;
-  }
-
-  // A new window gets a new sink: the pipeline goes down, the sink is
-  // exchanged, and playing starts again at the same place and mode.
-  MCIERROR SetWindow(uintptr_t handle) override {
-    auto* surface = reinterpret_cast<VideoSurface*>(handle);
-    surface_ = surface;
-    const uintptr_t window = surface ? surface->NativeWindow() : 0;
-    if (!picture_.source || window == videoSink_.window) return MCIERR_NO_ERROR;
-    const uint32_t position = Position();
-    const uint32_t mode = Mode();
-    StopFeeding(GST_STATE_NULL);
-    audio_.Reset();
-    ExchangeVideoSink(window);
-    MCIERROR error = Start(static_cast<int64_t>(position) * GST_MSECOND);
-    if (error != MCIERR_NO_ERROR && window != 0) {
-      // Without a picture rather than without the file.
-      StopFeeding(GST_STATE_NULL);
-      ExchangeVideoSink(0);
-      error = Start(static_cast<int64_t>(position) * GST_MSECOND);
-    }
-    if (error != MCIERR_NO_ERROR) return error;
-    mode_ = mode == MCI_MODE_PAUSE ? MCI_MODE_PAUSE : MCI_MODE_STOP;
-    return mode == MCI_MODE_PLAY ? Play() : MCIERR_NO_ERROR;
-  }
-
-  MCIERROR PutDestination(const MCI_RECT& rect) override {
-    if (!surface_) return MCIERR_NO_ERROR;
-    surface_->PlacePicture(rect.left, rect.top, rect.right, rect.bottom);
-    PlaceGstreamerPicture(videoSink_, rect.right, rect.bottom);
-    return MCIERR_NO_ERROR;
-  }
-
   MCIERROR Source(MCI_RECT& rect) override {
     rect = MCI_RECT{0, 0, 0, 0};
     if (media_ && media_->HasPicture()) {
@@ -173,6 +85,37 @@ class LibavDevice final : public MciDevice {
   }
 
  private:
+  gint64 MediaTime(gint64 pipelinePosition) const override { return origin_ + pipelinePosition; }
+
+  MCIERROR PlayError() override { return MCIERR_DRIVER; }
+
+  bool DrawsPictures() const override { return picture_.source != nullptr; }
+
+  // The feeding thread starts again at the new place.
+  MCIERROR MoveTo(uint32_t milliseconds) override {
+    const uint32_t to = length_ > 0 ? std::min(milliseconds, length_) : milliseconds;
+    StopFeeding(GST_STATE_READY);
+    audio_.Pause();
+    audio_.Reset();  // what was queued belongs to the old place
+    return Start(static_cast<int64_t>(to) * GST_MSECOND);
+  }
+
+  // The sink is exchanged behind the picture branch while the pipeline is
+  // down, and feeding starts again at the same place.
+  MCIERROR Reopen(uintptr_t window, uint32_t position) override {
+    StopFeeding(GST_STATE_NULL);
+    audio_.Reset();
+    ExchangeVideoSink(window);
+    MCIERROR error = Start(static_cast<int64_t>(position) * GST_MSECOND);
+    if (error != MCIERR_NO_ERROR && window != 0) {
+      // Without a picture rather than without the file.
+      StopFeeding(GST_STATE_NULL);
+      ExchangeVideoSink(0);
+      error = Start(static_cast<int64_t>(position) * GST_MSECOND);
+    }
+    return error;
+  }
+
   GstElement* MakeAppSource(GstCaps* caps) {
     GstElement* source = gst_element_factory_make("appsrc", nullptr);
     if (!source) {
@@ -255,16 +198,12 @@ class LibavDevice final : public MciDevice {
     // The sources take buffers once they are started (PAUSED), so the
     // feeding thread begins after the state change has been asked for.
     const GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
-    if (change == GST_STATE_CHANGE_FAILURE) return BusError();
+    if (change == GST_STATE_CHANGE_FAILURE) return BusError(kErrorWait, kErrorWait);
     feeder_ = std::thread([this] { Feed(); });
     if (change == GST_STATE_CHANGE_ASYNC) {
-      GstMessage* message = gst_bus_timed_pop_filtered(
-          bus_, kPrerollTimeout, static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
-      if (!message) return MCIERR_DRIVER;  // hangs in preroll
-      const bool done = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE;
-      if (!done) gst_bus_post(bus_, message);  // back on the bus for BusError
-      else gst_message_unref(message);
-      if (!done) return BusError();
+      const PrerollWait wait = WaitForPreroll();
+      if (wait == PrerollWait::Hung) return MCIERR_DRIVER;
+      if (wait == PrerollWait::Failed) return BusError(kErrorWait, kErrorWait);
     }
     return MCIERR_NO_ERROR;
   }
@@ -273,14 +212,7 @@ class LibavDevice final : public MciDevice {
   void StopFeeding(GstState state) {
     stop_ = true;
     if (feeder_.joinable()) feeder_.join();
-    if (pipeline_) {
-      gst_element_set_state(pipeline_, state);
-      gst_element_get_state(pipeline_, nullptr, nullptr, kStateTimeout);
-    }
-    if (bus_) {
-      gst_bus_set_flushing(bus_, TRUE);
-      gst_bus_set_flushing(bus_, FALSE);
-    }
+    TakeDown(state);
   }
 
   void Feed() {
@@ -320,62 +252,13 @@ class LibavDevice final : public MciDevice {
     return false;
   }
 
-  void Hold() {
-    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
-    gst_element_get_state(pipeline_, nullptr, nullptr, kStateTimeout);
-    audio_.Pause();
-  }
-
-  void DrainBus() {
-    if (!bus_) return;
-    while (GstMessage* message = gst_bus_pop_filtered(
-               bus_, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
-      ended_ = true;
-      mode_ = MCI_MODE_STOP;
-      gst_message_unref(message);
-    }
-  }
-
-  MCIERROR BusError() {
-    MCIERROR mapped = MCIERR_DRIVER;
-    while (GstMessage* message = gst_bus_timed_pop_filtered(bus_, GST_SECOND / 10, GST_MESSAGE_ERROR)) {
-      GError* error = nullptr;
-      gst_message_parse_error(message, &error, nullptr);
-      if (mapped == MCIERR_DRIVER) mapped = MciErrorFromGstError(error);
-      g_clear_error(&error);
-      gst_message_unref(message);
-    }
-    return mapped;
-  }
-
-  void Shutdown() {
-    DrainBus();
-    if (ended_ && mode_ == MCI_MODE_STOP) audio_.PlayOut();
-    StopFeeding(GST_STATE_NULL);
-    ReleaseGstreamerVideoSink(videoSink_);
-    if (bus_) gst_object_unref(bus_);
-    if (pipeline_) gst_object_unref(pipeline_);
-    bus_ = nullptr;
-    pipeline_ = nullptr;
-    audio_.Close();
-  }
-
   std::unique_ptr<LibavMedia> media_;
   std::thread feeder_;
   std::atomic<bool> stop_{false};
-  GstElement* pipeline_ = nullptr;
-  GstBus* bus_ = nullptr;
   GstElement* convert_ = nullptr;  // the picture branch's converter, in front of the sink
   Branch picture_;
   Branch sound_;
-  GstreamerVideoSink videoSink_;
-  GstreamerAudioOutput audio_;
-  VideoSurface* surface_ = nullptr;  // where pictures go (owned by the video window)
-  int64_t origin_ = 0;               // ns: the media time the pipeline's time 0 stands for
-  uint32_t length_ = 0;
-  uint32_t lastPosition_ = 0;
-  uint32_t mode_ = MCI_MODE_STOP;
-  bool ended_ = false;  // the stream reached its end (or failed) since the last seek
+  int64_t origin_ = 0;  // ns: the media time the pipeline's time 0 stands for
 };
 
 }  // namespace
