@@ -299,7 +299,12 @@ bool LibavMedia::ConvertSound(const AVFrame& frame, Output& out) {
       frame.ch_layout.nb_channels > kMostInputChannels || frame.format < 0) {
     return false;
   }
+  const SoundShape shape{frame.format, frame.sample_rate, frame.ch_layout.nb_channels,
+                         static_cast<int>(frame.ch_layout.order),
+                         frame.ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? frame.ch_layout.u.mask : 0};
+  if (resampler_ && !(shape == resamplerShape_)) swr_free(&resampler_);
   if (!resampler_) {
+    resamplerShape_ = shape;
     AVChannelLayout output{};
     av_channel_layout_default(&output, sound_.channels);
     AVChannelLayout input{};
@@ -326,8 +331,7 @@ bool LibavMedia::ConvertSound(const AVFrame& frame, Output& out) {
   const int got = swr_convert(resampler_, &target, room, const_cast<const uint8_t**>(frame.extended_data),
                               frame.nb_samples);
   if (got <= 0) {
-    // A block the resampler refuses (its format changed mid-stream) starts a
-    // new resampler for the next one.
+    // A block the resampler refuses starts a new resampler for the next one.
     if (got < 0) swr_free(&resampler_);
     return false;
   }

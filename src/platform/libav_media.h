@@ -82,6 +82,17 @@ class LibavMedia {
   AVCodecContext* audio_ = nullptr;
   SwsContext* scaler_ = nullptr;
   SwrContext* resampler_ = nullptr;
+  // The sound the resampler was made for: it reads each block as that, so a
+  // block of another shape (a stream that changes mid-way) needs a new one.
+  struct SoundShape {
+    int format = -1;
+    int rate = 0;
+    int channels = 0;
+    int order = 0;
+    uint64_t mask = 0;
+    bool operator==(const SoundShape&) const = default;
+  };
+  SoundShape resamplerShape_;
   AVPacket* packet_ = nullptr;
   AVFrame* frame_ = nullptr;
   int videoStream_ = -1;

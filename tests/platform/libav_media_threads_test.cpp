@@ -136,6 +136,33 @@ INSTANTIATE_TEST_SUITE_P(
 
 class LibavLength : public test::TempHome {};
 
+// An MPEG audio stream whose second half is of another rate and channel
+// count: each half is converted as what it is (the second, read as the
+// first's shape, once made the resampler read a channel that is not there).
+TEST_F(LibavLength, SoundThatChangesItsShapeMidwayIsConvertedWhole) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg makes the files";
+  const std::string folder = root().string();
+  const std::string command = "cd '" + folder +
+                              "' && ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 "
+                              "-ac 2 -c:a mp2 -f mp2 stereo.mp2 && ffmpeg -v error -y -f lavfi -i "
+                              "sine=frequency=440:sample_rate=32000:duration=1 -ac 1 -c:a mp2 -f mp2 mono.mp2 && "
+                              "cat stereo.mp2 mono.mp2 > changing.mp2";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  auto media = LibavMedia::Open((root() / "changing.mp2").string());
+  ASSERT_NE(media, nullptr);
+  ASSERT_TRUE(media->HasSound());
+  const LibavMedia::Sound format = media->SoundFormat();
+  int64_t sound = 0;  // ns of sound given out
+  for (LibavMedia::Output out = media->Next(); out.kind != LibavMedia::Kind::End; out = media->Next()) {
+    if (out.kind != LibavMedia::Kind::Sound) continue;
+    ASSERT_EQ(out.bytes.size() % (2u * format.channels), 0u);
+    sound += static_cast<int64_t>(out.bytes.size() / (2u * format.channels)) * kSecond / format.rate;
+  }
+  EXPECT_NEAR(static_cast<double>(sound) / kSecond, 2.0, 0.1);
+}
+
+
+
 TEST_F(LibavLength, ComesFromThePicturesWhereTheContainerCannotTellIt) {
   if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg makes the files";
   MakeStillMpeg(root());
