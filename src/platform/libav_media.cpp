@@ -28,6 +28,10 @@ constexpr int kLowestRate = 8000;
 constexpr int kHighestRate = 192000;
 constexpr int kFallbackRate = 48000;
 constexpr int kMostInputChannels = 64;
+// Blocks of sound at rates outside these are dropped: the resampler's tables
+// grow with the rate it converts from (a stated 2 GHz asks for gigabytes).
+constexpr int kLowestInputRate = 1000;
+constexpr int kHighestInputRate = 768000;
 // One decoded block of sound is at most this long (longer ones are cut).
 constexpr int64_t kLongestSoundBlockSeconds = 10;
 constexpr int64_t kDefaultPictureNs = 40'000'000;  // 25 pictures a second
@@ -295,7 +299,8 @@ bool LibavMedia::ConvertPicture(const AVFrame& frame, Output& out) {
 }
 
 bool LibavMedia::ConvertSound(const AVFrame& frame, Output& out) {
-  if (frame.nb_samples <= 0 || frame.sample_rate <= 0 || frame.ch_layout.nb_channels <= 0 ||
+  if (frame.nb_samples <= 0 || frame.sample_rate < kLowestInputRate || frame.sample_rate > kHighestInputRate ||
+      frame.ch_layout.nb_channels <= 0 ||
       frame.ch_layout.nb_channels > kMostInputChannels || frame.format < 0) {
     return false;
   }
