@@ -201,6 +201,7 @@ TEST_F(LibavLength, IsZeroAndNothingOpensForFilesThatAreNoMedia) {
 class LibavDevice : public test::TempHome {
  protected:
   void SetUp() override {
+    test::TempHome::SetUp();
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg makes the files";
     video_ = root() / "a.wmv";
     MakeVideo(video_, "-c:v wmv2 -c:a wmav2 -f asf");

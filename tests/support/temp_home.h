@@ -14,7 +14,12 @@ class TempHome : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  std::filesystem::path root() const { return root_; }
+  // A fixture that overrides SetUp must call TempHome::SetUp first, or its
+  // files would land in the current folder.
+  std::filesystem::path root() const {
+    EXPECT_FALSE(root_.empty()) << "TempHome::SetUp has not run";
+    return root_;
+  }
   std::filesystem::path settingsFolder() const { return root_ / "settings"; }
 
  private:
