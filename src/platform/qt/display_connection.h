@@ -12,7 +12,10 @@ namespace qorve {
 // of a connection some library opened for itself (video sinks) calls
 // `foreignLost` on the thread that noticed: Xlib ends the process as soon as
 // it returns, so it ends the process itself in an orderly way.
-void WatchDisplayConnection(void (*foreignLost)());
+// `lostInPass` runs on the user-interface thread when Qt finds its own
+// connection broken inside an event pass, just before Qt would end the
+// process there; it must not return (it ends the program its own way).
+void WatchDisplayConnection(void (*foreignLost)(), void (*lostInPass)());
 
 // True once Qt's connection to the X server has broken. Qt ends the process
 // the next time it handles window-system events, so a program that sees this

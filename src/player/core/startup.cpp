@@ -80,11 +80,23 @@ MainWindow* runningWindow = nullptr;  // user-interface thread only
 // while the wave-out worker and the libraries' threads go on using what they
 // destroy, so the process ends here, after what the exit sequence does that
 // needs no window system.
-[[noreturn]] void EndAtOnce() {
-  static std::atomic_flag ending;
-  if (ending.test_and_set()) {
-    for (;;) pause();  // another thread is ending the process
+std::atomic_flag ending;
+std::atomic<std::thread::id> endingThread;
+
+// Claims the end of the process for this thread; another thread that comes
+// to end it waits for the end, the same thread again (a library's break
+// noticed during the end) ends at once.
+void ClaimTheEnd() {
+  if (!ending.test_and_set()) {
+    endingThread.store(std::this_thread::get_id());
+    return;
   }
+  if (endingThread.load() == std::this_thread::get_id()) _exit(1);
+  for (;;) pause();
+}
+
+[[noreturn]] void EndAtOnce() {
+  ClaimTheEnd();
   if (stage.load() == Stage::kRunning) {
     if (std::this_thread::get_id() == userInterfaceThread && runningWindow != nullptr &&
         ProgramSettings().winsetMode == 1) {
@@ -93,6 +105,26 @@ MainWindow* runningWindow = nullptr;  // user-interface thread only
     RestoreVolumeAtExit();
     Log("ディスプレイ接続切断", 1);
   }
+  _exit(1);
+}
+
+// Qt found its connection broken inside an event pass and is about to end
+// the process: the player ends as its message loop would have on seeing the
+// break first, the media stopped and closed, and the process ends here.
+[[noreturn]] void EndInEventPass() {
+  if (stage.load() != Stage::kRunning || std::this_thread::get_id() != userInterfaceThread ||
+      runningWindow == nullptr) {
+    EndAtOnce();
+  }
+  ClaimTheEnd();
+  Log("ディスプレイ接続切断", 0);
+  std::fputs("qorve: the connection to the X server was lost\n", stderr);
+  if (ProgramSettings().winsetMode == 1) SaveWindowRectangle(*runningWindow);
+  Log("メッセージループ終了", 0);
+  Player().media.reset();
+  RestoreVolumeAtExit();
+  stage.store(Stage::kEnded);
+  CloseLog();
   _exit(1);
 }
 
@@ -205,7 +237,7 @@ int RunPlayer(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   InstallJapaneseFontSubstitutes();
-  WatchDisplayConnection(&EndAtOnce);
+  WatchDisplayConnection(&EndAtOnce, &EndInEventPass);
 
   bool displayLost = false;
   {
