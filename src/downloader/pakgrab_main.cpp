@@ -10,8 +10,10 @@
 #include "downloader/site_hosts.h"
 #include "platform/folders.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/window_system_choice.h"
 
 int main(int argc, char** argv) {
+  qorve::ChooseWindowSystem();
   QApplication application(argc, argv);
   qorve::InstallJapaneseFontSubstitutes();
 

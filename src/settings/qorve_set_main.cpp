@@ -1,6 +1,7 @@
 // qorve-set: the settings program. Edits the settings file shared with the
 // player through its dialogs and writes it once, when the main dialog closes.
 #include "platform/qt/fonts.h"
+#include "platform/qt/window_system_choice.h"
 #include "settings/program_icon.h"
 #include "settings/settings_program.h"
 
@@ -9,6 +10,7 @@
 #include <QTranslator>
 
 int main(int argc, char** argv) {
+  qorve::ChooseWindowSystem();
   QApplication application(argc, argv);
   qorve::InstallJapaneseFontSubstitutes();
   // Qt's own dialogs (colours, fonts, message-box buttons) in Japanese like

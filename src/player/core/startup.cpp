@@ -7,6 +7,7 @@
 #include "platform/launch.h"
 #include "platform/qt/display_connection.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/window_system_choice.h"
 #include "player/core/command_line.h"
 #include "player/core/main_loop.h"
 #include "player/core/main_window.h"
@@ -234,6 +235,7 @@ int RunPlayer(int argc, char** argv) {
   ApplySwitches(arguments, ProgramSettings());
 
   EndGuard endGuard;
+  ChooseWindowSystem();
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   InstallJapaneseFontSubstitutes();
