@@ -29,6 +29,8 @@ packages=(
   libswscale-dev libswresample-dev
   # tools that make and check test media
   sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils
+  # backtraces of a program an end-to-end test finds stuck
+  gdb
   python3-mido
   # installation and packaging checks
   desktop-file-utils dpkg-dev groff-base debootstrap

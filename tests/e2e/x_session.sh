@@ -63,8 +63,81 @@ begin_e2e() {
   export XDG_RUNTIME_DIR="$work/runtime" QORVE_MIXER=virtual
 }
 
+# Whether process PID still runs (a child that has ended but was not waited
+# for is no longer running, though kill -0 still finds it).
+running() {  # pid
+  local state
+  state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1) || return 1
+  [ -n "$state" ] && [ "$state" != Z ]
+}
+
+# Waits up to SECONDS for process PID to end; false when it still runs.
+wait_for_end() {  # pid seconds
+  local i
+  for i in $(seq 1 $(($2 * 10))); do
+    running "$1" || return 0
+    sleep 0.1
+  done
+  ! running "$1"
+}
+
+# Prints where every thread of process PID stands, for a test that finds a
+# program stuck.
+show_threads() {  # pid
+  command -v gdb >/dev/null || { echo "(gdb is not installed: no backtrace of process $1)"; return 0; }
+  echo "--- threads of process $1: $(tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null)"
+  timeout -k 5 60 gdb -p "$1" -batch -nx -iex "set debuginfod enabled off" -ex "set pagination off" \
+    -ex "thread apply all bt" </dev/null 2>&1 | grep -vE '^\[(New LWP|Thread debugging|Inferior)' || true
+  echo "---"
+}
+
+# Runs COMMAND for at most LIMIT seconds, its output as it is. One that does
+# not end in time is shown (show_threads) and killed, and 124 returned;
+# otherwise the command's own exit status.
+run_bounded() {  # limit command...
+  local limit=$1 pid
+  shift
+  "$@" &
+  pid=$!
+  if ! wait_for_end "$pid" "$limit"; then
+    echo "$(basename "$1") did not end within $limit s" >&2
+    show_threads "$pid" >&2
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    return 124
+  fi
+  wait "$pid"
+}
+
+# Ends the player (pid in `player`) as the exit key does, by SIGTERM, and
+# waits up to LIMIT seconds (default 30) for it. A player that does not end
+# in time fails the test showing where its threads stand; one that ends with
+# an error status fails it too.
+end_player() {  # [limit]
+  local limit=${1:-30}
+  kill -TERM "$player" 2>/dev/null || true
+  if ! wait_for_end "$player" "$limit"; then
+    echo "FAIL: the player did not end within $limit s of SIGTERM"
+    show_threads "$player"
+    kill -KILL "$player" 2>/dev/null || true
+    player=0
+    fail_showing_log "the player hangs at its end"
+  fi
+  wait "$player" || { player=0; fail_showing_log "the player did not end cleanly"; }
+  player=0
+}
+
+# The player is killed when it does not end by SIGTERM: a process left behind
+# would keep the test's output open, and the test runner would wait for it.
 end_e2e() {
-  if [ "$player" != 0 ]; then kill "$player" 2>/dev/null || true; fi
+  if [ "$player" != 0 ]; then
+    kill -TERM "$player" 2>/dev/null || true
+    if ! wait_for_end "$player" 10; then
+      echo "the player did not end within 10 s of SIGTERM; killed"
+      show_threads "$player"
+      kill -KILL "$player" 2>/dev/null || true
+    fi
+  fi
   stop_x_session
   rm -rf "$work"
 }
