@@ -40,6 +40,14 @@ QColor FromColorRef(int colorRef) {
 
 Rect ToRect(const QRect& rect) { return Rect{rect.x(), rect.y(), rect.width(), rect.height()}; }
 
+// The window's outer rectangle on the screen, where the layout places it and
+// the pointer is tested against the buttons drawn in it. The window asks for
+// no frame, so this is its own geometry: a frame a window manager puts round
+// it all the same (Weston keeps a 32-pixel shadow margin round every X
+// window) is the manager's, and counting it would move the buttons' hit
+// areas off the drawn buttons and shrink the window at every placement.
+Rect OuterRect(const QWidget& window) { return ToRect(window.geometry()); }
+
 // FONTWEIGHT is on the 0..1000 scale where 0 means "the default" (normal).
 int QtWeight(int weight) {
   if (weight <= 0) return QFont::Normal;
@@ -139,15 +147,7 @@ void WndSet::CreateFontAndBrush() {
 }
 
 void WndSet::MoveWindow(const Rect& rect) {
-  // The rectangle is the outer one; Qt places the client area.
-  const QRect frame = window_->frameGeometry();
-  const QRect client = window_->geometry();
-  const int left = client.x() - frame.x();
-  const int top = client.y() - frame.y();
-  const int horizontal = frame.width() - client.width();
-  const int vertical = frame.height() - client.height();
-  window_->setGeometry(rect.x + left, rect.y + top, std::max(rect.width - horizontal, 1),
-                       std::max(rect.height - vertical, 1));
+  window_->setGeometry(rect.x, rect.y, std::max(rect.width, 1), std::max(rect.height, 1));
 }
 
 void WndSet::ApplyScrollBar(int maximum, int page) {
@@ -194,7 +194,7 @@ void WndSet::Layout() {
   input.edgeHeight = kEdge;
   input.scrollBarWidth = window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   input.previousKind = previousKind_;
-  input.currentWindow = ToRect(window_->frameGeometry());
+  input.currentWindow = OuterRect(*window_);
   const LayoutResult result = ComputeLayout(input, settings);
   if (!result.applies) {
     layingOut_ = false;
@@ -213,8 +213,8 @@ void WndSet::Layout() {
   ApplyScrollBar(result.scrollMaximum, result.scrollPage);
   buttons_ = result.buttons;
   if (result.buttonsInBottomStrip) {
-    const QRect frame = window_->frameGeometry();
-    PlaceButtonsInBottomStrip(buttons_, result.buttonCounter, frame.width(), frame.height());
+    const Rect outer = OuterRect(*window_);
+    PlaceButtonsInBottomStrip(buttons_, result.buttonCounter, outer.width, outer.height);
   }
   previousKind_ = info.Kind;
   layingOut_ = false;
@@ -275,14 +275,14 @@ int WndSet::HitTest() {
   if (!window_ || !window_->isVisible()) return kHitOutside;
   int x = 0, y = 0;
   if (!SystemInput().GetCursorPos(x, y)) return kHitOutside;
-  return HitTestAt(x, y, ToRect(window_->frameGeometry()), false, trackbarPresent_, buttons_);
+  return HitTestAt(x, y, OuterRect(*window_), false, trackbarPresent_, buttons_);
 }
 
 double WndSet::TimeAtCursor(double length) {
   if (!window_) return -1.0;
   int x = 0, y = 0;
   if (!SystemInput().GetCursorPos(x, y)) return -1.0;
-  return TimeAtPoint(x, y, ToRect(window_->frameGeometry()), length);
+  return TimeAtPoint(x, y, OuterRect(*window_), length);
 }
 
 void WndSet::Paint(QPainter& painter) {
