@@ -12,7 +12,10 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev libxcb1-dev libxi-dev libxtst-dev
   qt6-webengine-dev qt6-pdf-dev fonts-noto-cjk
   qt6-translations-l10n
-  xvfb xauth xdotool trayer imagemagick x11-apps
+  xvfb xauth xdotool trayer imagemagick x11-apps x11-utils
+  # Wayland sessions: a headless compositor with Xwayland for the tests, Qt's
+  # Wayland platform, the session bus and the portals' D-Bus interfaces
+  weston xwayland qt6-wayland dbus xdg-desktop-portal-dev
   # desktop integration: file associations and the MIME database
   xdg-utils shared-mime-info libglib2.0-bin
   # sound, video and decoders
