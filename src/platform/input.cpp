@@ -1,5 +1,7 @@
 #include "platform/input.h"
 
+#include "platform/session_input.h"
+
 #include <cstdlib>
 
 namespace qorve {
@@ -28,8 +30,7 @@ std::unique_ptr<InputPoller> CreateIdleInput() {
 
 InputPoller& SystemInput() {
   std::unique_ptr<InputPoller>& input = CurrentInput();
-  if (!input) input = CreateX11Input();
-  if (!input) input = CreateIdleInput();
+  if (!input) input = std::make_unique<SessionInput>(CreateX11Input());
   return *input;
 }
 

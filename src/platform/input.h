@@ -3,8 +3,9 @@
 //
 // Backends: X11 (our own display connection; XInput2 raw events supply the
 // "pressed since the previous poll" bit) and a scripted backend for tests.
-// SystemInput() picks X11 when $DISPLAY opens, else an input where every key
-// is up. User-interface thread only.
+// SystemInput() polls X11 when $DISPLAY opens and adds what arrives as events
+// (global shortcuts, and Qt's events on the program's own windows where the X
+// server cannot see them); see session_input.h. User-interface thread only.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,10 @@ enum VirtualKey : int {
   kVkF4 = 0x73,
 };
 
+// Where a key that arrives as an event comes from: a global shortcut the
+// desktop reports, or an event on one of the program's own windows.
+enum class FeedSource { kShortcut, kWindow };
+
 class InputPoller {
  public:
   virtual ~InputPoller() = default;
@@ -43,6 +48,20 @@ class InputPoller {
   virtual int EventDescriptor() const { return -1; }
   virtual void WatchEventDescriptor() {}
   virtual void InputArrived() {}
+
+  // Input that arrives as events instead of being polled. A key fed down
+  // reads as down and as pressed since the previous poll, as a polled press
+  // does; fed up, it reads up once every source has let it go. The
+  // defaults ignore it.
+  virtual void FeedKey(int /*virtualKey*/, bool /*down*/, FeedSource /*source*/) {}
+  // Lets go of every key `source` holds (its window lost the keyboard).
+  virtual void ReleaseFed(FeedSource /*source*/) {}
+  // The cursor's screen position as the program's own windows saw it.
+  virtual void FeedCursor(int /*x*/, int /*y*/) {}
+  // From now on the cursor and the mouse buttons come from the window
+  // events fed in, not from the polled backend: it cannot see the
+  // program's windows (no X server, or windows that are not X windows).
+  virtual void UseWindowEventsForPointer() {}
 };
 
 std::unique_ptr<InputPoller> CreateX11Input();  // null without a display
@@ -60,6 +79,8 @@ class ScriptedInput final : public InputPoller {
   void SetCursor(int x, int y);
   int16_t GetAsyncKeyState(int virtualKey) override;
   bool GetCursorPos(int& x, int& y) override;
+  void FeedKey(int virtualKey, bool down, FeedSource) override { down ? Press(virtualKey) : Release(virtualKey); }
+  void FeedCursor(int x, int y) override { SetCursor(x, y); }
 
  private:
   bool down_[256] = {};

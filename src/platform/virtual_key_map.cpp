@@ -173,6 +173,11 @@ KeycodeTable MapKeycodes(int firstKeycode, std::span<const KeycodeSymbols> symbo
   return table;
 }
 
+VirtualKeysOfKeycode VirtualKeysOfKeysym(uint32_t keysym) {
+  if (keysym >= XK_A && keysym <= XK_Z) keysym += XK_a - XK_A;
+  return VirtualKeysOf(KeycodeSymbols{keysym, keysym});
+}
+
 int VirtualKeyOfPointerButton(int button) {
   switch (button) {
     case 1: return 0x01;  // left

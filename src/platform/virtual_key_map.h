@@ -29,6 +29,10 @@ using KeycodeTable = std::array<VirtualKeysOfKeycode, 256>;
 // ";+" key is VK_OEM_PLUS while a US ";:" key is VK_OEM_1.
 KeycodeTable MapKeycodes(int firstKeycode, std::span<const KeycodeSymbols> symbols);
 
+// The virtual keys a key giving `keysym` stands for (a key event's symbol,
+// whatever the shift state: "P" and "p" are both the P key).
+VirtualKeysOfKeycode VirtualKeysOfKeysym(uint32_t keysym);
+
 // The virtual key of a physical X pointer button (1 left, 2 middle, 3 right,
 // 8 and 9 the side buttons), 0 for buttons without one (the wheel, 4 to 7).
 int VirtualKeyOfPointerButton(int button);

@@ -1,5 +1,6 @@
 #include "settings/key_binding_dialog.h"
 
+#include "common/keyset_commands.h"
 #include "settings/key_capture_dialog.h"
 #include "settings/key_names.h"
 
@@ -12,24 +13,25 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <iterator>
+#include <vector>
+
 namespace qorve {
 namespace {
 
-constexpr KeyBindingRow kRows[] = {
-    {"終了", 1278, 6, &Settings::keysetClose},
-    {"一時停止", 1254, 4, &Settings::keysetPause},
-    {"ループ", 1256, 8, &Settings::keysetLoop},
-    {"連続再生", 1274, 10, &Settings::keysetList},
-    {"ランダム再生", 1276, 13, &Settings::keysetRand},
-    {"全画面", 1258, 11, &Settings::keysetFull},
-    {"拡大", 1260, 14, &Settings::keysetZoom},
-    {"次のファイル", 1262, 16, &Settings::keysetNext},
-    {"前のファイル", 1264, 17, &Settings::keysetBack},
-    {"スライドショウ", 1266, 19, &Settings::keysetShow},
-    {"隠す", 1268, 21, &Settings::keysetHidden},
-    {"音量ＵＰ", 1270, 22, &Settings::keysetVolumeUp},
-    {"音量ＤＯＷＮ", 1272, 23, &Settings::keysetVolumeDown},
-};
+// The list and capture button of each command's row.
+constexpr int kControls[][2] = {{1278, 6},  {1254, 4},  {1256, 8},  {1274, 10}, {1276, 13}, {1258, 11}, {1260, 14},
+                                {1262, 16}, {1264, 17}, {1266, 19}, {1268, 21}, {1270, 22}, {1272, 23}};
+static_assert(std::size(kControls) == 13);
+
+const std::vector<KeyBindingRow> kRows = [] {
+  std::vector<KeyBindingRow> rows;
+  for (std::size_t row = 0; row < KeysetCommands().size(); ++row) {
+    const KeysetCommand& command = KeysetCommands()[row];
+    rows.push_back({command.label, kControls[row][0], kControls[row][1], command.key});
+  }
+  return rows;
+}();
 
 QString ControlName(int control) { return QStringLiteral("control%1").arg(control); }
 

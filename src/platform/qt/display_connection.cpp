@@ -19,17 +19,28 @@ std::atomic<bool> xlibConnectionLost{false};
 
 void OnXlibConnectionLost(void*) { xlibConnectionLost.store(true); }
 
-// Qt's xcb platform warns with this text and calls exit(1) right after, when
-// an event pass finds its connection broken.
-constexpr char kQtConnectionBroke[] = "The X11 connection broke";
+// Qt's xcb and Wayland platforms warn with these texts and call exit(1)
+// right after, when an event pass finds their connection broken.
+constexpr const char* kQtConnectionBroke[] = {"The X11 connection broke", "The Wayland connection broke"};
+
+bool SaysConnectionBroke(const QString& message) {
+  for (const char* text : kQtConnectionBroke) {
+    if (message.startsWith(QLatin1String(text))) return true;
+  }
+  return false;
+}
 QtMessageHandler previousHandler = nullptr;
 void (*lostInEventPass)() = nullptr;
+void (*lostElsewhere)() = nullptr;
 
 void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   previousHandler(type, context, message);
-  if (type == QtWarningMsg && lostInEventPass != nullptr && message.startsWith(QLatin1String(kQtConnectionBroke)) &&
-      qGuiApp != nullptr && QThread::currentThread() == qGuiApp->thread()) {
-    lostInEventPass();
+  if (type != QtWarningMsg || !SaysConnectionBroke(message) || qGuiApp == nullptr) return;
+  // Qt's Wayland platform also finds the break on its event-reading thread.
+  if (QThread::currentThread() == qGuiApp->thread()) {
+    if (lostInEventPass != nullptr) lostInEventPass();
+  } else if (lostElsewhere != nullptr) {
+    lostElsewhere();
   }
 }
 
@@ -37,10 +48,13 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 
 void WatchDisplayConnection(void (*foreignLost)(), void (*lostInPass)()) {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  const bool wayland = qGuiApp && QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+  if (x11 == nullptr && !wayland) return;
+  lostInEventPass = lostInPass;
+  lostElsewhere = foreignLost;
+  previousHandler = qInstallMessageHandler(&OnQtMessage);
   if (x11 == nullptr) return;
   qtConnection = x11->connection();
-  lostInEventPass = lostInPass;
-  previousHandler = qInstallMessageHandler(&OnQtMessage);
   // Adopted for good: Qt closes it only when the application ends.
   if (Display* display = x11->display()) AdoptX11Connection(display, &OnXlibConnectionLost, nullptr);
   // Qt installed its handler, which ends the process, when it connected.

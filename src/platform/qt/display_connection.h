@@ -7,7 +7,8 @@
 
 namespace qorve {
 
-// Once the QApplication exists; does nothing on platforms other than xcb.
+// Once the QApplication exists; does nothing on platforms other than xcb and
+// Wayland (where only `lostInPass` applies).
 // From then on a break of Qt's Xlib connection is only noted, and the break
 // of a connection some library opened for itself (video sinks) calls
 // `foreignLost` on the thread that noticed: Xlib ends the process as soon as

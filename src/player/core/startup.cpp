@@ -7,8 +7,10 @@
 #include "platform/launch.h"
 #include "platform/qt/display_connection.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/window_event_input.h"
 #include "platform/qt/window_system_choice.h"
 #include "player/core/command_line.h"
+#include "player/core/global_keys.h"
 #include "player/core/main_loop.h"
 #include "player/core/main_window.h"
 #include "player/core/media_factory.h"
@@ -20,6 +22,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QDBusConnection>
 #include <QSocketNotifier>
 
 #include <unistd.h>
@@ -240,6 +243,15 @@ int RunPlayer(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   InstallJapaneseFontSubstitutes();
   WatchDisplayConnection(&EndAtOnce, &EndInEventPass);
+  // Where the X server cannot see the player's windows, their own events
+  // stand in for the polled pointer and keys.
+  std::unique_ptr<WindowEventInput> windowInput;
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) windowInput = std::make_unique<WindowEventInput>(input);
+  std::unique_ptr<GlobalKeys> globalKeys;
+  if (InWaylandSession()) {
+    globalKeys = std::make_unique<GlobalKeys>(input, QDBusConnection::sessionBus());
+    globalKeys->Start();
+  }
 
   bool displayLost = false;
   {
