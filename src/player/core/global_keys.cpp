@@ -62,9 +62,13 @@ GlobalKeys::~GlobalKeys() { input_.ReleaseFed(FeedSource::kShortcut); }
 
 void GlobalKeys::Start() {
   Register(KeysetShortcuts(ProgramSettings()));
-  // The settings program replaces the file as a whole; its folder tells.
+  // The settings program replaces the file as a whole; its folder tells. The
+  // folder is made if need be (the player writes its settings there anyway).
   const std::filesystem::path folder = SettingsFilePath().parent_path();
-  if (!folder.empty()) watcher_.addPath(QString::fromStdString(folder.string()));
+  if (folder.empty()) return;
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  watcher_.addPath(QString::fromStdString(folder.string()));
 }
 
 void GlobalKeys::Register(std::vector<KeysetShortcut> shortcuts) {

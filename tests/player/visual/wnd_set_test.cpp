@@ -3,6 +3,8 @@
 #include "common/log.h"
 #include "fake_media.h"
 #include "platform/input.h"
+#include "platform/qt/window_event_input.h"
+#include "platform/session_input.h"
 #include "player/core/display_port.h"
 #include "player/core/player_state.h"
 #include "support/qt_application.h"
@@ -10,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QMouseEvent>
+#include <QWindow>
 #include <QPainter>
 #include <QScreen>
 
@@ -150,6 +154,25 @@ TEST_F(WndSetTest, ButtonUnderTheCursorShowsItsHoverFace) {
   EXPECT_EQ(display.HitTest(), kHitWindow);
   cursor->SetCursor(frame.x() - 5, frame.y() + 3);
   EXPECT_EQ(display.HitTest(), kHitOutside);
+}
+
+// Where the X server cannot see the window (a native Wayland client), a
+// click on a button arrives as the window's own event and reads to the
+// controller as the polled click on that button.
+TEST_F(WndSetTest, AClickOnAButtonThroughTheWindowsOwnEventsHitsThatButton) {
+  SetSystemInputForTesting(std::make_unique<SessionInput>(nullptr));
+  WindowEventInput events(SystemInput());
+  UseMedia(kKindSound);
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  window->show();
+  const ButtonPlace next = display.Buttons()[3];
+  const QPointF at(next.x + 16, next.y + 16);
+  QMouseEvent press(QEvent::MouseButtonPress, at, window->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QCoreApplication::sendEvent(window->windowHandle(), &press);
+  EXPECT_EQ(display.HitTest(), kHitButtonBase + 3);
+  EXPECT_EQ(SystemInput().GetAsyncKeyState(kVkLButton) & 1, 1);
 }
 
 TEST_F(WndSetTest, HiddenWindowHasNothingUnderTheCursor) {
