@@ -42,7 +42,9 @@ namespace {
 
 void SaveWindowRectangle(const MainWindow& window) {
   Settings& settings = ProgramSettings();
-  const QRect frame = window.frameGeometry();
+  // The window's own rectangle, as it is placed: a frame or shadow a window
+  // manager draws round it is not the window's and would grow it each run.
+  const QRect frame = window.geometry();
   settings.winsetX = frame.x();
   settings.winsetY = frame.y();
   settings.winsetWidth = frame.width();
