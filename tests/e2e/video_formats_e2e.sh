@@ -21,8 +21,8 @@ begin_e2e
 fail() { fail_showing_log "$@"; }
 # Bounds, in seconds, far above what each step takes on a loaded machine.
 tool_limit=60    # one ffmpeg, qorve-info or screenshot
-load_limit=30    # the player moving on to the next file
-picture_limit=20 # a loaded file's picture appearing on the screen
+load_limit=60    # the player moving on to the next file
+picture_limit=30 # a loaded file's picture appearing on the screen
 
 videos="$work/videos"
 mkdir -p "$videos"
