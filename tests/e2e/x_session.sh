@@ -152,8 +152,8 @@ begin_offscreen_e2e() {
 
 # Runs `qorve START -C` until the series comes round to the file FIRST again
 # (loaded by a move, kind filter 1), then ends the player the orderly way
-# (SIGTERM, as the exit key). QORVE_HOME's settings must log (LOG=1). Waits
-# at most LIMIT seconds (default 30).
+# (SIGTERM, as the exit key; end_player). QORVE_HOME's settings must log
+# (LOG=1). Waits at most LIMIT seconds (default 30) for the round.
 play_series_round() {
   local start=$1 first=$2 limit=${3:-30} log="$QORVE_HOME/LOG.TXT" i
   "$bin/qorve" "$start" -C &
@@ -163,9 +163,7 @@ play_series_round() {
     kill -0 "$player" 2>/dev/null || { echo "FAIL: the player ended during the series"; exit 1; }
     sleep 0.01
   done
-  kill -TERM "$player"
-  wait "$player" || { echo "FAIL: the player did not end cleanly"; exit 1; }
-  player=0
+  end_player
 }
 
 # The files of FOLDER that the log shows loaded, with their kind filters:
