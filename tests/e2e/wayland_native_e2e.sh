@@ -37,6 +37,7 @@ done
 bus_pid=
 portal_pid=
 portal_out=
+portal_runs=0
 stop_portal() {
   [ -n "$portal_pid" ] || return 0
   exec 3>&- || true
@@ -56,7 +57,7 @@ trap cleanup EXIT
 start_weston
 [ -z "${DISPLAY:-}" ] || fail "DISPLAY is still set ($DISPLAY)"
 echo "Weston on $WAYLAND_DISPLAY without an X server; QT_QPA_PLATFORM ${QT_QPA_PLATFORM-unset}"
-{ read -r DBUS_SESSION_BUS_ADDRESS; read -r bus_pid; } < <(timeout 10 dbus-daemon --session --fork --print-address=1 --print-pid=1)
+{ read -r DBUS_SESSION_BUS_ADDRESS && read -r bus_pid; } < <(timeout 10 dbus-daemon --session --fork --print-address=1 --print-pid=1) || true
 [ -n "$bus_pid" ] || fail "no private session bus"
 export DBUS_SESSION_BUS_ADDRESS
 
@@ -64,8 +65,9 @@ export DBUS_SESSION_BUS_ADDRESS
 # this shell (a FIFO opened for reading and writing, so neither side waits
 # for the other), its output goes to $portal_out.
 start_portal() {  # options...
-  local fifo="$work/portal-$RANDOM.in"
-  portal_out="$work/portal-$RANDOM.out"
+  portal_runs=$((portal_runs + 1))
+  local fifo="$work/portal-$portal_runs.in"
+  portal_out="$work/portal-$portal_runs.out"
   mkfifo "$fifo"
   exec 3<>"$fifo"
   "$fake_portal" "$@" <&3 >"$portal_out" 2>&1 &
