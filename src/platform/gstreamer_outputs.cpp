@@ -1,6 +1,7 @@
 #include "platform/gstreamer_outputs.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
 #include <gst/video/videooverlay.h>
 
 #include <algorithm>
@@ -97,6 +98,58 @@ GstreamerVideoSink ScaledXImageSink() {
   made.element = bin;
   made.overlay = sink;
   made.scale = size;
+  return made;
+}
+
+// Hands each picture to the painter, as it falls due by the stream's clock.
+GstFlowReturn OnPicture(GstAppSink* sink, gpointer data) {
+  GstSample* sample = gst_app_sink_pull_sample(sink);
+  if (!sample) return GST_FLOW_ERROR;
+  GstVideoInfo info;
+  GstBuffer* buffer = gst_sample_get_buffer(sample);
+  GstCaps* caps = gst_sample_get_caps(sample);
+  GstMapInfo map;
+  if (buffer && caps && gst_video_info_from_caps(&info, caps) && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+    const int width = GST_VIDEO_INFO_WIDTH(&info);
+    const int height = GST_VIDEO_INFO_HEIGHT(&info);
+    const int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
+    // The sizes the caps state must fit the bytes the buffer holds.
+    const bool fits = width > 0 && height > 0 && stride >= 4 * width &&
+                      static_cast<uint64_t>(stride) * static_cast<uint64_t>(height) <= map.size;
+    if (fits) static_cast<VideoSurface*>(data)->ShowPicture(map.data, width, height, stride);
+    gst_buffer_unmap(buffer, &map);
+  }
+  gst_sample_unref(sample);
+  return GST_FLOW_OK;
+}
+
+// Converts the pictures to 32-bit pixels for a surface that paints them;
+// only the newest waits when the surface is slow.
+GstreamerVideoSink PaintingSink(VideoSurface* painter) {
+  GstreamerVideoSink made;
+  GstElement* bin = gst_bin_new("painted-pictures");
+  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+  GstElement* sink = gst_element_factory_make("appsink", nullptr);
+  if (!bin || !convert || !sink) {
+    for (GstElement* element : {bin, convert, sink}) {
+      if (element) gst_object_unref(gst_object_ref_sink(element));
+    }
+    return made;
+  }
+  GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
+  g_object_set(sink, "caps", caps, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, nullptr);
+  gst_caps_unref(caps);
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_sample = &OnPicture;
+  gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, painter, nullptr);
+  gst_bin_add_many(GST_BIN(bin), convert, sink, nullptr);
+  gst_element_link(convert, sink);
+  GstPad* target = gst_element_get_static_pad(convert, "sink");
+  gst_element_add_pad(bin, gst_ghost_pad_new("sink", target));
+  gst_object_unref(target);
+  gst_object_ref_sink(bin);
+  made.element = bin;
+  made.target.painter = painter;
   return made;
 }
 
@@ -210,18 +263,28 @@ void GstreamerAudioOutput::Close() {
   if (capture_) capture_->Close();
 }
 
-GstreamerVideoSink MakeGstreamerVideoSink(uintptr_t window) {
+VideoTarget VideoTargetOf(VideoSurface* surface) {
+  VideoTarget target;
+  if (!surface) return target;
+  target.window = surface->NativeWindow();
+  if (target.window == 0 && surface->TakesPictures()) target.painter = surface;
+  return target;
+}
+
+GstreamerVideoSink MakeGstreamerVideoSink(const VideoTarget& target) {
   GstreamerVideoSink made;
-  if (window != 0) {
+  if (target.window != 0) {
     const char* setting = std::getenv("QORVE_VIDEO_SINK");
     made = WindowSink(setting ? setting : "");
     if (made.overlay && GST_IS_VIDEO_OVERLAY(made.overlay)) {
-      gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(made.overlay), static_cast<guintptr>(window));
+      gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(made.overlay), static_cast<guintptr>(target.window));
       gst_video_overlay_handle_events(GST_VIDEO_OVERLAY(made.overlay), FALSE);
-      made.window = window;
+      made.target.window = target.window;
     } else {
       ReleaseGstreamerVideoSink(made);
     }
+  } else if (target.painter) {
+    made = PaintingSink(target.painter);
   }
   if (!made.element) {
     made.element = gst_element_factory_make("fakevideosink", nullptr);
@@ -237,7 +300,7 @@ void ReleaseGstreamerVideoSink(GstreamerVideoSink& sink) {
 }
 
 void PlaceGstreamerPicture(const GstreamerVideoSink& sink, int width, int height) {
-  if (sink.window == 0) return;
+  if (sink.target.window == 0) return;  // a painter fits the picture to its place itself
   if (sink.scale && width > 0 && height > 0) {
     GstCaps* caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, std::min(width, kLargestScaledPicture),
                                         "height", G_TYPE_INT, std::min(height, kLargestScaledPicture),

@@ -68,11 +68,11 @@ uint32_t GstreamerPipelineDevice::Mode() {
 MCIERROR GstreamerPipelineDevice::SetWindow(uintptr_t handle) {
   auto* surface = reinterpret_cast<VideoSurface*>(handle);
   surface_ = surface;
-  const uintptr_t window = surface ? surface->NativeWindow() : 0;
-  if (!DrawsPictures() || window == videoSink_.window) return MCIERR_NO_ERROR;
+  const VideoTarget target = VideoTargetOf(surface);
+  if (!DrawsPictures() || target == videoSink_.target) return MCIERR_NO_ERROR;
   const uint32_t position = Position();
   const uint32_t mode = Mode();
-  if (const MCIERROR error = Reopen(window, position)) return error;
+  if (const MCIERROR error = Reopen(target, position)) return error;
   mode_ = mode == MCI_MODE_PAUSE ? MCI_MODE_PAUSE : MCI_MODE_STOP;
   return mode == MCI_MODE_PLAY ? Play() : MCIERR_NO_ERROR;
 }

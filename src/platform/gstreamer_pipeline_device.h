@@ -57,10 +57,10 @@ class GstreamerPipelineDevice : public MciDevice {
   // Moves to `milliseconds` from the media's start; the mode is left as it
   // is (paused or stopped).
   virtual MCIERROR MoveTo(uint32_t milliseconds) = 0;
-  // Takes the pipeline down, gives it a sink for `window` (a device may fall
+  // Takes the pipeline down, gives it a sink for `target` (a device may fall
   // back to one that drops the pictures), prerolls it again and moves to
   // `position` (ms). SetWindow sets the mode afterwards.
-  virtual MCIERROR Reopen(uintptr_t window, uint32_t position) = 0;
+  virtual MCIERROR Reopen(const VideoTarget& target, uint32_t position) = 0;
 
   // The pipeline paused, and the capture device with it.
   void Hold();

@@ -57,7 +57,7 @@ class GstreamerDevice final : public GstreamerPipelineDevice {
     gst_object_ref_sink(pipeline_);
     g_object_set(pipeline_, "uri", source.uri.c_str(), nullptr);
     // No window yet: pictures of a file with video are decoded and dropped.
-    SetVideoSink(0);
+    SetVideoSink({});
     GstElement* audioSink = nullptr;
     if (const MCIERROR error = audio_.MakeSink(audioSink)) return error;
     g_object_set(pipeline_, "audio-sink", audioSink, nullptr);
@@ -130,27 +130,27 @@ class GstreamerDevice final : public GstreamerPipelineDevice {
 
   // A sink of playbin cannot be exchanged while it runs, so the pipeline
   // goes down, gets the new sink and prerolls again.
-  MCIERROR Reopen(uintptr_t window, uint32_t position) override {
+  MCIERROR Reopen(const VideoTarget& target, uint32_t position) override {
     TakeDown(GST_STATE_NULL);
     audio_.Reset();
-    SetVideoSink(window);
+    SetVideoSink(target);
     ended_ = false;
     if (Preroll() != MCIERR_NO_ERROR) {
       // Without a picture rather than without the file. The failed sink's
       // errors are dropped with the bus's messages.
       TakeDown(GST_STATE_NULL);
-      SetVideoSink(0);
+      SetVideoSink({});
       if (const MCIERROR again = Preroll()) return again;
     }
     if (position > 0) SeekTo(static_cast<gint64>(position) * GST_MSECOND);
     return MCIERR_NO_ERROR;
   }
 
-  // The sink for `window` (see MakeGstreamerVideoSink); playbin takes a
+  // The sink for `target` (see MakeGstreamerVideoSink); playbin takes a
   // reference of its own.
-  void SetVideoSink(uintptr_t window) {
+  void SetVideoSink(const VideoTarget& target) {
     ReleaseGstreamerVideoSink(videoSink_);
-    videoSink_ = MakeGstreamerVideoSink(window);
+    videoSink_ = MakeGstreamerVideoSink(target);
     if (videoSink_.element) g_object_set(pipeline_, "video-sink", videoSink_.element, nullptr);
   }
 

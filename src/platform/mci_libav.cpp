@@ -102,15 +102,15 @@ class LibavDevice final : public GstreamerPipelineDevice {
 
   // The sink is exchanged behind the picture branch while the pipeline is
   // down, and feeding starts again at the same place.
-  MCIERROR Reopen(uintptr_t window, uint32_t position) override {
+  MCIERROR Reopen(const VideoTarget& target, uint32_t position) override {
     StopFeeding(GST_STATE_NULL);
     audio_.Reset();
-    ExchangeVideoSink(window);
+    ExchangeVideoSink(target);
     MCIERROR error = Start(static_cast<int64_t>(position) * GST_MSECOND);
-    if (error != MCIERR_NO_ERROR && window != 0) {
+    if (error != MCIERR_NO_ERROR && target != VideoTarget{}) {
       // Without a picture rather than without the file.
       StopFeeding(GST_STATE_NULL);
-      ExchangeVideoSink(0);
+      ExchangeVideoSink({});
       error = Start(static_cast<int64_t>(position) * GST_MSECOND);
     }
     return error;
@@ -145,7 +145,7 @@ class LibavDevice final : public GstreamerPipelineDevice {
     const uint64_t bytes = media_->PictureBytes();
     picture_ = {source, bytes * kQueuedPictures, std::min(bytes * kMostQueuedPictures, kMostQueuedPictureBytes)};
     picture_.hardLimit = std::max(picture_.hardLimit, picture_.limit);
-    ExchangeVideoSink(0);
+    ExchangeVideoSink({});
     return videoSink_.element != nullptr;
   }
 
@@ -173,15 +173,15 @@ class LibavDevice final : public GstreamerPipelineDevice {
     return MCIERR_NO_ERROR;
   }
 
-  // Puts a sink for `window` behind the picture branch (the pipeline is down).
-  void ExchangeVideoSink(uintptr_t window) {
+  // Puts a sink for `target` behind the picture branch (the pipeline is down).
+  void ExchangeVideoSink(const VideoTarget& target) {
     if (videoSink_.element) {
       gst_element_unlink(convert_, videoSink_.element);
       gst_element_set_state(videoSink_.element, GST_STATE_NULL);
       gst_bin_remove(GST_BIN(pipeline_), videoSink_.element);
       ReleaseGstreamerVideoSink(videoSink_);
     }
-    videoSink_ = MakeGstreamerVideoSink(window);
+    videoSink_ = MakeGstreamerVideoSink(target);
     if (!videoSink_.element) return;
     gst_bin_add(GST_BIN(pipeline_), videoSink_.element);  // the pipeline takes a reference of its own
     gst_element_link(convert_, videoSink_.element);

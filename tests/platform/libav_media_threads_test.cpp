@@ -8,6 +8,7 @@
 
 #include "platform/mci_device.h"
 #include "platform/mci_gstreamer.h"
+#include "platform/video_surface.h"
 #include "support/scoped_env.h"
 #include "support/shared_media.h"
 #include "support/temp_home.h"
@@ -15,9 +16,12 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
+#include <utility>
 #include <thread>
 
 namespace qorve {
@@ -207,7 +211,9 @@ class LibavDevice : public test::TempHome {
     MakeVideo(video_, "-c:v wmv2 -c:a wmav2 -f asf");
     // The capture layer appends to a file it has written before in this
     // process: each test writes its own.
-    capture_ = root() / (std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + ".wav");
+    std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '_');  // parameterised tests' names
+    capture_ = root() / (name + ".wav");
     audio_.Set("QORVE_AUDIO", ("wav-fast:" + capture_.string()).c_str());
   }
   static bool WaitForStop(MciDevice& device) {
@@ -304,6 +310,54 @@ TEST_F(WithoutAsfDemuxer, WmvFilesOpenThroughLibavformat) {
   EXPECT_EQ(picture.bottom, 356);
   EXPECT_GT(device->Length(), 0u);
 }
+
+
+// Where no native window can be drawn into (a Wayland client), both video
+// devices hand the surface every picture as 32-bit pixels at the stream's
+// times, on their streaming threads.
+class PaintingSurface final : public VideoSurface {
+ public:
+  uintptr_t NativeWindow() override { return 0; }
+  bool TakesPictures() const override { return true; }
+  void PlacePicture(int, int, int, int) override {}
+  void ShowPicture(const uint8_t* pixels, int width, int height, int stride) override {
+    std::lock_guard lock(mutex);
+    ++pictures;
+    size = {width, height};
+    const uint8_t* middle = pixels + static_cast<size_t>(height / 2) * stride + static_cast<size_t>(width / 2) * 4;
+    blue = middle[0];
+    red = middle[2];
+  }
+  std::mutex mutex;
+  int pictures = 0;
+  std::pair<int, int> size;
+  int blue = -1, red = -1;
+};
+
+class PaintedPictures : public LibavDevice, public testing::WithParamInterface<bool> {};
+
+TEST_P(PaintedPictures, ReachTheSurfaceThatPaintsThemWithTheirSizeAndColours) {
+  const auto red = root() / "red.avi";
+  ASSERT_EQ(std::system(("ffmpeg -loglevel error -nostdin -y -f lavfi -i color=c=red:size=64x48:rate=25 -f lavfi -i "
+                         "sine=frequency=440 -t 1 -c:v mpeg4 -q:v 2 -c:a mp2 '" + red.string() + "'").c_str()),
+            0);
+  MCIERROR error = MCIERR_DRIVER;
+  auto device = GetParam() ? OpenLibavDevice(red.string(), error) : OpenGstreamerDevice(red.string(), error);
+  ASSERT_NE(device, nullptr) << error;
+  PaintingSurface surface;
+  ASSERT_EQ(device->SetWindow(reinterpret_cast<uintptr_t>(&surface)), MCIERR_NO_ERROR);
+  ASSERT_EQ(device->Play(), MCIERR_NO_ERROR);
+  ASSERT_TRUE(WaitForStop(*device));
+  device.reset();
+  std::lock_guard lock(surface.mutex);
+  EXPECT_GE(surface.pictures, 10);  // a second at 25 pictures a second, some dropped at most
+  EXPECT_EQ(surface.size, std::make_pair(64, 48));
+  EXPECT_GT(surface.red, 200);
+  EXPECT_LT(surface.blue, 60);
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, PaintedPictures, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Libav" : "Gstreamer"; });
 
 }  // namespace
 }  // namespace qorve

@@ -27,22 +27,46 @@ const QColor kFrameInner(70, 70, 70);
 
 enum VideoSize : int { kVideoNaturalSize = 0, kVideoFullScreen = 3 };
 
-// The native window the video sink draws into. Qt never paints it (the sink
-// owns its pixels); mouse events pass on to the video window.
+bool OnXcb() { return QGuiApplication::platformName() == QStringLiteral("xcb"); }
+
+}  // namespace
+
+// Where the picture goes. On X, a native window the video sink draws into:
+// Qt never paints it (the sink owns its pixels). Elsewhere (a Wayland
+// client, offscreen) a plain widget painting the newest picture the
+// pipeline handed over, scaled to its place. Mouse events pass on to the
+// video window either way.
 class VideoPicture final : public QWidget {
  public:
-  explicit VideoPicture(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_NativeWindow);
-    setAttribute(Qt::WA_PaintOnScreen);
+  VideoPicture(QWidget* parent, const VideoWindow::Pictures* pictures) : QWidget(parent), pictures_(pictures) {
+    if (!pictures_) {
+      setAttribute(Qt::WA_NativeWindow);
+      setAttribute(Qt::WA_PaintOnScreen);
+    }
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_TransparentForMouseEvents);
   }
-  QPaintEngine* paintEngine() const override { return nullptr; }
+  QPaintEngine* paintEngine() const override { return pictures_ ? QWidget::paintEngine() : nullptr; }
 
  protected:
-  void paintEvent(QPaintEvent*) override {}
+  void paintEvent(QPaintEvent*) override {
+    if (!pictures_) return;
+    QPainter painter(this);
+    std::lock_guard lock(pictures_->mutex);
+    if (pictures_->newest.isNull()) {
+      painter.fillRect(rect(), Qt::black);
+    } else {
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawImage(rect(), pictures_->newest);
+    }
+  }
+
+ private:
+  const VideoWindow::Pictures* pictures_;  // null: a native window
 };
+
+namespace {
 
 }  // namespace
 
@@ -55,7 +79,8 @@ VideoWindow::VideoWindow() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint
   setPalette(black);
   setAutoFillBackground(true);
   setGeometry(0, 0, 100, 100);
-  picture_ = new VideoPicture(this);
+  if (!OnXcb()) pictures_ = std::make_unique<Pictures>();
+  picture_ = new VideoPicture(this, pictures_.get());
   picture_->setGeometry(0, 0, 0, 0);
   picture_->hide();
   refitTimer_.setSingleShot(true);
@@ -63,8 +88,30 @@ VideoWindow::VideoWindow() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint
 }
 
 uintptr_t VideoWindow::NativeWindow() {
-  if (QGuiApplication::platformName() != QStringLiteral("xcb")) return 0;
+  if (pictures_) return 0;
   return static_cast<uintptr_t>(picture_->winId());
+}
+
+bool VideoWindow::TakesPictures() const { return pictures_ != nullptr; }
+
+void VideoWindow::ShowPicture(const uint8_t* pixels, int width, int height, int stride) {
+  if (!pictures_) return;
+  const QImage picture(pixels, width, height, stride, QImage::Format_RGB32);
+  {
+    std::lock_guard lock(pictures_->mutex);
+    pictures_->newest = picture.copy();  // the pixels are the pipeline's
+  }
+  // One repaint asked for at a time: pictures that come faster than the
+  // window paints replace each other.
+  if (!pictures_->repaintAsked.exchange(true)) {
+    QMetaObject::invokeMethod(
+        picture_,
+        [this] {
+          pictures_->repaintAsked.store(false);
+          picture_->update();
+        },
+        Qt::QueuedConnection);
+  }
 }
 
 void VideoWindow::PlacePicture(int x, int y, int width, int height) {

@@ -2,14 +2,20 @@
 // its own border and sizing frame (edges the user drags to resize it), refits
 // the picture on every resize, is dragged by a press inside, switches full
 // screen on a double click and passes the wheel to the display window.
-// Pictures are drawn into a native child window placed where the media class
-// fits them.
+// Pictures are drawn into a child placed where the media class fits them: on
+// X a native window the video sink draws into, elsewhere a widget painting
+// the pictures the pipeline hands over.
 #pragma once
 
 #include "platform/video_surface.h"
 
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
 
 namespace qorve {
 
@@ -17,8 +23,20 @@ class VideoWindow final : public QWidget, public VideoSurface {
  public:
   VideoWindow();
 
-  // VideoSurface. The native window exists only on a real window system.
+  // Pictures the pipeline hands over where no native window can be drawn
+  // into: the newest, and whether a repaint is already asked for. Written on
+  // a streaming thread, painted on the user-interface thread.
+  struct Pictures {
+    mutable std::mutex mutex;
+    QImage newest;  // guarded by mutex
+    std::atomic<bool> repaintAsked{false};
+  };
+
+  // VideoSurface. The native window exists only on X; elsewhere the window
+  // paints the pictures itself.
   uintptr_t NativeWindow() override;
+  bool TakesPictures() const override;
+  void ShowPicture(const uint8_t* pixels, int width, int height, int stride) override;
   void PlacePicture(int x, int y, int width, int height) override;
   // Framed: the picture box starts 2 system edges in from the corner.
   void SetFramed(bool framed);
@@ -54,7 +72,8 @@ class VideoWindow final : public QWidget, public VideoSurface {
   Qt::Edges dragEdges_;
   QPoint dragStart_;
   QRect dragFrom_;
-  QWidget* picture_ = nullptr;  // native child the video sink draws into (owned by Qt)
+  std::unique_ptr<Pictures> pictures_;  // null on X
+  QWidget* picture_ = nullptr;  // the child the picture is drawn in (owned by Qt)
   bool framed_ = true;
 };
 

@@ -127,3 +127,30 @@ TEST_F(VideoWindowTest, WheelGoesToTheDisplayWindow) {
 
 }  // namespace
 }  // namespace qorve
+
+namespace qorve {
+namespace {
+
+// Without a native window (offscreen here, a Wayland client for users) the
+// window paints the newest picture handed over, scaled to the picture's place.
+TEST_F(VideoWindowTest, PaintsThePicturesItIsHandedWhereNoNativeWindowExists) {
+  CreateVideoWindow();
+  VideoWindow* window = VideoWindowWidget();
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(window->NativeWindow(), 0u);
+  ASSERT_TRUE(window->TakesPictures());
+  window->resize(200, 150);
+  window->PlacePicture(0, 0, 80, 60);
+  std::vector<uint8_t> red(8 * 6 * 4);
+  for (size_t i = 0; i < red.size(); i += 4) red[i + 2] = 255;  // blue, green, red, unused
+  window->ShowPicture(red.data(), 8, 6, 8 * 4);
+  red.assign(red.size(), 0);  // the window keeps its own copy
+  QCoreApplication::processEvents();
+  const QImage shown = window->grab().toImage();
+  const QColor middle = shown.pixelColor(4 * kVideoWindowEdge + 40, 4 * kVideoWindowEdge + 30);
+  EXPECT_GT(middle.red(), 200);
+  EXPECT_LT(middle.green(), 40);
+}
+
+}  // namespace
+}  // namespace qorve
