@@ -1,6 +1,10 @@
 #include "settings/key_capture_dialog.h"
 
+#include "platform/qt/window_event_input.h"
+#include "settings/key_capture.h"
+
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -54,6 +58,14 @@ KeyCaptureDialog::KeyCaptureDialog(QWidget* owner) : QDialog(owner) {
   layout->addWidget(cancel, 0, Qt::AlignRight);
 }
 
-void KeyCaptureDialog::keyPressEvent(QKeyEvent* event) { event->accept(); }
+void KeyCaptureDialog::keyPressEvent(QKeyEvent* event) {
+  event->accept();
+  // Where the X server cannot see this window (a native Wayland client) the
+  // capture's polling hears no key; the window's own key event stands in.
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) return;
+  const int code = VirtualKeyOfQtKey(event->key(), event->nativeVirtualKey(),
+                                     event->modifiers().testFlag(Qt::KeypadModifier));
+  if (code != 0 && KeyCapture::IsCapturedCode(code)) emit CodeChosen(code);
+}
 
 }  // namespace qorve

@@ -14,11 +14,14 @@ class KeyCaptureDialog : public QDialog {
 
  protected:
   // Keys pressed while the window has the focus are for the capture: Esc
-  // must not close the window, Enter must not press a button.
+  // must not close the window, Enter must not press a button. Where the
+  // capture's polling cannot hear keys (not on X), such a key is the one
+  // captured (CodeChosen).
   void keyPressEvent(QKeyEvent* event) override;
 
  signals:
-  // A key button was pressed: its fixed code.
+  // A key button was pressed (its fixed code), or a key typed where polling
+  // hears none.
   void CodeChosen(int code);
 };
 

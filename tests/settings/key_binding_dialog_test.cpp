@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -84,6 +85,24 @@ TEST_P(CaptureButtons, GiveTheirFixedCodes) {
   dialog.CaptureWindow()->findChild<QPushButton*>(GetParam().control)->click();
   EXPECT_EQ(ProgramSettings().keysetPause, GetParam().code);
   EXPECT_EQ(dialog.List(kPauseRow)->currentData().toInt(), GetParam().code);
+  EXPECT_EQ(dialog.CaptureWindow(), nullptr);
+}
+
+// Where polling hears no key (offscreen here, a native Wayland client for
+// users) a key typed into the capture window is the one captured; keys the
+// capture never takes change nothing.
+TEST_F(KeyBindingDialogTest, AKeyTypedIntoTheCaptureWindowBindsWherePollingHearsNone) {
+  ProgramSettings().keysetPause = 'P';
+  KeyBindingDialog dialog(nullptr, test::SharedKeysFactory(keys_));
+  dialog.findChild<QPushButton*>("control4")->click();
+  ASSERT_NE(dialog.CaptureWindow(), nullptr);
+  QKeyEvent hiragana(QEvent::KeyPress, Qt::Key_Hiragana, Qt::NoModifier);
+  QCoreApplication::sendEvent(dialog.CaptureWindow(), &hiragana);
+  ASSERT_NE(dialog.CaptureWindow(), nullptr);
+  EXPECT_EQ(ProgramSettings().keysetPause, 'P');
+  QKeyEvent f7(QEvent::KeyPress, Qt::Key_F7, Qt::NoModifier);
+  QCoreApplication::sendEvent(dialog.CaptureWindow(), &f7);
+  EXPECT_EQ(ProgramSettings().keysetPause, 0x76);
   EXPECT_EQ(dialog.CaptureWindow(), nullptr);
 }
 

@@ -87,7 +87,7 @@ void GlobalShortcutsPortal::Bind(std::vector<GlobalShortcut> shortcuts) {
   StopListening();
   CloseSession();
   if (!bus_.isConnected()) {
-    Fail("no session bus");
+    Fail("セッションバスがない");
     return;
   }
   // The portal service answers for every portal; whether this one exists is
@@ -101,7 +101,7 @@ void GlobalShortcutsPortal::Bind(std::vector<GlobalShortcut> shortcuts) {
     call->deleteLater();
     if (waiting_ != Waiting::kVersion) return;
     if (call->isError()) {
-      Fail("the desktop has no global shortcuts portal (" + Text(call->error().name()) + ")");
+      Fail("デスクトップにグローバルショートカットのポータルがない: " + Text(call->error().name()));
       return;
     }
     CreateSession();
@@ -156,7 +156,7 @@ void GlobalShortcutsPortal::CallWithRequest(const QString& method, QList<QVarian
     if (waiting_ != step) return;
     QDBusPendingReply<QDBusObjectPath> reply = *call;
     if (reply.isError()) {
-      Fail(Text(method) + " failed: " + Text(reply.error().message()));
+      Fail(Text(method) + " 失敗: " + Text(reply.error().message()));
       return;
     }
     // Older portals name the request object otherwise than the token says.
@@ -199,13 +199,13 @@ void GlobalShortcutsPortal::OnResponse(uint response, const QVariantMap& results
   StopListening();
   if (step != Waiting::kSession && step != Waiting::kBinding) return;
   if (response != 0) {
-    Fail(response == 1 ? "the registration was declined" : "the portal could not register the shortcuts");
+    Fail(response == 1 ? "登録が断られた" : "ポータルが登録できなかった");
     return;
   }
   if (step == Waiting::kSession) {
     sessionPath_ = PathOf(results.value(QStringLiteral("session_handle")));
     if (sessionPath_.isEmpty()) {
-      Fail("the portal gave no session");
+      Fail("ポータルがセッションを返さなかった");
       return;
     }
     SendBindShortcuts();

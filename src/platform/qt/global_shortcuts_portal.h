@@ -42,7 +42,8 @@ class GlobalShortcutsPortal final : public QObject {
   struct Handlers {
     // The shortcuts are registered (after the user agreed, where the desktop asks).
     std::function<void(const std::vector<BoundShortcut>&)> bound;
-    // There is no such portal, or it refused or failed: why, in a few words.
+    // There is no such portal, or it refused or failed: why, in a few words
+    // (Japanese, for the log).
     std::function<void(const std::string&)> unavailable;
     // A shortcut was pressed (true) or let go (false).
     std::function<void(const std::string& id, bool active)> activated;

@@ -146,7 +146,7 @@ TEST_F(GlobalKeysTest, ADeclinedRegistrationIsLogged) {
   StartPortal({QStringLiteral("--decline")});
   GlobalKeys keys(input_, Bus());
   keys.Start();
-  ASSERT_TRUE(Until([&] { return Log().find("グローバルショートカットなし (the registration was declined)") !=
+  ASSERT_TRUE(Until([&] { return Log().find("グローバルショートカットなし (登録が断られた)") !=
                                  std::string::npos; }))
       << Log();
 }
