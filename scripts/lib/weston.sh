@@ -1,12 +1,14 @@
 # Sourced by the tests that need a real Wayland compositor.
 #
-# start_weston [xwayland]: starts Weston headless (no screen, no input
-# devices, a 1280x800 output) on a private socket in $XDG_RUNTIME_DIR, which
-# must be a private folder, and waits until it accepts clients. Exports
+# start_weston [xwayland] [debug]: starts Weston headless (no screen, no
+# input devices, a 1280x800 output) on a private socket in $XDG_RUNTIME_DIR,
+# which must be a private folder, and waits until it accepts clients. Exports
 # WAYLAND_DISPLAY and XDG_SESSION_TYPE=wayland, and unsets QT_QPA_PLATFORM so
 # that the programs choose their window system themselves. With `xwayland`
 # Weston also runs an X server (Xwayland) and DISPLAY names it once an X
-# client can connect; without it DISPLAY is unset. Sets WESTON_PID and
+# client can connect; without it DISPLAY is unset. With `debug` Weston offers
+# its debug protocols, among them the one weston-screenshooter takes the
+# screen through. Sets WESTON_PID and
 # WESTON_LOG. Where Weston is missing or does not come up, the test ends as
 # skipped (exit 77) with the reason. stop_weston ends Weston and its Xwayland.
 #
@@ -25,7 +27,14 @@ weston_skip() {
 }
 
 start_weston() {
-  local with_x=${1:-} socket number i
+  local with_x= debug= option socket number i
+  for option in "$@"; do
+    case "$option" in
+      xwayland) with_x=xwayland ;;
+      debug) debug=debug ;;
+      *) echo "start_weston: unknown option $option" >&2; exit 1 ;;
+    esac
+  done
   command -v weston >/dev/null || weston_skip "weston is not installed"
   [ -d "${XDG_RUNTIME_DIR:-}" ] || weston_skip "XDG_RUNTIME_DIR is not a folder"
   if [ "$with_x" = xwayland ]; then
@@ -37,6 +46,7 @@ start_weston() {
   local options=(--backend=headless-backend.so --socket="$socket" --width=1280 --height=800 --use-pixman
                  --no-config --idle-time=0)
   [ "$with_x" = xwayland ] && options+=(--xwayland)
+  [ "$debug" = debug ] && options+=(--debug)
   # Weston must not see the session it was started from.
   env -u DISPLAY -u WAYLAND_DISPLAY weston "${options[@]}" >"$WESTON_LOG" 2>&1 &
   WESTON_PID=$!

@@ -11,7 +11,10 @@
 # registers anew with the new key when the settings file binds NEXT to N,
 # and ends the orderly way at "close" held for 80 ms. Without the portal:
 # the log says so once, the player plays without spinning and ends cleanly
-# on SIGTERM.
+# on SIGTERM. A short video plays to its end with its picture on Weston's
+# screen (a screenshot through Weston's debug protocol holds the video's
+# colour over most of its 160x120 pixels) and its sound in the capture; set
+# QORVE_E2E_SHOTS to a folder to keep the screenshot.
 # Usage: wayland_native_e2e.sh BIN_FOLDER FAKE_PORTAL (exit 77, skipped,
 # only where Weston cannot start)
 set -euo pipefail
@@ -29,9 +32,12 @@ fail() {
   [ -n "${WESTON_LOG:-}" ] && [ -f "$WESTON_LOG" ] && { echo "--- weston:"; tail -n 15 "$WESTON_LOG"; }
   exit 1
 }
-for tool in sox dbus-daemon; do
+for tool in sox soxi dbus-daemon ffmpeg convert; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/bootstrap.sh installs it)"
 done
+command -v weston-screenshooter >/dev/null ||
+  fail "weston-screenshooter is not installed (it comes with the weston package; scripts/bootstrap.sh installs it)"
+
 [ -x "$fake_portal" ] || fail "the portal stand-in $fake_portal is not built"
 
 bus_pid=
@@ -54,7 +60,7 @@ cleanup() {
 
 begin_e2e
 trap cleanup EXIT
-start_weston
+start_weston debug
 [ -z "${DISPLAY:-}" ] || fail "DISPLAY is still set ($DISPLAY)"
 echo "Weston on $WAYLAND_DISPLAY without an X server; QT_QPA_PLATFORM ${QT_QPA_PLATFORM-unset}"
 { read -r DBUS_SESSION_BUS_ADDRESS && read -r bus_pid; } < <(timeout 10 dbus-daemon --session --fork --print-address=1 --print-pid=1) || true
@@ -90,12 +96,12 @@ new_home() {  # name capture
   log="$QORVE_HOME/LOG.TXT"
 }
 
-# The exit sequence in order: the message loop ends, the sound is closed,
-# the controller goes.
-check_orderly_exit() {
+# The exit sequence in order: the message loop ends, the sound (or the
+# video: DIRECTSHOW) is closed, the controller goes.
+check_orderly_exit() {  # [device]
   local line=0 text found
-  for text in "メッセージループ終了" "MCISOUND デストラクタ" "MainLoop デストラクタ"; do
-    found=$(grep -n -F "\"$text\"" "$log" | cut -d: -f1 | awk -v after="$line" '$1 > after { print; exit }')
+  for text in "メッセージループ終了" "${1:-MCISOUND} デストラクタ" "MainLoop デストラクタ"; do
+    found=$(grep -n -F "\"$text\"" "$log" | cut -d: -f1 | awk -v after="$line" '$1 > after { print; exit }') || true
     [ -n "$found" ] || fail "the log lacks \"$text\" after line $line"
     line=$found
   done
@@ -255,4 +261,74 @@ end_player 30
 check_orderly_exit
 check_capture "$work/capture-without.wav" 440 50
 echo "ok: without the portal the player says so once, plays without spinning and ends cleanly on SIGTERM"
+
+echo "- a video"
+stop_portal
+# Three seconds of one saturated colour that nothing else on the screen has,
+# and a tone.
+video_colour=E04020
+ffmpeg -v error -y -f lavfi -i "color=c=0x$video_colour:size=160x120:rate=25:duration=3" \
+  -f lavfi -i "sine=frequency=440:duration=3" -c:v mpeg4 -c:a mp3 "$work/video.avi"
+# Takes a screenshot of Weston's output into $work/$1.png.
+shot() {  # name
+  local folder="$work/shot-$1" status=0
+  mkdir -p "$folder"
+  (cd "$folder" && timeout -k 5 10 weston-screenshooter >/dev/null 2>&1) || status=$?
+  [ "$status" -eq 0 ] || fail "weston-screenshooter ended with status $status"
+  mv "$folder"/wayland-screenshot-*.png "$work/$1.png" 2>/dev/null || fail "weston-screenshooter wrote no screenshot"
+  if [ -n "${QORVE_E2E_SHOTS:-}" ]; then mkdir -p "$QORVE_E2E_SHOTS" && cp "$work/$1.png" "$QORVE_E2E_SHOTS/"; fi
+}
+# The pixels of a screenshot within 10 % of the video's colour.
+video_pixels() {  # name
+  convert "$work/$1.png" -alpha off -fuzz 10% -fill black +opaque "#$video_colour" \
+    -fill white -opaque "#$video_colour" -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+# Plays the video once (run RUN) and shoots while it plays until most of its
+# 160x120 pixels are on the screen (a loaded machine paints late); then lets
+# it play to its end, where the player ends by itself, orderly and without
+# errors, the video's sound in the capture. Sets `pixels` to the most pixels
+# of the video's colour one screenshot held.
+least=$((160 * 120 * 3 / 4))
+play_video() {  # run
+  local shots=0 found status seconds
+  new_home home-video-$1 capture-video-$1.wav
+  "$bin/qorve" "$work/video.avi" 2>"$work/player.err" &
+  player=$!
+  wait_for_log '"ファイルオープン完了"' 20 || fail "the player did not open the video"
+  grep -qF '"DIRECTSHOW コンストラクタ"' "$log" || fail "the video was not opened by DIRECTSHOW"
+  pixels=0
+  while [ "$shots" -lt 8 ] && running "$player"; do
+    shots=$((shots + 1))
+    shot video-$1-$shots
+    found=$(video_pixels video-$1-$shots)
+    [ "$found" -gt "$pixels" ] && pixels=$found
+    [ "$pixels" -ge "$least" ] && break
+    sleep 0.2
+  done
+  echo "  run $1, $shots screenshots: at most $pixels pixels of the video's colour #$video_colour"
+  [ "$shots" -gt 0 ] || fail "the video ended before a screenshot was taken"
+
+  wait_for_end "$player" 20 || { show_threads "$player"; fail "the player did not end within 20 s of a 3 s video"; }
+  status=0
+  wait "$player" || status=$?
+  player=0
+  [ "$status" -eq 0 ] || fail "the player ended with status $status after the video"
+  check_orderly_exit DIRECTSHOW
+  grep -qF 'ERRORFILE' "$log" && fail "the player showed the video as a file it cannot play"
+  grep -E 'CRITICAL|ERROR' "$work/player.err" && fail "the player wrote errors while it played the video"
+  seconds=$(soxi -D "$work/capture-video-$1.wav")
+  echo "  captured $seconds s of the video's sound"
+  awk -v d="$seconds" 'BEGIN { exit !(d > 2.5) }' || fail "the capture holds $seconds s, not the video's 3 s"
+}
+# Weston places each new window where it likes, and the display window,
+# always on top, may cover part of the video window: a covered picture is
+# played again in a new window, at most four times in all.
+for run in 1 2 3 4; do
+  play_video "$run"
+  [ "$pixels" -ge "$least" ] && break
+done
+[ "$pixels" -ge "$least" ] ||
+  fail "no screenshot shows more than $pixels pixels of the video's colour, fewer than $least of its 160x120"
+echo "ok: the video's picture is on the screen"
+echo "ok: the video played to its end and the player ended by itself"
 echo "PASS"
