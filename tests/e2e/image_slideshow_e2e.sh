@@ -117,8 +117,6 @@ wait_for "[ \$(loads) -gt $paused ]" 4
 echo "ok: P resumes it"
 
 hold_key Escape
-wait_for "! kill -0 $player"
-wait "$player" || { echo "FAIL: the player did not end cleanly"; exit 1; }
-player=0
+wait_for_player
 grep -q '"IMAGE コンストラクタ"' "$log" && grep -q '"画像処理時間"' "$log" || { echo "FAIL: log lines missing"; exit 1; }
 echo "ok: formats shown: PNG BMP GIF JPEG ICO TGA"

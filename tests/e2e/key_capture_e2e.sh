@@ -22,6 +22,13 @@ xdotool click 1
 sleep 0.1
 grep -q captured "$work/probe.out" && { echo "FAIL: a mouse click was bound"; exit 1; }
 xdotool key q
+# The probe ends by itself within its 20 s.
+if ! wait_for_end "$probe" 30; then
+  echo "FAIL: the probe did not end within 30 s"
+  show_threads "$probe"
+  kill -KILL "$probe" 2>/dev/null || true
+  exit 1
+fi
 wait "$probe" || { echo "FAIL: the probe captured nothing"; cat "$work/probe.out"; exit 1; }
 grep -qx "captured 81" "$work/probe.out" || { echo "FAIL: expected Q (81)"; cat "$work/probe.out"; exit 1; }
 grep -qx "CLOSE=81" "$QORVE_HOME"/*.INI || { echo "FAIL: the settings file lacks CLOSE=81"; cat "$QORVE_HOME"/*.INI; exit 1; }
@@ -37,7 +44,5 @@ hold_key Escape
 sleep 1
 kill -0 "$player" || { echo "FAIL: Esc still ends the player"; exit 1; }
 hold_key q
-wait_for "! kill -0 $player"
-wait "$player" || { echo "FAIL: the player did not end cleanly"; exit 1; }
-player=0
+wait_for_player
 echo "the player ends on Q and not on Esc"

@@ -81,8 +81,7 @@ kill -0 "$player" 2>/dev/null || fail "quit ended a paused player"
 ctl play
 wait_for '[ "$(ctl status)" = Playing ]' 5 || fail "play before quit"
 quit
-for i in $(seq 1 50); do kill -0 "$player" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$player" 2>/dev/null && fail "quit did not end the player"
+wait_for_end "$player" 5 || { show_threads "$player"; fail "quit did not end the player"; }
 wait "$player" || fail "the player did not end cleanly"
 player=0
 
@@ -100,9 +99,7 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
   dbus-send --session --type=method_call --dest=org.mpris.MediaPlayer2.qorve /org/mpris/MediaPlayer2 \
     org.mpris.MediaPlayer2.Raise
   wait_for '[ -n "$(visible_window)" ]' 5 || fail "Raise did not bring the player back"
-  kill -TERM "$player"
-  wait "$player" || fail "the player did not end cleanly"
-  player=0
+  end_player
   stop_x_session
   export QT_QPA_PLATFORM=offscreen
   unset DISPLAY
@@ -114,8 +111,6 @@ echo "- no session bus"
 DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" QORVE_AUDIO="wav:$work/alone.wav" "$bin/qorve" "$work/music/c.ogg" &
 player=$!
 sleep 2
-kill -TERM "$player"
-wait "$player" || fail "without a bus the player did not end cleanly"
-player=0
+end_player
 [ "$(soxi -D "$work/alone.wav" | cut -d. -f1)" -ge 1 ] || fail "without a bus the player did not play"
 echo "mpris: ok"

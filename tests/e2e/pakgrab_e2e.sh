@@ -60,7 +60,7 @@ start_x_session
 player=$!
 boxes=0
 for i in $(seq 300); do
-  kill -0 "$player" 2>/dev/null || break
+  running "$player" || break
   for window in $(xdotool search --onlyvisible --name '.*' 2>/dev/null || true); do
     name=$(xdotool getwindowname "$window" 2>/dev/null || true)
     [ -n "$name" ] && [ "$name" != 'アーカイバＤＬＬインストール中' ] || continue
@@ -70,7 +70,7 @@ for i in $(seq 300); do
   done
   sleep 0.1
 done
-if kill -0 "$player" 2>/dev/null; then echo "FAIL: pakgrab without a site still running after 30 s"; exit 1; fi
+if running "$player"; then echo "FAIL: pakgrab without a site still running after 30 s"; show_threads "$player"; exit 1; fi
 wait "$player" || { echo "FAIL: pakgrab without a site did not exit with 0"; exit 1; }
 player=0
 [ "$boxes" -ge 1 ] || { echo "FAIL: no box said that no site is configured"; exit 1; }
@@ -90,7 +90,7 @@ dialog=""
 declare -A answered=()
 shot_taken=0
 for i in $(seq 600); do
-  kill -0 "$player" 2>/dev/null || break
+  running "$player" || break
   [ -n "$dialog" ] || dialog=$(xdotool search --onlyvisible --name '^アーカイバＤＬＬインストール中$' 2>/dev/null | head -n 1 || true)
   for window in $(xdotool search --onlyvisible --name '.*' 2>/dev/null || true); do
     [ "$window" = "$dialog" ] && continue
@@ -108,7 +108,7 @@ for i in $(seq 600); do
   done
   sleep 0.1
 done
-if kill -0 "$player" 2>/dev/null; then echo "FAIL: pakgrab still running after 60 s"; exit 1; fi
+if running "$player"; then echo "FAIL: pakgrab still running after 60 s"; show_threads "$player"; exit 1; fi
 wait "$player" || { echo "FAIL: pakgrab did not exit with 0"; exit 1; }
 player=0
 

@@ -81,11 +81,7 @@ echo "restored from the notification area"
 
 sleep 0.5  # input stays blocked for a moment after the restore
 hold_key Escape
-wait_for "! kill -0 $player"
-wait "$player"
-status=$?
-player=0
-[ "$status" -eq 0 ] || { echo "player exited with $status"; exit 1; }
+wait_for_player
 
 # The log names the steps of the run in order.
 expected=("ウィンドウ作成" "LoadMedia" "ERRORFILE コンストラクタ" "ファイルオープン完了" "NEXT 準備" "NEXT 開始"

@@ -100,9 +100,7 @@ player=$!
 wait_for '[ -n "$(window_named KESTRAVOX)" ]' 30
 sleep 0.4
 hold_key Escape
-wait_for "! kill -0 $player"
-wait "$player" || { echo "FAIL: the player did not end cleanly"; exit 1; }
-player=0
+wait_for_player
 [ ! -e "$QORVE_HOME/LOG.TXT" ] || { echo "FAIL: the player logged although LOG=0"; exit 1; }
 echo "- the system group's windows and the play test open from the main dialog"
 XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" "$bin/qorve-set" &

@@ -30,9 +30,7 @@ fi
 quit_player() {
   sleep 0.4
   hold_key Escape
-  wait_for "! kill -0 $player"
-  wait "$player" || { echo "player failed"; exit 1; }
-  player=0
+  wait_for_player
 }
 
 echo "- WINSET MODE 1: the stored rectangle, saved again at exit"
@@ -69,9 +67,6 @@ sleep 0.5
 [ -z "$(visible_window)" ] || { echo "window shown although started with -B"; exit 1; }
 
 echo "- SIGTERM ends the program like the exit key"
-kill -TERM "$player"
-wait_for "! kill -0 $player"
-wait "$player" || { echo "player did not end cleanly on SIGTERM"; exit 1; }
-player=0
+end_player
 grep -q 'メッセージループ終了' "$QORVE_HOME/LOG.TXT" || { echo "no orderly exit on SIGTERM"; exit 1; }
 echo "all start-up checks passed"

@@ -138,9 +138,7 @@ wait_for_log "\"$work/videos/a.avi\" , \"2\"" 10 || fail "Right did not load the
 [ "$(grep -c "NEXT" "$QORVE_HOME/LOG.TXT")" -gt "$restarts_before" ] || fail "no move was logged"
 shot_showing next "$centre_x" "$centre_y" blue
 expect_colour next "$centre_x" "$centre_y" blue  # a.avi
-kill -TERM "$player"
-wait "$player" || fail "the player did not end cleanly"
-player=0
+end_player
 
 echo "- through MCI ([VIDEOSET] DSHOW=0): the same picture in the same place"
 export QORVE_HOME="$work/mci" QORVE_AUDIO="wav:$work/mci.wav"
@@ -152,9 +150,7 @@ wait_for_log "MPEGVideo" 15 || fail "the video did not open through MCI"
 shot_showing mci "$centre_x" "$centre_y" green
 expect_colour mci "$centre_x" "$centre_y" green
 expect_colour mci $((centre_x - 330)) "$centre_y" black  # 640 wide
-kill -TERM "$player"
-wait "$player" || fail "the player did not end cleanly"
-player=0
+end_player
 grep -qF "MCIVIDEO コンストラクタ" "$QORVE_HOME/LOG.TXT" || fail "not played by MCIVIDEO"
 
 echo "- series: a folder of two videos plays both, with sound"
@@ -166,9 +162,7 @@ settings "$QORVE_HOME" 2
 "$bin/qorve" "$work/videos" -C &
 player=$!
 wait_for_log "\"$work/videos/a.avi\" , \"2\"" 20 || fail "the series did not come round"
-kill -TERM "$player"
-wait "$player" || fail "the player did not end cleanly"
-player=0
+end_player
 loads=$(grep -oE "\"$work/videos/[a-z]+\.[a-z0-9]+\" , \"[0-9]\"" "$QORVE_HOME/LOG.TXT" | sed "s|$work/videos/||g" | tr -d '" ' | paste -sd ' ')
 echo "  loaded: $loads"
 [ "$loads" = "a.avi,0 b.mpg,2 a.avi,2" ] || fail "wrong order: $loads"

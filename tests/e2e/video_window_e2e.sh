@@ -99,9 +99,7 @@ shot full
 expect_blue full 40 $((screen_height / 2))
 expect_blue full $((screen_width - 40)) $((screen_height / 2))
 expect_blue full $((screen_width / 2)) 200
-kill -TERM "$player"
-wait "$player" || fail "the player did not end cleanly"
-player=0
+end_player
 
 echo "- through libavformat (GStreamer's AVI demultiplexer ranked out), started full screen (-F)"
 GST_PLUGIN_FEATURE_RANK=avidemux:NONE "$bin/qorve" "$work/blue.avi" -F &
@@ -110,7 +108,5 @@ wait_for_log "最後" 15 || fail "the video did not open through libavformat"
 shot_showing libav 40 $((screen_height / 2))
 expect_blue libav 40 $((screen_height / 2))
 expect_blue libav $((screen_width - 40)) $((screen_height / 2))
-kill -TERM "$player"
-wait "$player" || fail "the player did not end cleanly"
-player=0
+end_player
 echo "PASS"

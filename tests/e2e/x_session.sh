@@ -127,6 +127,23 @@ end_player() {  # [limit]
   player=0
 }
 
+# Waits up to LIMIT seconds (default 10) for the player (pid in `player`)
+# to end by itself (an exit key, a quit request). A player that still runs
+# then fails the test showing where its threads stand; one that ends with an
+# error status fails it too.
+wait_for_player() {  # [limit]
+  local limit=${1:-10}
+  if ! wait_for_end "$player" "$limit"; then
+    echo "FAIL: the player did not end within $limit s"
+    show_threads "$player"
+    kill -KILL "$player" 2>/dev/null || true
+    player=0
+    fail_showing_log "the player hangs at its end"
+  fi
+  wait "$player" || { player=0; fail_showing_log "the player did not end cleanly"; }
+  player=0
+}
+
 # The player is killed when it does not end by SIGTERM: a process left behind
 # would keep the test's output open, and the test runner would wait for it.
 end_e2e() {
