@@ -2,6 +2,8 @@
 
 #include <xcb/xcb.h>
 
+#include <QGuiApplication>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -27,6 +29,10 @@ bool ChooseWindowSystem() {
   if (Set("QT_QPA_PLATFORM") || !XServerAnswers()) return false;
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   return true;
+}
+
+void KeepVideoOnTheWindowSystem() {
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) setenv("GST_GL_WINDOW", "x11", 0);
 }
 
 bool InWaylandSession() {

@@ -14,6 +14,13 @@ namespace qorve {
 // Returns true when it chose xcb.
 bool ChooseWindowSystem();
 
+// Once the QApplication exists and before any video plays: where the
+// program is an X client, the video sinks draw into its X windows, so
+// GStreamer's OpenGL sink must use X11 too; in a Wayland session it would
+// otherwise take the window for a Wayland surface (and crash). A
+// GST_GL_WINDOW the user set is left alone.
+void KeepVideoOnTheWindowSystem();
+
 // True when the session is a Wayland one ($WAYLAND_DISPLAY set, or
 // $XDG_SESSION_TYPE "wayland"), whichever platform the program runs on.
 bool InWaylandSession();

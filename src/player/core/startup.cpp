@@ -245,6 +245,7 @@ int RunPlayer(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   InstallJapaneseFontSubstitutes();
   WatchDisplayConnection(&EndAtOnce, &EndInEventPass);
+  KeepVideoOnTheWindowSystem();
   // Where the X server cannot see the player's windows, their own events
   // stand in for the polled pointer and keys.
   std::unique_ptr<WindowEventInput> windowInput;
