@@ -16,7 +16,7 @@ bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x_session.sh"
 source "$here/../../scripts/lib/weston.sh"
-need_tools sox xdotool xprop xwininfo
+need_tools sox xdotool xprop xwininfo ffmpeg import convert
 fail() {
   echo "FAIL: $*"
   [ -f "${QORVE_HOME:-}/LOG.TXT" ] && tail -n 8 "$QORVE_HOME/LOG.TXT"
@@ -128,4 +128,28 @@ header=$(od -An -tu4 -j40 -N4 "$work/capture.wav" | tr -d ' ')
 [ "$data" -gt 0 ] && [ "$header" = "$data" ] ||
   fail "capture not closed: its header says $header bytes of sound, the file holds $data"
 echo "ok: Esc held for 80 ms ended the player orderly (status 0)"
+
+# A video through Xwayland: the sinks draw into the player's X window (the
+# OpenGL sink must not take it for a Wayland surface). The picture is read
+# back from the X server: Weston's own screen shows Xwayland's windows black.
+ffmpeg -v error -y -f lavfi -i "color=c=0xE04020:size=160x120:rate=25" -f lavfi -i "sine=frequency=440" -t 20 \
+  -c:v mpeg4 -c:a mp3 "$work/clip.avi"
+"$bin/qorve" "$work/clip.avi" 2>"$work/player.err" &
+player=$!
+wait_for_log '"ファイルオープン完了"' 20 || fail "the player did not open the video"
+colour_pixels=0
+for i in $(seq 1 20); do
+  sleep 0.25
+  kill -0 "$player" 2>/dev/null || { cat "$work/player.err"; fail "the player ended while it showed the video"; }
+  # The sink's own window inside the picture's child, at the picture's size.
+  picture=$(xwininfo -root -tree | awk '/ 160x120\+0\+0 / { print $1 }' | tail -n 1)
+  [ -n "$picture" ] || continue
+  import -window "$picture" "$work/picture.png" 2>/dev/null || continue
+  colour_pixels=$(convert "$work/picture.png" -fuzz 10% -fill black +opaque '#E04020' -fill white -opaque '#E04020' \
+    -format '%[fx:mean*w*h]' info: | cut -d. -f1)
+  [ "$colour_pixels" -ge 14400 ] && break
+done
+[ "$colour_pixels" -ge 14400 ] || fail "the video's window holds $colour_pixels pixels of its colour, fewer than 14400"
+end_player 30
+echo "ok: a video shows its picture in the player's X window ($colour_pixels pixels of its colour)"
 echo "PASS"
