@@ -49,11 +49,14 @@ inline int Interpolated(const uint8_t* data, uint64_t position) {
     std::memcpy(pair, data + index * 2, 4);
     s0 = pair[0];
     s1 = pair[1];
+    return s0 + ((s1 - s0) * static_cast<int>(position & 0xFFF) >> 12);
   } else {
-    s0 = static_cast<int8_t>(data[index]) * 256;
-    s1 = static_cast<int8_t>(data[index + 1]) * 256;
+    // The values × 256, interpolated: (d × 256 × f) >> 12 is (d × f) >> 4
+    // exactly, as an arithmetic shift rounds both down alike.
+    s0 = static_cast<int8_t>(data[index]);
+    s1 = static_cast<int8_t>(data[index + 1]);
+    return s0 * 256 + ((s1 - s0) * static_cast<int>(position & 0xFFF) >> 4);
   }
-  return s0 + ((s1 - s0) * static_cast<int>(position & 0xFFF) >> 12);
 }
 
 // The value a channel would produce now, per side.
@@ -69,9 +72,13 @@ Gains CurrentOutput(const ModChannel& c, Gains gains) {
 }
 
 // One channel into the accumulator: one loop per width and active sides, so a
-// silent side costs nothing but the position update. Returns the last values
-// added per side.
-template <bool Wide, bool Left, bool Right>
+// silent side costs nothing but the position update. The inner loop runs over
+// the frames before the position next reaches the sample's end, so it tests
+// nothing per frame; the end is handled between runs exactly as a test before
+// every frame would. Returns the last values added per side.
+// `Same`: both sides have the same gain (a centred channel), so each value is
+// scaled once.
+template <bool Wide, bool Left, bool Right, bool Same = false>
 Gains MixChannel(ModChannel& c, Gains gains, int32_t* acc, int frames) {
   const ModSample& s = *c.sample;
   const uint8_t* data = s.data;
@@ -79,22 +86,39 @@ Gains MixChannel(ModChannel& c, Gains gains, int32_t* acc, int frames) {
   const uint64_t step = c.step;
   const uint64_t end = static_cast<uint64_t>(s.length) << 12;
   Gains last{0, 0};
-  for (int i = 0; i < frames; ++i) {
+  int done = 0;
+  while (done < frames) {
     if (position >= end && !Wrap(s, position)) break;
+    // Frames whose position is still below the end: ⌈(end − position) ÷ step⌉.
+    const uint64_t beforeEnd = (end - position + step - 1) / step;
+    const int run = beforeEnd < static_cast<uint64_t>(frames - done) ? static_cast<int>(beforeEnd) : frames - done;
     if constexpr (Left || Right) {
-      const int value = Interpolated<Wide>(data, position);
-      if constexpr (Left) {
-        last.left = value * gains.left >> 12;
-        acc[2 * i] += last.left;
+      int32_t* out = acc + 2 * done;
+      for (const int32_t* stop = out + 2 * run; out != stop; out += 2) {
+        const int value = Interpolated<Wide>(data, position);
+        if constexpr (Same) {
+          last.left = value * gains.left >> 12;
+          out[0] += last.left;
+          out[1] += last.left;
+        } else {
+          if constexpr (Left) {
+            last.left = value * gains.left >> 12;
+            out[0] += last.left;
+          }
+          if constexpr (Right) {
+            last.right = value * gains.right >> 12;
+            out[1] += last.right;
+          }
+        }
+        position += step;
       }
-      if constexpr (Right) {
-        last.right = value * gains.right >> 12;
-        acc[2 * i + 1] += last.right;
-      }
+    } else {
+      position += step * static_cast<uint64_t>(run);
     }
-    position += step;
+    done += run;
   }
   c.samplePosition = position;
+  if constexpr (Same) last.right = last.left;
   return last;
 }
 
@@ -102,6 +126,7 @@ template <bool Wide>
 Gains MixChannelWidth(ModChannel& c, Gains gains, int32_t* acc, int frames) {
   const bool left = gains.left < -kSilentGain || gains.left > kSilentGain;
   const bool right = gains.right < -kSilentGain || gains.right > kSilentGain;
+  if (left && right && gains.left == gains.right) return MixChannel<Wide, true, true, true>(c, gains, acc, frames);
   if (left && right) return MixChannel<Wide, true, true>(c, gains, acc, frames);
   if (left) return MixChannel<Wide, true, false>(c, gains, acc, frames);
   if (right) return MixChannel<Wide, false, true>(c, gains, acc, frames);
@@ -124,11 +149,23 @@ void MixBlock(ModPlayer* p, uint8_t* out, int frames) {
       p->declickRight += c.mixLastRight - now.right;
     }
   }
-  for (int i = 0; i < frames; ++i) {
-    acc[2 * i] = p->declickLeft;
-    acc[2 * i + 1] = p->declickRight;
-    p->declickLeft -= p->declickLeft >> 6;
-    p->declickRight -= p->declickRight >> 6;
+  int declickLeft = p->declickLeft;
+  int declickRight = p->declickRight;
+  if (declickLeft >> 6 == 0 && declickRight >> 6 == 0) {
+    // 0 … 63 no longer decays: the block starts from a constant.
+    for (int i = 0; i < frames; ++i) {
+      acc[2 * i] = declickLeft;
+      acc[2 * i + 1] = declickRight;
+    }
+  } else {
+    for (int i = 0; i < frames; ++i) {
+      acc[2 * i] = declickLeft;
+      acc[2 * i + 1] = declickRight;
+      declickLeft -= declickLeft >> 6;
+      declickRight -= declickRight >> 6;
+    }
+    p->declickLeft = declickLeft;
+    p->declickRight = declickRight;
   }
 
   for (int i = 0; i < channels; ++i) {
