@@ -39,35 +39,7 @@ near() {  # value target tolerance
 fail() { echo "FAIL: $*"; exit 1; }
 # A capture in 10 ms windows, each named by the strongest of the four tones
 # or "-" for silence, as runs: "440:30 660:30 ...".
-tone_runs() {  # capture.wav
-  python3 - "$1" <<'PY'
-import math, struct, sys, wave
-capture = wave.open(sys.argv[1])
-rate, channels = capture.getframerate(), capture.getnchannels()
-raw = capture.readframes(capture.getnframes())
-left = struct.unpack("<%dh" % (len(raw) // 2), raw)[::channels]
-size = rate // 100
-names = []
-for start in range(0, len(left) - size + 1, size):
-    best, power = "-", 1e9 * size  # weaker than about 1/10 of full scale: silence
-    for hertz in (440, 660, 880, 1100):  # Goertzel
-        c = 2 * math.cos(2 * math.pi * hertz / rate)
-        s1 = s2 = 0.0
-        for x in left[start:start + size]:
-            s1, s2 = x + c * s1 - s2, s1
-        p = s1 * s1 + s2 * s2 - c * s1 * s2
-        if p > power:
-            best, power = str(hertz), p
-    names.append(best)
-runs = []
-for name in names:
-    if runs and runs[-1][0] == name:
-        runs[-1][1] += 1
-    else:
-        runs.append([name, 1])
-print(" ".join("%s:%d" % (name, count) for name, count in runs))
-PY
-}
+tone_runs() { python3 "$here/tone_runs.py" "$1" 10 440 660 880 1100; }  # capture.wav
 
 echo "- series: a, b, c in order, then round to a"
 export QORVE_HOME="$work/series" QORVE_AUDIO="wav:$work/series.wav"

@@ -109,32 +109,7 @@ check_orderly_exit() {  # [device]
 
 # The tones of a capture in 50 ms windows, each named by the strongest of
 # the folder's three tones or "-" for silence, as runs: "440:20 550:6 ...".
-tone_runs() {  # capture.wav
-  python3 - "$1" <<'PY'
-import math, struct, sys, wave
-capture = wave.open(sys.argv[1])
-rate, channels = capture.getframerate(), capture.getnchannels()
-raw = capture.readframes(capture.getnframes())
-left = struct.unpack("<%dh" % (len(raw) // 2), raw)[::channels]
-size = rate // 20
-runs = []
-for start in range(0, len(left) - size + 1, size):
-    best, power = "-", 1e9 * size  # weaker than about 1/20 of full scale: silence
-    for hertz in (440, 550, 660):  # Goertzel
-        c = 2 * math.cos(2 * math.pi * hertz / rate)
-        s1 = s2 = 0.0
-        for x in left[start:start + size]:
-            s1, s2 = x + c * s1 - s2, s1
-        p = s1 * s1 + s2 * s2 - c * s1 * s2
-        if p > power:
-            best, power = str(hertz), p
-    if runs and runs[-1][0] == best:
-        runs[-1][1] += 1
-    else:
-        runs.append([best, 1])
-print(" ".join("%s:%d" % (name, count) for name, count in runs))
-PY
-}
+tone_runs() { python3 "$here/tone_runs.py" "$1" 50 440 550 660; }  # capture.wav
 
 # Tenths of a second of sound the capture being written holds so far.
 captured_tenths() {  # capture.wav
