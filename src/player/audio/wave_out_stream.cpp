@@ -266,8 +266,12 @@ void WaveOutStream::Tick(uint32_t& played, uint32_t& early) {
 
 std::chrono::milliseconds WaveOutStream::WaitAfterPoll(uint32_t position, uint32_t due) const {
   constexpr auto kPoll = std::chrono::milliseconds(1);
-  if (!device_->KeepsRealTime() || bytesPerSecond_ <= 0) return kPoll;
   const auto remaining = static_cast<int32_t>(due - position);
+  // A device whose position moves only when something else moves it (one that
+  // plays whatever is queued at once, into a file) and that is already past
+  // the next tick: that tick is due now, not a poll later.
+  if (!device_->KeepsRealTime()) return remaining <= 0 ? std::chrono::milliseconds(0) : kPoll;
+  if (bytesPerSecond_ <= 0) return kPoll;
   if (remaining <= 0) return kPoll;
   // Rounded down, so the worker wakes at the due time or just before and then
   // polls each millisecond until the device has really got there.

@@ -95,7 +95,8 @@ class WaveOutStream {
 
   void StreamThread();
   // How long the worker may sleep after a poll: until the next tick is due
-  // when the device keeps real time (at most kLongestWait), else 1 ms.
+  // when the device keeps real time (at most kLongestWait), else 1 ms, or not
+  // at all when the device is already past the next tick.
   std::chrono::milliseconds WaitAfterPoll(uint32_t position, uint32_t due) const;
   // Cuts the worker's sleep short: after every command and change of state.
   void WakeWorker();
