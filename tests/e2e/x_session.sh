@@ -110,31 +110,21 @@ run_bounded() {  # limit command...
 }
 
 # Ends the player (pid in `player`) as the exit key does, by SIGTERM, and
-# waits up to LIMIT seconds (default 30) for it. A player that does not end
-# in time fails the test showing where its threads stand; one that ends with
-# an error status fails it too.
+# waits up to LIMIT seconds (default 30) for it, as wait_for_player does.
 end_player() {  # [limit]
   local limit=${1:-30}
   kill -TERM "$player" 2>/dev/null || true
-  if ! wait_for_end "$player" "$limit"; then
-    echo "FAIL: the player did not end within $limit s of SIGTERM"
-    show_threads "$player"
-    kill -KILL "$player" 2>/dev/null || true
-    player=0
-    fail_showing_log "the player hangs at its end"
-  fi
-  wait "$player" || { player=0; fail_showing_log "the player did not end cleanly"; }
-  player=0
+  wait_for_player "$limit" "of SIGTERM"
 }
 
 # Waits up to LIMIT seconds (default 10) for the player (pid in `player`)
 # to end by itself (an exit key, a quit request). A player that still runs
 # then fails the test showing where its threads stand; one that ends with an
 # error status fails it too.
-wait_for_player() {  # [limit]
+wait_for_player() {  # [limit] [what it ends by, for the message]
   local limit=${1:-10}
   if ! wait_for_end "$player" "$limit"; then
-    echo "FAIL: the player did not end within $limit s"
+    echo "FAIL: the player did not end within $limit s${2:+ $2}"
     show_threads "$player"
     kill -KILL "$player" 2>/dev/null || true
     player=0
