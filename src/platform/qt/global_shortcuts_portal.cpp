@@ -56,7 +56,7 @@ void RegisterTypes() {
 
 // A session handle comes as an object path, or from some portals as a string.
 QString PathOf(const QVariant& value) {
-  if (value.canConvert<QDBusObjectPath>() && value.metaType() == QMetaType::fromType<QDBusObjectPath>()) {
+  if (value.metaType() == QMetaType::fromType<QDBusObjectPath>()) {
     return value.value<QDBusObjectPath>().path();
   }
   return value.toString();
@@ -97,7 +97,7 @@ void GlobalShortcutsPortal::Bind(std::vector<GlobalShortcut> shortcuts) {
                                                     QStringLiteral("Get"));
   ask << kInterface << QStringLiteral("version");
   auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(ask), this);
-  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, shortcuts = shortcuts_](QDBusPendingCallWatcher* call) {
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
     call->deleteLater();
     if (waiting_ != Waiting::kVersion) return;
     if (call->isError()) {
