@@ -26,7 +26,7 @@ printf '[KESTRAVOX]\nLOG=1\n[SOUNDSET]\nLOOP=2\n' > "$work/settings/$(id -un).IN
 
 export QORVE_HOME="$work/settings" QORVE_MIXER=virtual QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
 export QORVE_AUDIO="wav:$work/capture.wav"
-unset DISPLAY WAYLAND_DISPLAY
+unset DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE
 # Six files of 5.5 s in all; the end signal lets the player close its capture.
 timeout -s TERM 8 "$bin/qorve" "$music/a.wav" >/dev/null 2>&1 || true
 

@@ -42,7 +42,9 @@ stop_x_session() {
 start_x_session() {
   need_tools Xvfb xdotool
   start_xvfb /dev/null || { echo "no X server could be started"; exit 1; }
-  unset WAYLAND_DISPLAY
+  # An X session of its own: the player must not register shortcuts with the
+  # desktop the tests run on.
+  unset WAYLAND_DISPLAY XDG_SESSION_TYPE
   export QT_QPA_PLATFORM=xcb
   if [ "${1:-}" = with-tray ] && command -v trayer >/dev/null; then
     trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel --height 32 \
@@ -154,7 +156,7 @@ end_e2e() {
 begin_offscreen_e2e() {
   begin_e2e
   export QT_QPA_PLATFORM=offscreen
-  unset DISPLAY WAYLAND_DISPLAY
+  unset DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE
 }
 
 # Runs `qorve START -C` until the series comes round to the file FIRST again

@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
+  unsetenv("XDG_SESSION_TYPE");
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
