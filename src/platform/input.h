@@ -27,6 +27,12 @@ enum VirtualKey : int {
   kVkF4 = 0x73,
 };
 
+// Whether a virtual-key code is a mouse button (left, right, middle and the
+// two side buttons) rather than a key of the keyboard.
+constexpr bool IsMouseButtonKey(int virtualKey) {
+  return virtualKey >= 1 && virtualKey <= 6 && virtualKey != 3;  // 3 is VK_CANCEL
+}
+
 // Where a key that arrives as an event comes from: a global shortcut the
 // desktop reports, or an event on one of the program's own windows.
 enum class FeedSource { kShortcut, kWindow };

@@ -5,11 +5,6 @@ namespace {
 
 bool ValidKey(int virtualKey) { return virtualKey > 0 && virtualKey < 256; }
 
-bool IsMouseButton(int virtualKey) {
-  return virtualKey == kVkLButton || virtualKey == kVkRButton || virtualKey == kVkMButton || virtualKey == 0x05 ||
-         virtualKey == 0x06;
-}
-
 }  // namespace
 
 SessionInput::SessionInput(std::unique_ptr<InputPoller> polled) : polled_(std::move(polled)) {}
@@ -18,7 +13,7 @@ int16_t SessionInput::GetAsyncKeyState(int virtualKey) {
   if (!ValidKey(virtualKey)) return 0;
   // Buttons the backend reports would be clicks elsewhere on the screen, not
   // on the windows whose events stand in for it.
-  const bool polledCounts = polled_ && !(pointerFromWindows_ && IsMouseButton(virtualKey));
+  const bool polledCounts = polled_ && !(pointerFromWindows_ && IsMouseButtonKey(virtualKey));
   int16_t state = polledCounts ? polled_->GetAsyncKeyState(virtualKey) : 0;
   if (heldBy_[virtualKey] != 0) state |= static_cast<int16_t>(0x8000);
   if (pressedSincePoll_[virtualKey]) state |= 1;

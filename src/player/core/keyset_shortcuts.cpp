@@ -4,12 +4,11 @@
 #include <cctype>
 
 #include "common/keyset_commands.h"
+#include "platform/input.h"
 #include "platform/virtual_key_map.h"
 
 namespace qorve {
 namespace {
-
-bool IsMouseButton(int virtualKey) { return virtualKey >= 1 && virtualKey <= 6 && virtualKey != 3; }
 
 // Shift, Control, Alt, and their left and right keys, and the Windows keys:
 // a trigger of a modifier alone means nothing to a shortcut service.
@@ -25,10 +24,10 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
-bool IsKeyboardKey(int virtualKey) { return virtualKey > 0 && virtualKey <= 0xFF && !IsMouseButton(virtualKey); }
+bool IsKeyboardKey(int virtualKey) { return virtualKey > 0 && virtualKey <= 0xFF && !IsMouseButtonKey(virtualKey); }
 
 std::string ShortcutTrigger(int virtualKey) {
-  if (virtualKey <= 0 || virtualKey > 0xFF || IsMouseButton(virtualKey) || IsModifier(virtualKey)) return {};
+  if (virtualKey <= 0 || virtualKey > 0xFF || IsMouseButtonKey(virtualKey) || IsModifier(virtualKey)) return {};
   return KeyboardKeyName(virtualKey);
 }
 
