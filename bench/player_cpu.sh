@@ -6,7 +6,10 @@
 #      playbin with fake sinks that keep time, and a bare 1 ms sleep loop (the
 #      floor of the polling design); CPU time of every thread (schedstat) and
 #      resident memory (VmRSS, VmHWM);
-#   2. the player idle with a picture on the screen, over the same window;
+#   2. the player idle with a picture on the screen, and playing the same file
+#      hidden in the tray (-B), over the same window; wake-ups per second of
+#      every program (voluntary context switches: each is a sleep that
+#      something ended), of all its threads and of its main thread alone;
 #   3. time from start to first sound: start of the process to the first PCM
 #      bytes in its capture file, the median of five starts;
 #   4. tracker rendering speed: qorve-info --pcm (as fast as it decodes) and
@@ -49,6 +52,9 @@ PY
 module=demo/qorve_demo.xm
 
 run_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{sum += $1} END {printf "%d", sum}'; }
+# Voluntary context switches of every thread of PID, or of its main thread.
+switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '$1 == "voluntary_ctxt_switches:" {sum += $2} END {printf "%d", sum}'; }
+main_switches() { awk '$1 == "voluntary_ctxt_switches:" {print $2}' "/proc/$1/task/$1/status" 2>/dev/null; }
 status_kb() { awk -v field="$2:" '$1 == field {print $2}' "/proc/$1/status" 2>/dev/null; }
 
 names=()
@@ -67,9 +73,14 @@ start "mpv --no-video --ao=null" mpv --no-config --no-video --ao=null --really-q
 start "gst-launch-1.0 playbin" gst-launch-1.0 -q playbin "uri=file://$work/piece.ogg" \
   "audio-sink=fakesink sync=true" "video-sink=fakesink sync=true"
 start "qorve, idle with a picture" "$bin/qorve" "$work/picture.png"
+start "qorve, playing in the tray" env QORVE_AUDIO="wav:$work/tray.wav" "$bin/qorve" -B "$work/piece.ogg"
 sleep "$settle"
-declare -A before used rss hwm thread_before
-for pid in "${pids[@]}"; do before[$pid]=$(run_ns "$pid"); done
+declare -A before used rss hwm thread_before woke_before main_woke_before woke main_woke
+for pid in "${pids[@]}"; do
+  before[$pid]=$(run_ns "$pid")
+  woke_before[$pid]=$(switches "$pid")
+  main_woke_before[$pid]=$(main_switches "$pid")
+done
 player=${pids[1]}
 for task in /proc/"$player"/task/*; do thread_before[$task]=$(awk '{print $1}' "$task/schedstat"); done
 sleep "$window"
@@ -83,6 +94,8 @@ done | awk '$1 == "user-interface" || $1 == "qorve-waveout" {ms[$1] += $2 / 1e6;
 for pid in "${pids[@]}"; do
   if kill -0 "$pid" 2>/dev/null; then
     used[$pid]=$((($(run_ns "$pid") - before[$pid]) / 1000000))
+    woke[$pid]=$(awk -v a="${woke_before[$pid]}" -v b="$(switches "$pid")" -v w="$window" 'BEGIN {printf "%.1f", (b - a) / w}')
+    main_woke[$pid]=$(awk -v a="${main_woke_before[$pid]}" -v b="$(main_switches "$pid")" -v w="$window" 'BEGIN {printf "%.1f", (b - a) / w}')
     rss[$pid]=$(status_kb "$pid" VmRSS)
     hwm[$pid]=$(status_kb "$pid" VmHWM)
   else
@@ -110,6 +123,15 @@ done
 
 echo "The playing player's threads:"
 echo "$thread_split"
+
+echo
+echo "Wake-ups per second over the same ${window} s (voluntary context switches)"
+printf '%-30s %12s %12s\n' program "all threads" "main thread"
+for index in "${!pids_done[@]}"; do
+  pid=${pids_done[$index]}
+  [[ "${used[$pid]}" == - ]] && continue
+  printf '%-30s %12s %12s\n' "${names[$index]}" "${woke[$pid]}" "${main_woke[$pid]}"
+done
 
 echo
 echo "Time from start to first sound (five starts)"

@@ -20,15 +20,26 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # make are left unchecked: every access of our own code stays checked.
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1
 
+# Runs CTest in FOLDER with the options that follow; on failure shows the
+# failed tests' output again at the end, where a reader of the log's tail looks.
+run_tests() {  # FOLDER CTEST_OPTIONS...
+  local folder=$1
+  shift
+  if ! ctest --test-dir "$folder" --output-on-failure -j "$(nproc)" --timeout 600 "$@"; then
+    python3 scripts/lib/failed_test_output.py "$folder"
+    exit 1
+  fi
+}
+
 if [ "$which" = all ] || [ "$which" = address ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQORVE_BUILD_BENCH=OFF \
     -DQORVE_SANITIZE=address,undefined >/dev/null
   cmake --build build-asan
-  ctest --test-dir build-asan --output-on-failure -j "$(nproc)" --timeout 600
+  run_tests build-asan
 fi
 if [ "$which" = all ] || [ "$which" = thread ]; then
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQORVE_BUILD_BENCH=OFF \
     -DQORVE_SANITIZE=thread >/dev/null
   cmake --build build-tsan --target thread_tests
-  ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" --timeout 600 -L threads
+  run_tests build-tsan -L threads
 fi

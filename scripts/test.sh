@@ -8,4 +8,8 @@ cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
-ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 300
+if ! ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 300; then
+  # The failures again at the end, where a reader of the log's tail looks.
+  python3 scripts/lib/failed_test_output.py build
+  exit 1
+fi

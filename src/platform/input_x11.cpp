@@ -25,6 +25,11 @@ constexpr int64_t kUpdateIntervalUs = 500;
 // (xdotool mousemove, a program moving the cursor) produce no raw motion, and
 // a release can be missed when a device is unplugged while a key is down.
 constexpr int64_t kSnapshotIntervalUs = 250'000;
+// Under an event loop that waits for input, the keyboard's snapshot is taken
+// this seldom (a missed release is rare and waits at most this long), and the
+// pointer's only when the cursor is asked for: a program whose window is
+// hidden, which never asks, is not woken by the server's replies.
+constexpr int64_t kWatchedKeymapIntervalUs = 1'000'000;
 
 int64_t MonotonicMicros() {
   timespec now{};
@@ -74,6 +79,13 @@ class X11InputImpl final : public X11Input {
 
   bool GetCursorPos(int& x, int& y) override {
     Update();
+    if (connected_ && descriptorWatched_ && source_ == X11InputSource::kRawEvents) {
+      const int64_t now = CoarseMonotonicMicros();
+      if (now - lastPointerSnapshotUs_ >= kSnapshotIntervalUs) {
+        lastPointerSnapshotUs_ = now;
+        QueryPointer(true, true);
+      }
+    }
     if (connected_ && cursorStale_) QueryPointer(false, false);
     if (!cursorKnown_) return false;
     x = cursorX_;
@@ -160,8 +172,9 @@ class X11InputImpl final : public X11Input {
       // New events are read by InputArrived when they reach the socket; only
       // those Xlib queued while reading a reply, and the snapshot, remain.
       const int64_t now = CoarseMonotonicMicros();
-      if (now - lastSnapshotUs_ >= kSnapshotIntervalUs) {
+      if (now - lastSnapshotUs_ >= kWatchedKeymapIntervalUs) {
         lastSnapshotUs_ = now;
+        lastPointerSnapshotUs_ = now;
         ++counters_.updates;
         TakeSnapshot(true);
       }
@@ -277,6 +290,7 @@ class X11InputImpl final : public X11Input {
   unsigned char logicalOfPhysical_[32] = {};
   int64_t lastUpdateUs_ = INT64_MIN / 2;
   int64_t lastSnapshotUs_ = 0;
+  int64_t lastPointerSnapshotUs_ = 0;  // the pointer's own, while the descriptor is watched
   int cursorX_ = 0;
   int cursorY_ = 0;
   bool cursorKnown_ = false;

@@ -56,7 +56,8 @@ expect_colour() {  # name x y colour (picture: blue or green)
   [ "$found" = "$4" ] || fail "$1: ($2, $3) is $found, not $4"
 }
 # Shoots until (x, y) shows `colour` or 10 s have passed (a loaded machine
-# paints late); the caller then checks the last shot.
+# paints late, and a window takes its new size late); the caller then checks
+# the last shot.
 shot_showing() {  # name x y colour
   local i found
   for i in $(seq 1 20); do
@@ -91,24 +92,20 @@ eval "$(xdotool getwindowgeometry --shell "$display")"
 
 echo "- F4: full screen and back"
 xdotool key F4
-sleep 1
-shot full
+shot_showing full 40 $((screen_height / 2)) picture
 expect_colour full 40 $((screen_height / 2)) picture
 expect_colour full $((screen_width - 40)) $((screen_height / 2)) picture
 xdotool key F4
-sleep 1
-shot back
+shot_showing back 40 $((screen_height / 2)) black
 expect_colour back 40 $((screen_height / 2)) black
 expect_colour back "$centre_x" "$centre_y" picture
 
 echo "- a double click: full screen and back"
 xdotool mousemove "$centre_x" "$centre_y" click --repeat 2 --delay 80 1
-sleep 1
-shot double
+shot_showing double 40 $((screen_height / 2)) picture
 expect_colour double 40 $((screen_height / 2)) picture
 xdotool mousemove 10 10 click 1
-sleep 1
-shot corner
+shot_showing corner 40 $((screen_height / 2)) black
 expect_colour corner 40 $((screen_height / 2)) black
 
 echo "- the seek bar jumps"
@@ -121,12 +118,10 @@ seek_to() {  # fraction of the length: a click on the seek bar, in the display w
     $((Y + HEIGHT - 14)) sleep 0.4 mousedown 1 sleep 0.1 mouseup 1
 }
 seek_to 0.7
-sleep 0.4
-shot seek_green
+shot_showing seek_green "$centre_x" "$centre_y" green
 expect_colour seek_green "$centre_x" "$centre_y" green
 seek_to 0.1
-sleep 0.4
-shot seek_blue
+shot_showing seek_blue "$centre_x" "$centre_y" blue
 expect_colour seek_blue "$centre_x" "$centre_y" blue
 
 echo "- Right goes to the next video"

@@ -18,7 +18,9 @@ namespace {
 constexpr auto kCloseWait = std::chrono::milliseconds(50);
 // The longest sleep of the worker between two looks at the device: a device
 // clock that drifts from the estimate is caught up with at least this often.
-constexpr auto kLongestWait = std::chrono::milliseconds(200);
+// Sound cards drift by hundredths of a percent, far less than the margin a
+// tick keeps before the device would run dry (31 ms of a one-second buffer).
+constexpr auto kLongestWait = std::chrono::milliseconds(500);
 
 // The seconds of a seek as the whole number the log shows.
 long WholeSeconds(double seconds) {

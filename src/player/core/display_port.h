@@ -27,6 +27,11 @@ class DisplayPort {
   virtual void SetPressed(int value) = 0;
   virtual void Invalidate() = 0;
   virtual void SetTrackbarTime(double seconds) = 0;
+  // Whether the window is on the screen (not hidden, nor in the tray).
+  virtual bool OnScreen() { return true; }
+  // The media time that one pixel of the seek bar stands for, for media of
+  // `length` seconds; 0 when no seek bar is on the screen.
+  virtual double SeekBarSecondsPerPixel(double /*length*/) { return 0.0; }
   // Adds the tray icon and hides the window (the caller sets WINSET TASK).
   virtual void HideToTray() = 0;
 };

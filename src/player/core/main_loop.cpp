@@ -98,6 +98,7 @@ MainLoop::MainLoop(DisplayPort& display, InputPoller& input, ControllerClock clo
   FileList& list = Player().fileList;
   list.index = 0;
   lastChange_ = clock_.now();
+  loadedAt_ = lastChange_;  // the program loads the start file right after
   ScanFolder(list, true);
 }
 
@@ -158,6 +159,7 @@ int MainLoop::PollInput(WindowHandle window) {
   const bool rightPressed = (right & 1) != 0;
   const bool rightHeld = (right & 0x8000) != 0;
   if (!leftHeld) seeking_ = false;
+  buttonHeld_ = leftHeld || rightHeld;
   // Read on every poll: a tap of the close key counts in the poll that sees
   // it, and is not kept for a later one (after a consumed click, a seek).
   const bool closeHeld = KeyHeld(settings.keysetClose);
@@ -418,6 +420,7 @@ void MainLoop::Move(WindowHandle window, Direction direction) {
 
 bool MainLoop::LoadFollowingEntry(WindowHandle window, Direction direction, bool random, int kindFilter) {
   FileList& list = Player().fileList;
+  loadedAt_ = clock_.now();
   // One round: as many tries as the list has entries (in random mode as many
   // picks), so a list where nothing opens still ends the move.
   const int tries = static_cast<int>(list.entries.size());
@@ -470,6 +473,89 @@ void MainLoop::AdvanceSlideshow(WindowHandle window) {
     display_.Invalidate();
   }
   lastChange_ = clock_.now();
+}
+
+uint32_t MainLoop::NextStepDelay() {
+  const uint32_t now = clock_.now();
+  MediaFile* media = Player().media.get();
+  if (!media) return kLongestStepDelayMs;
+  // A new file settles: its device starts, its window appears and takes
+  // its place, and a class may report its state late.
+  if (buttonHeld_ || now - loadedAt_ < kSettlingMs) return 1;
+
+  uint32_t delay = kLongestStepDelayMs;
+  if (InputBlocked(now)) delay = std::min(delay, Player().inputBlockedUntil - now);
+
+  const Settings& settings = ProgramSettings();
+  MediaInfo info;
+  media->GetInfo(info);
+  MediaState state{};
+  media->GetStatus(state);
+  switch (info.Kind) {
+    case kKindSound:
+    case kKindVideo: {
+      if (state.PlayState != kPlaying) {
+        speedSamplePosition_ = -1.0;
+        break;
+      }
+      const double speed = PlayingSpeed(now, state.TimePos);
+      // Milliseconds of playing until the media reaches `time`: at least 1,
+      // so a position held just short of the end is looked at every step.
+      const auto until = [&](double time) {
+        // Rounded up (less a hair for the binary fractions of decimal
+        // times), so the step comes when the media is there, not before.
+        const double ms = std::ceil((time - state.TimePos) * 1000.0 / speed - 1e-6);
+        return static_cast<uint32_t>(std::clamp(ms, 1.0, static_cast<double>(kLongestStepDelayMs)));
+      };
+      delay = std::min(delay, until(EndOfSound(*media, info.Length)));
+      if (!display_.OnScreen()) break;
+      // What the window shows changes no faster than it is drawn.
+      if (settings.winmesRenew == 11) {
+        delay = std::min(delay, kFrameMs);
+      } else if (settings.winmesRenew > 0) {
+        const double renew = settings.winmesRenew;
+        delay = std::min(delay, std::max(kFrameMs, until((std::trunc(renew * state.TimePos) + 1.0) / renew)));
+      }
+      if (settings.winsetScroll == 1) {
+        const double perPixel = display_.SeekBarSecondsPerPixel(info.Length);
+        if (perPixel > 0.0) {
+          delay = std::min(delay, std::max(kFrameMs, until((std::floor(state.TimePos / perPixel) + 1.0) * perPixel)));
+        }
+      }
+      break;
+    }
+    case kKindImage:
+      if (settings.imagesetShow == 1 && Player().slideshowRunning == 1) {
+        // The step moves on once more than the interval has passed.
+        const int64_t interval = static_cast<int64_t>(std::max(settings.imagesetShowSec, 0)) * 1000;
+        const int64_t due = interval + 1 - static_cast<int64_t>(now - lastChange_);
+        delay = std::min<uint32_t>(delay, static_cast<uint32_t>(std::clamp<int64_t>(due, 1, kLongestStepDelayMs)));
+      }
+      break;
+    default:
+      break;
+  }
+  return std::max<uint32_t>(delay, 1);
+}
+
+double MainLoop::PlayingSpeed(uint32_t now, double position) {
+  // Samples at least this far apart give the speed; closer ones are too
+  // coarse for the position's steps.
+  constexpr uint32_t kSampleSpanMs = 200;
+  if (speedSamplePosition_ < 0.0 || position < speedSamplePosition_) {
+    speedSampleAt_ = now;
+    speedSamplePosition_ = position;
+    return speed_;
+  }
+  const uint32_t span = now - speedSampleAt_;
+  if (span >= kSampleSpanMs) {
+    // Never slower than real time: a device that reports late would make
+    // the loop wake after the end. Faster playing brings the wake forward.
+    speed_ = std::clamp((position - speedSamplePosition_) * 1000.0 / span, 1.0, 16.0);
+    speedSampleAt_ = now;
+    speedSamplePosition_ = position;
+  }
+  return speed_;
 }
 
 int MainLoop::WatchMedia(WindowHandle window) {

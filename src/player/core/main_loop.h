@@ -43,6 +43,17 @@ class MainLoop {
   // Tick of the last move to another file (start, next, back, slideshow).
   uint32_t LastChange() const { return lastChange_; }
 
+  // How many milliseconds the message loop may wait for events before the
+  // next step, when no event comes first: until the earliest moment anything
+  // the step looks at can change without an event saying so (the media's
+  // end, the next second on the time line, the seek bar's thumb moving a
+  // pixel, the next slideshow picture, the end of an input block), and at
+  // most kLongestStepDelayMs. 1 while the step must run every millisecond:
+  // a mouse button is held (a seek or a window drag) or a file was loaded
+  // moments ago.
+  uint32_t NextStepDelay();
+  static constexpr uint32_t kLongestStepDelayMs = 250;
+
  private:
   enum class Direction { Forward, Backward };
 
@@ -84,6 +95,9 @@ class MainLoop {
   // the program, by play mode.
   bool HandleEnd(WindowHandle window, int kind);
   void AdvanceSlideshow(WindowHandle window);
+  // The speed the playing media's position moves at, as seen from samples
+  // of it; 1 (real time) unless it is seen to move faster.
+  double PlayingSpeed(uint32_t now, double position);
 
   DisplayPort& display_;
   InputPoller& input_;
@@ -98,11 +112,22 @@ class MainLoop {
   bool seeking_ = false;
   double lastSeekTime_ = 0.0;
 
+  // What NextStepDelay goes by: whether the last poll saw a mouse button
+  // down, the tick of the last load, and the position the media had at a
+  // tick (for the speed it plays at).
+  bool buttonHeld_ = false;
+  uint32_t loadedAt_ = 0;
+  uint32_t speedSampleAt_ = 0;
+  double speedSamplePosition_ = -1.0;
+  double speed_ = 1.0;
+
   uint32_t pollNumber_ = 0;
   int16_t keyState_[256] = {};
   uint32_t keyReadAt_[256] = {};  // pollNumber_ of the read in keyState_
 
   static constexpr double kNotDrawn = 99999.0;
+  static constexpr uint32_t kSettlingMs = 250;
+  static constexpr uint32_t kFrameMs = 16;
 };
 
 }  // namespace qorve

@@ -175,6 +175,10 @@ void DisplayWindowPort::MarkButtonsDirty(int value) { DisplayWindowSet().MarkBut
 void DisplayWindowPort::SetPressed(int value) { DisplayWindowSet().SetPressed(value); }
 void DisplayWindowPort::Invalidate() { DisplayWindowSet().Invalidate(); }
 void DisplayWindowPort::SetTrackbarTime(double seconds) { DisplayWindowSet().SetTrackbarTime(seconds); }
+bool DisplayWindowPort::OnScreen() { return DisplayWindowSet().OnScreen(); }
+double DisplayWindowPort::SeekBarSecondsPerPixel(double length) {
+  return DisplayWindowSet().TrackbarSecondsPerPixel(length);
+}
 
 void DisplayWindowPort::HideToTray() {
   if (window_) window_->HideToTray();

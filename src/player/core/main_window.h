@@ -59,6 +59,8 @@ class DisplayWindowPort final : public DisplayPort {
   void SetPressed(int value) override;
   void Invalidate() override;
   void SetTrackbarTime(double seconds) override;
+  bool OnScreen() override;
+  double SeekBarSecondsPerPixel(double length) override;
   void HideToTray() override;
 
  private:

@@ -1,5 +1,7 @@
 #include "player/core/mpris_service.h"
 
+#include "platform/clock.h"
+
 #include "player/core/mpris_adaptors.h"
 
 #include <QDBusConnection>
@@ -15,7 +17,6 @@ namespace {
 
 constexpr char kObjectPath[] = "/org/mpris/MediaPlayer2";
 constexpr char kPlayerInterface[] = "org.mpris.MediaPlayer2.Player";
-constexpr int kAnnounceIntervalMs = 250;
 // A position further than this from where steady playing would have taken it
 // was reached by a seek, which remotes are told of.
 constexpr qlonglong kSeekToleranceUs = 1500000;
@@ -45,8 +46,7 @@ MprisService::MprisService(std::function<void()> raise) : raise_(std::move(raise
     }
   }
   registered_ = true;
-  connect(&timer_, &QTimer::timeout, this, &MprisService::AnnounceChanges);
-  timer_.start(kAnnounceIntervalMs);
+  lastAnnouncement_ = TimeGetTime();
 }
 
 MprisService::~MprisService() {
@@ -105,6 +105,14 @@ double MprisService::Volume() const { return CurrentRemoteStatus().volume; }
 bool MprisService::CanSeek() const { return CurrentRemoteStatus().canSeek; }
 
 void MprisService::Post(RemoteCommand command, double value) { PlayerRemote().Post({command, value}); }
+
+void MprisService::AnnounceChangesWhenDue() {
+  if (!registered_) return;
+  const uint32_t now = TimeGetTime();
+  if (now - lastAnnouncement_ < kAnnounceIntervalMs) return;
+  lastAnnouncement_ = now;
+  AnnounceChanges();
+}
 
 void MprisService::AnnounceChanges() {
   QVariantMap now;

@@ -2,16 +2,18 @@
 // (org.mpris.MediaPlayer2.qorve), so that desktop media keys, panels and
 // playerctl control it. Commands go into the remote queue the controller
 // empties on its next poll; properties are read from the player's state, and
-// their changes are announced by a timer that compares snapshots.
+// their changes are announced after the controller's steps (at most every
+// kAnnounceIntervalMs), by comparing snapshots: the message loop steps at
+// least that often, so the service needs no timer of its own to wake it.
 // User-interface thread only.
 #pragma once
 
 #include "player/core/remote_control.h"
 
 #include <QObject>
-#include <QTimer>
 #include <QVariantMap>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -41,13 +43,18 @@ class MprisService : public QObject {
 
   void Post(RemoteCommand command, double value = 0.0);
 
+  // Announces what changed since the last announcement, when that was at
+  // least kAnnounceIntervalMs ago. Called after each step of the controller.
+  void AnnounceChangesWhenDue();
+  static constexpr uint32_t kAnnounceIntervalMs = 250;
+
  private:
   void AnnounceChanges();
 
   std::function<void()> raise_;
   bool registered_ = false;
   QString serviceName_;
-  QTimer timer_;
+  uint32_t lastAnnouncement_ = 0;
   QVariantMap announced_;
   qlonglong lastPosition_ = 0;
   qint64 lastPositionAt_ = 0;

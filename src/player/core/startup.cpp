@@ -24,7 +24,9 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QSocketNotifier>
+#include <QTimer>
 
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -32,6 +34,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -58,11 +61,21 @@ void SaveWindowRectangle(const MainWindow& window) {
 std::atomic<bool> endRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
+// Turns readable when an end signal has come, so that a message loop waiting
+// for events wakes for it. -1 when it could not be made: the loop then never
+// waits longer than its longest step delay.
+int endSignalEvent = -1;
+
 void RequestEnd(int) {
   endRequested.store(true);
+  if (endSignalEvent >= 0) {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(endSignalEvent, &one, sizeof one);  // async-signal-safe
+  }
 }
 
 void CatchEndSignals() {
+  endSignalEvent = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   struct sigaction action {};
   action.sa_handler = RequestEnd;
   sigemptyset(&action.sa_mask);
@@ -162,8 +175,10 @@ class EndGuard {
   }
 };
 
-// How often the window system's events are looked at between steps. Window
-// events wait at most this long; the controller's own polling stays at 1 ms.
+// While the controller steps every millisecond (a button held, a file just
+// loaded), how often the window system's events are looked at between steps:
+// a stream of events (a window drag) never starves the step, as each pass
+// handles only what is there.
 constexpr uint32_t kEventPassMs = 16;
 
 // A document's browser view lives on long chains of its own events (layout,
@@ -176,14 +191,17 @@ uint32_t EventPassInterval() {
   return info.Kind == kKindDocument ? 0 : kEventPassMs;
 }
 
-// Runs the controller's step (which sleeps 1 ms) and, every few steps, one
-// pass over the window system's events without waiting. An idle step thus
-// costs little more than its sleep: looking at the event sources is a system
-// call of its own, made a sixteenth as often. A stream of events (a window drag)
-// never starves the step, as each pass handles only what is there. Input
-// events are read by the input backend when its descriptor turns readable.
-// Returns true when it ended because the connection to the X server broke.
-bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) {
+// Runs the controller's step whenever something it looks at can have
+// changed. Between steps the loop waits for the window system's events,
+// input (read by the input backend when its descriptor turns readable), the
+// desktop's requests over D-Bus, an end signal, or the moment the controller
+// names (NextStepDelay), whichever comes first, and steps after each. While
+// the controller asks for a step every millisecond, it steps and sleeps 1 ms,
+// with a pass over the events every few steps.
+// `afterStep` runs after every step. Returns true when it ended because the
+// connection to the X server broke.
+bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input,
+                    const std::function<void()>& afterStep) {
   QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
   std::unique_ptr<QSocketNotifier> inputNotifier;
   if (const int descriptor = input.EventDescriptor(); descriptor >= 0) {
@@ -191,6 +209,19 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) 
     QObject::connect(inputNotifier.get(), &QSocketNotifier::activated, [&input] { input.InputArrived(); });
     input.WatchEventDescriptor();
   }
+  std::unique_ptr<QSocketNotifier> signalNotifier;
+  if (endSignalEvent >= 0) {
+    signalNotifier = std::make_unique<QSocketNotifier>(endSignalEvent, QSocketNotifier::Read);
+    QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [] {
+      uint64_t count = 0;
+      [[maybe_unused]] const ssize_t read = ::read(endSignalEvent, &count, sizeof count);
+    });
+  }
+  // Only wakes the wait; the step that follows looks at what is due.
+  QTimer stepDue;
+  stepDue.setSingleShot(true);
+  stepDue.setTimerType(Qt::PreciseTimer);
+
   uint32_t lastPass = TimeGetTime() - kEventPassMs;
   bool displayLost = false;
   while (!window.QuitPosted()) {
@@ -198,13 +229,23 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) 
     // the next event pass; the player ends its own way before that, without
     // another pass or step.
     displayLost = DisplayConnectionLost();
-    const uint32_t now = TimeGetTime();
-    if (!displayLost && now - lastPass >= EventPassInterval()) {
-      lastPass = now;
-      dispatcher->processEvents(QEventLoop::AllEvents);
+    const uint32_t delay = mainLoop.NextStepDelay();
+    const bool everyMillisecond = delay <= 1;
+    if (!displayLost) {
+      const uint32_t now = TimeGetTime();
+      if (!everyMillisecond) {
+        stepDue.start(static_cast<int>(delay));
+        dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        stepDue.stop();
+        lastPass = TimeGetTime();
+      } else if (now - lastPass >= EventPassInterval()) {
+        lastPass = now;
+        dispatcher->processEvents(QEventLoop::AllEvents);
+      }
       // deleteLater() requests made from the step run only when asked for here.
       QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
       if (window.QuitPosted()) break;
+      displayLost = DisplayConnectionLost();
     }
     if (displayLost || mainLoop.Step(&window) == -1 || endRequested.load()) {
       if (displayLost) {
@@ -213,7 +254,10 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input) 
       }
       if (ProgramSettings().winsetMode == 1) SaveWindowRectangle(window);
       window.DestroyWindow();
+      continue;
     }
+    afterStep();
+    if (everyMillisecond) SleepMs(1);
   }
   return displayLost;
 }
@@ -232,7 +276,8 @@ int RunPlayer(int argc, char** argv) {
   // folder first; its constructor's log line therefore never reaches the log.
   DisplayWindowPort display;
   InputPoller& input = SystemInput();
-  MainLoop mainLoop(display, input);
+  // The message loop decides when the next step runs; the step does not sleep.
+  MainLoop mainLoop(display, input, ControllerClock{&TimeGetTime, nullptr});
 
   CatchEndSignals();
   SeedRandom(static_cast<unsigned>(std::time(nullptr)));
@@ -287,7 +332,7 @@ int RunPlayer(int argc, char** argv) {
     });
 
     endGuard.Running(window);
-    displayLost = RunMessageLoop(window, mainLoop, input);
+    displayLost = RunMessageLoop(window, mainLoop, input, [&mpris] { mpris.AnnounceChangesWhenDue(); });
 
     Log("メッセージループ終了", 0);
     Player().media.reset();

@@ -248,6 +248,13 @@ void WndSet::SetTrackbarTime(double seconds) {
   trackbar_->setValue(std::clamp(position, trackbar_->minimum(), trackbar_->maximum()));
 }
 
+bool WndSet::OnScreen() const { return window_ && window_->isVisible(); }
+
+double WndSet::TrackbarSecondsPerPixel(double length) const {
+  if (!trackbar_ || !trackbarPresent_ || !OnScreen() || length <= 0.0) return 0.0;
+  return length / std::max(trackbar_->width(), 1);
+}
+
 void WndSet::SetAlpha(int alpha) {
   if (!window_) return;
   window_->setWindowOpacity(std::clamp(alpha, 0, 255) / 255.0);

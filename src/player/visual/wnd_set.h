@@ -53,6 +53,10 @@ class WndSet {
   // Creates the seek bar or moves it to (0, y), (width - 2) x 28.
   void PlaceTrackbar(int width, int y);
   void SetTrackbarTime(double seconds);
+  // Whether the window shows (not hidden by WINSET MODE 2 nor in the tray).
+  bool OnScreen() const;
+  // Media seconds per pixel of the seek bar's travel; 0 without one on screen.
+  double TrackbarSecondsPerPixel(double length) const;
   // 0 (invisible) to 255 (opaque).
   void SetAlpha(int alpha);
 

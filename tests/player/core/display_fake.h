@@ -20,7 +20,11 @@ class RecordingDisplay final : public DisplayPort {
   void Invalidate() override;
   void SetTrackbarTime(double seconds) override;
   void HideToTray() override;
+  bool OnScreen() override { return onScreen; }
+  double SeekBarSecondsPerPixel(double) override { return secondsPerPixel; }
 
+  bool onScreen = true;           // what OnScreen answers
+  double secondsPerPixel = 0.0;   // what SeekBarSecondsPerPixel answers
   int hit = kHitWindow;         // what HitTest answers
   double timeAtCursor = -1.0;   // what TimeAtCursor answers
 

@@ -1244,5 +1244,170 @@ TEST(FileUrl, EscapesEveryByteOutsideTheUnreservedSet) {
   EXPECT_EQ(FileUrl("/music/a b/曲#1.ogg"), "file:///music/a%20b/%E6%9B%B2%231.ogg");
 }
 
+// --- when the next step is due ----------------------------------------------
+
+class StepDelayTest : public MainLoopTest {
+ protected:
+  // Starts `names` and lets the load settle, with the window on screen and
+  // the time line and seek bar off, so each case turns on what it tests.
+  void StartSettled(std::initializer_list<const char*> names, const char* first) {
+    Start(names, first);
+    Settings& settings = ProgramSettings();
+    settings.winmesRenew = 0;
+    settings.winsetScroll = 0;
+    g_now += 1000;
+  }
+  uint32_t Delay() { return loop_->NextStepDelay(); }
+  // Plays for `ms` of the test clock at `speed`, stepping whenever the
+  // controller says a step is due, as the message loop does when no event
+  // comes. Returns the ticks at which the current file changed.
+  std::vector<uint32_t> PlayFor(uint32_t ms, double speed = 1.0) {
+    std::vector<uint32_t> changes;
+    const uint32_t until = g_now + ms;
+    std::string name = CurrentName();
+    uint32_t played = 0;  // ms of the current file, so its position is exact
+    while (g_now < until) {
+      const uint32_t delay = std::min(Delay(), until - g_now);
+      EXPECT_GE(delay, 1u);
+      g_now += delay;
+      if (Media().state.PlayState == kPlaying) {
+        played += delay;
+        Media().state.TimePos = played * speed / 1000.0;
+      }
+      Step();
+      if (CurrentName() != name || Media().plays.size() > 0) {
+        changes.push_back(g_now);
+        name = CurrentName();
+        Media().plays.clear();
+        played = 0;
+      }
+    }
+    return changes;
+  }
+};
+
+TEST_F(StepDelayTest, EveryMillisecondWhileAFileSettlesOrAMouseButtonIsHeld) {
+  Start({"a.ogg"}, "a.ogg");
+  EXPECT_EQ(Delay(), 1u) << "just loaded";
+  g_now += 249;
+  EXPECT_EQ(Delay(), 1u);
+  g_now += 1;
+  Media().state.PlayState = kPaused;
+  EXPECT_EQ(Delay(), MainLoop::kLongestStepDelayMs);
+
+  for (const int button : {kVkLButton, kVkRButton}) {
+    keys().Press(button);
+    Step();
+    EXPECT_EQ(Delay(), 1u) << "button " << button << " held (a seek, a window drag)";
+    keys().Release(button);
+    Step();
+    EXPECT_EQ(Delay(), MainLoop::kLongestStepDelayMs) << "button " << button << " let go";
+  }
+
+  // A move to another file settles again.
+  keys().Tap(ProgramSettings().keysetNext);
+  Step();
+  EXPECT_EQ(Delay(), 1u) << "the next file just loaded";
+}
+
+TEST_F(StepDelayTest, PlayingSoundWakesForItsEndAndWhatTheWindowShows) {
+  StartSettled({"a.ogg"}, "a.ogg");
+  ScriptedMedia& media = Media();
+  media.state = MediaState{99.9, kPlaying};
+  EXPECT_EQ(Delay(), 100u) << "the end of a 100 s file";
+  media.soundEnd = 99.95;
+  EXPECT_EQ(Delay(), 50u) << "the class knows its last sample";
+  media.state.TimePos = 99.9499;
+  EXPECT_EQ(Delay(), 1u) << "just short of the end: at least 1 ms";
+  media.soundEnd = 0.0;
+
+  media.state.TimePos = 10.2;
+  EXPECT_EQ(Delay(), MainLoop::kLongestStepDelayMs) << "nothing shown changes, the end is far";
+  Settings& settings = ProgramSettings();
+  settings.winmesRenew = 1;
+  EXPECT_EQ(Delay(), MainLoop::kLongestStepDelayMs) << "the next second is 800 ms away";
+  media.state.TimePos = 10.9;
+  EXPECT_EQ(Delay(), 100u) << "the time line turns to 11 s";
+  media.state.TimePos = 10.995;
+  EXPECT_EQ(Delay(), 16u) << "no sooner than the next frame";
+  settings.winmesRenew = 11;
+  media.state.TimePos = 10.2;
+  EXPECT_EQ(Delay(), 16u) << "RENEW 11 redraws every frame";
+  settings.winmesRenew = 4;
+  EXPECT_EQ(Delay(), 50u) << "four times a second: next at 10.25 s";
+
+  settings.winmesRenew = 0;
+  settings.winsetScroll = 1;
+  display_.secondsPerPixel = 0.125;
+  EXPECT_EQ(Delay(), 50u) << "the thumb moves at 10.25 s";
+  display_.secondsPerPixel = 0.0;
+  EXPECT_EQ(Delay(), MainLoop::kLongestStepDelayMs) << "no seek bar on screen";
+
+  // In the tray only the end matters.
+  settings.winmesRenew = 11;
+  display_.secondsPerPixel = 0.125;
+  display_.onScreen = false;
+  EXPECT_EQ(Delay(), MainLoop::kLongestStepDelayMs);
+  media.state.TimePos = 99.97;
+  EXPECT_EQ(Delay(), 30u);
+
+  // Paused or stopped, nothing moves without an event.
+  media.state.PlayState = kPaused;
+  EXPECT_EQ(Delay(), MainLoop::kLongestStepDelayMs);
+  media.state.PlayState = kStopped;
+  EXPECT_EQ(Delay(), MainLoop::kLongestStepDelayMs);
+}
+
+TEST_F(StepDelayTest, SeriesMovesOnTheMillisecondItsFileEnds) {
+  MediaPlan().length = 1.5;
+  StartSettled({"a.ogg", "b.ogg", "c.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = 2;
+  ProgramSettings().winmesRenew = 1;
+  ProgramSettings().winsetScroll = 1;
+  display_.secondsPerPixel = 0.01;  // a wide seek bar: a step every frame
+  const uint32_t began = g_now;
+  EXPECT_EQ(PlayFor(3000), (std::vector<uint32_t>{began + 1500, began + 3000}));
+}
+
+TEST_F(StepDelayTest, FasterPlayingBringsTheEndForward) {
+  MediaPlan().length = 4.0;
+  StartSettled({"a.ogg", "b.ogg"}, "a.ogg");
+  ProgramSettings().soundsetLoop = 2;
+  display_.onScreen = false;
+  const uint32_t began = g_now;
+  // At twice real time the 4 s file ends after 2 s of the clock; the loop
+  // learns the speed from the position and wakes at most a millisecond late.
+  const std::vector<uint32_t> changes = PlayFor(2100, 2.0);
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_GE(changes[0], began + 2000);
+  EXPECT_LE(changes[0], began + 2001);
+}
+
+TEST_F(StepDelayTest, SlideshowAndInputBlocksFallDueOnTime) {
+  StartSettled({"a.img", "b.img"}, "a.img");
+  Settings& settings = ProgramSettings();
+  settings.imagesetShow = 1;
+  settings.imagesetShowSec = 2;
+  Player().slideshowRunning = 1;
+  // The picture changes once more than 2 s have passed since it came.
+  g_now = loop_->LastChange() + 1900;
+  EXPECT_EQ(Delay(), 101u);
+  g_now += 101;
+  Step();
+  EXPECT_EQ(CurrentName(), "b.img");
+  Player().slideshowRunning = 0;
+  g_now += 1000;
+  EXPECT_EQ(Delay(), MainLoop::kLongestStepDelayMs) << "a paused slideshow waits for the user";
+
+  Player().inputBlockedUntil = g_now + 40;
+  EXPECT_EQ(Delay(), 40u) << "keys are taken again when the block ends";
+}
+
+TEST_F(StepDelayTest, WithoutMediaOnlyTheBound) {
+  Start({"a.ogg"}, "a.ogg");
+  Player().media.reset();
+  EXPECT_EQ(Delay(), MainLoop::kLongestStepDelayMs);
+}
+
 }  // namespace
 }  // namespace qorve
