@@ -2,7 +2,9 @@
 # What the player costs while it works, beside its peers, in one run on a
 # private Xvfb:
 #   1. playing one Ogg Vorbis file for SECONDS (default 60): the player into its
-#      real-time capture device, mpv --no-video --ao=null, gst-launch-1.0
+#      real-time capture device writing to /dev/null (it keeps time as a sound
+#      card would and throws the sound away, as mpv's null output does),
+#      mpv --no-video --ao=null, gst-launch-1.0
 #      playbin with fake sinks that keep time, and a bare 1 ms sleep loop (the
 #      floor of the polling design); CPU time of every thread (schedstat) and
 #      resident memory (VmRSS, VmHWM);
@@ -68,12 +70,14 @@ start() {  # start NAME COMMAND...
 }
 
 start "sleep loop (1 ms)" "$bin/sleep_loop"
-start "qorve, playing Ogg Vorbis" env QORVE_AUDIO="wav:$work/qorve.wav" "$bin/qorve" "$work/piece.ogg"
+# The players keep time and throw the sound away: mpv through its null
+# output, the player through its real-time capture device into /dev/null.
+start "qorve, playing Ogg Vorbis" env QORVE_AUDIO="wav:/dev/null" "$bin/qorve" "$work/piece.ogg"
 start "mpv --no-video --ao=null" mpv --no-config --no-video --ao=null --really-quiet "$work/piece.ogg"
 start "gst-launch-1.0 playbin" gst-launch-1.0 -q playbin "uri=file://$work/piece.ogg" \
   "audio-sink=fakesink sync=true" "video-sink=fakesink sync=true"
 start "qorve, idle with a picture" "$bin/qorve" "$work/picture.png"
-start "qorve, playing in the tray" env QORVE_AUDIO="wav:$work/tray.wav" "$bin/qorve" -B "$work/piece.ogg"
+start "qorve, playing in the tray" env QORVE_AUDIO="wav:/dev/null" "$bin/qorve" "$work/piece.ogg" -B
 sleep "$settle"
 declare -A before used rss hwm thread_before woke_before main_woke_before woke main_woke
 for pid in "${pids[@]}"; do

@@ -257,7 +257,13 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input,
       continue;
     }
     afterStep();
-    if (everyMillisecond) SleepMs(1);
+    if (everyMillisecond) {
+      SleepMs(1);
+    } else {
+      // What the step changed is drawn now; left for the wait, the repaints
+      // would end it at once and bring a step that finds nothing new.
+      QCoreApplication::sendPostedEvents();
+    }
   }
   return displayLost;
 }
@@ -286,6 +292,12 @@ int RunPlayer(int argc, char** argv) {
 
   EndGuard endGuard;
   ChooseWindowSystem();
+  // On X11 the display window's small updates (the status line, a pixel of
+  // the seek bar) go to the server in the request itself: through shared
+  // memory each would wait for the server to finish with the last one, a
+  // round trip and a wake-up of the X reader thread per update. Larger
+  // pictures are drawn seldom.
+  setenv("QT_XCB_NO_MITSHM", "1", 0);
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   InstallJapaneseFontSubstitutes();

@@ -23,6 +23,7 @@ class SeekBar final : public QSlider {
  protected:
   void sliderChange(SliderChange change) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:
@@ -31,6 +32,10 @@ class SeekBar final : public QSlider {
 
   QColor ground_{Qt::white};
   QRect drawnThumb_;  // where the thumb was at the last repaint asked for; invalid: none yet
+  // The thumb at the minimum and how far it moves to the maximum (negative
+  // leftwards); invalid until asked for after a change of size, range or style.
+  mutable QRect thumbAtMinimum_;
+  mutable int thumbTravel_ = 0;
 };
 
 }  // namespace qorve

@@ -261,7 +261,22 @@ void WndSet::SetAlpha(int alpha) {
 }
 
 void WndSet::Invalidate() {
-  if (window_) window_->update();
+  if (!window_) return;
+  // While a sound or video plays only its status line changes, a few times a
+  // second: only that band is drawn and sent to the screen.
+  MediaInfo info{};
+  if (Player().media) Player().media->GetInfo(info);
+  const int kind = Player().media ? info.Kind : 0;
+  if (textDirty_ && !eraseNeeded_ && !buttonsDirty_ && (kind == kKindSound || kind == kKindVideo) &&
+      content_.size() == window_->size()) {
+    // As far as the line's text reached, and room for a few more characters;
+    // a longer text asks for the rest when it is drawn.
+    statusBandRight_ = statusRight_ < 0 ? window_->width() : std::min(window_->width(), statusRight_ + 4 * lineHeight_);
+    window_->update(StatusBand(statusBandRight_));
+    return;
+  }
+  statusBandRight_ = window_->width();
+  window_->update();
 }
 
 void WndSet::MarkAllDirty() {
@@ -381,9 +396,17 @@ void WndSet::PaintInfoLines(QPainter& p, const MediaInfo& info, const MediaState
     drawLine(0, lines.info);
     drawLine(1, lines.detail);
   }
-  p.fillRect(QRect(kTextMargin, 2 * lineHeight_ + kTextMargin, width - kTextMargin, lineHeight_), background_);
-  drawLine(2, lines.status);
+  p.fillRect(StatusBand(width), background_);
+  QRect used;
+  p.drawText(StatusBand(width), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QString::fromStdString(lines.status),
+             &used);
+  statusRight_ = used.right() + 1;
+  if (statusRight_ > statusBandRight_) window_->update(StatusBand(width).adjusted(statusBandRight_ - kTextMargin, 0, 0, 0));
   textDirty_ = false;
+}
+
+QRect WndSet::StatusBand(int right) const {
+  return QRect(kTextMargin, 2 * lineHeight_ + kTextMargin, std::max(right - kTextMargin, 1), lineHeight_);
 }
 
 void WndSet::PaintImage(QPainter& p, const MediaInfo& info, int width, int height) {

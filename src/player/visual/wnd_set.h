@@ -82,6 +82,8 @@ class WndSet {
   void PaintInfoLines(QPainter& p, const MediaInfo& info, const MediaState& state, int width,
                       int height);
   void PaintImage(QPainter& p, const MediaInfo& info, int width, int height);
+  // The status line (the third) from the left margin to x = `right`.
+  QRect StatusBand(int right) const;
   void PaintButtons(QPainter& p, const MediaInfo& info, const MediaState& state, int hit);
 
   QPointer<QWidget> window_;
@@ -104,7 +106,9 @@ class WndSet {
   int previousKind_ = 0;  // kind of the previous layout, 0 = none
   int lastFullWidth_ = -1;  // last slideshow picture size; screen size at first use
   int lastFullHeight_ = -1;
-  bool layingOut_ = false;  // moving the window re-enters Layout through its resize
+  bool layingOut_ = false;
+  int statusRight_ = -1;     // where the status line's text last ended; -1: not drawn yet
+  int statusBandRight_ = 0;  // how far the last repaint asked for reaches  // moving the window re-enters Layout through its resize
 };
 
 // The one WndSet of the program, made on first use.

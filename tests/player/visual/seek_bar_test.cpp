@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <string>
+
 namespace qorve {
 namespace {
 
@@ -31,10 +33,14 @@ void LetQtPaint() {
 }
 
 // Values that leave the thumb where it is cost no paint; moves that do are
-// drawn so that what is on screen equals a bar drawn afresh at the last value.
-TEST(SeekBarTest, RepaintsOnlyVisibleMovesAndLeavesNoTrace) {
+// drawn so that what is on screen equals a bar drawn afresh at the last value,
+// in either direction of writing (the thumb then travels leftwards).
+class SeekBarTest : public ::testing::TestWithParam<Qt::LayoutDirection> {};
+
+TEST_P(SeekBarTest, RepaintsOnlyVisibleMovesAndLeavesNoTrace) {
   test::TestApplication();
   QWidget window(nullptr, Qt::FramelessWindowHint);
+  window.setLayoutDirection(GetParam());
   window.resize(400, 40);
   auto* bar = new SeekBar(&window);
   bar->setGeometry(0, 6, 398, 28);
@@ -52,11 +58,22 @@ TEST(SeekBarTest, RepaintsOnlyVisibleMovesAndLeavesNoTrace) {
     bar->setValue(value);
     LetQtPaint();
   }
+  // A narrower bar and another range: the thumb's places are learnt anew.
+  bar->setGeometry(0, 6, 250, 28);
+  bar->setRange(0, 5000);
+  LetQtPaint();
+  for (int value = 0; value <= 5000; value += 23) {
+    bar->setValue(value);
+    LetQtPaint();
+  }
   const QImage onScreen = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
   const QImage afresh = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
   ASSERT_EQ(onScreen.size(), afresh.size());
   EXPECT_TRUE(onScreen == afresh) << "a thumb or groove left behind by the partial repaints";
 }
+
+INSTANTIATE_TEST_SUITE_P(Directions, SeekBarTest, ::testing::Values(Qt::LeftToRight, Qt::RightToLeft),
+                         [](const auto& info) { return std::string(info.param == Qt::LeftToRight ? "LeftToRight" : "RightToLeft"); });
 
 }  // namespace
 }  // namespace qorve
