@@ -9,7 +9,9 @@
 
 #include <QCloseEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QSlider>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -42,7 +44,11 @@ int MainWindow::CurrentKind() const {
   return Player().media ? info.Kind : kKindUnplayable;
 }
 
-void MainWindow::paintEvent(QPaintEvent*) {
+void MainWindow::paintEvent(QPaintEvent* event) {
+  // The seek bar paints its own ground: a region it covers whole (its thumb
+  // moving) leaves the window's content as it is.
+  const QSlider* bar = DisplayWindowSet().Trackbar();
+  if (bar && bar->isVisible() && bar->geometry().contains(event->region().boundingRect())) return;
   QPainter painter(this);
   DisplayWindowSet().Paint(painter);
 }

@@ -260,9 +260,10 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input,
     if (everyMillisecond) {
       SleepMs(1);
     } else {
-      // What the step changed is drawn now; left for the wait, the repaints
-      // would end it at once and bring a step that finds nothing new.
-      QCoreApplication::sendPostedEvents();
+      // What the step changed is drawn now, in a pass of the event loop
+      // (which also marks the posted events as seen): left for the wait, the
+      // repaints would end it at once and bring a step that finds nothing new.
+      dispatcher->processEvents(QEventLoop::AllEvents);
     }
   }
   return displayLost;

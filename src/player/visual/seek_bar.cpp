@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace qorve {
@@ -14,19 +15,61 @@ SeekBar::SeekBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) { setAttribu
 void SeekBar::SetGround(const QColor& colour) {
   if (colour == ground_) return;
   ground_ = colour;
+  parts_ = Parts{};
   update();
 }
 
 void SeekBar::paintEvent(QPaintEvent* event) {
-  {
-    QPainter painter(this);
-    painter.fillRect(event->rect(), ground_);
-  }
-  QSlider::paintEvent(event);
+  const qreal ratio = devicePixelRatioF();
+  if (parts_.empty.isNull() || parts_.empty.size() != size() * ratio || parts_.ratio != ratio) DrawParts(ratio);
+  // The groove as the style fills it up to the middle of the thumb, from the
+  // side the thumb starts at, then the thumb over it.
+  const QRect thumb = ThumbRect();
+  const bool fillsLeft = thumbTravel_ >= 0;
+  // The thumb's middle column belongs to the filled side.
+  const int split = thumb.center().x() + (fillsLeft ? 1 : 0);
+  const QRect left(0, 0, std::max(split, 0), height());
+  const QRect right(split, 0, std::max(width() - split, 0), height());
+  QPainter painter(this);
+  painter.setClipRegion(event->region());
+  painter.drawImage(left, fillsLeft ? parts_.filled : parts_.empty, ScaledBy(left, ratio));
+  painter.drawImage(right, fillsLeft ? parts_.empty : parts_.filled, ScaledBy(right, ratio));
+  painter.drawImage(thumb.topLeft(), parts_.thumb);
+}
+
+QRect SeekBar::ScaledBy(const QRect& rect, qreal ratio) {
+  return QRectF(rect.x() * ratio, rect.y() * ratio, rect.width() * ratio, rect.height() * ratio).toAlignedRect();
+}
+
+void SeekBar::DrawParts(qreal ratio) {
+  ThumbRect();  // the thumb's two ends
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  const auto draw = [&](QImage& image, QStyle::SubControls parts, int position, QColor ground) {
+    image = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(ground);
+    option.subControls = parts;
+    option.sliderPosition = option.sliderValue = position;
+    QPainter painter(&image);
+    style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+  };
+  // The groove empty (the thumb at the minimum) and filled (at the maximum),
+  // each without its thumb; the thumb alone, cut out where it stands at the minimum.
+  draw(parts_.empty, QStyle::SC_SliderGroove, minimum(), ground_);
+  draw(parts_.filled, QStyle::SC_SliderGroove, maximum(), ground_);
+  QImage thumb;
+  draw(thumb, QStyle::SC_SliderHandle, minimum(), Qt::transparent);
+  parts_.thumb = thumb.copy(ScaledBy(thumbAtMinimum_, ratio));
+  parts_.thumb.setDevicePixelRatio(ratio);
+  parts_.ratio = ratio;
 }
 
 void SeekBar::sliderChange(SliderChange change) {
-  if (change != SliderValueChange) thumbAtMinimum_ = QRect();
+  if (change != SliderValueChange) {
+    thumbAtMinimum_ = QRect();
+    parts_ = Parts{};
+  }
   const QRect thumb = ThumbRect();
   if (change != SliderValueChange || !drawnThumb_.isValid()) {
     // Range, orientation or first value: the whole bar is drawn anew.
@@ -44,12 +87,15 @@ void SeekBar::sliderChange(SliderChange change) {
 void SeekBar::resizeEvent(QResizeEvent* event) {
   drawnThumb_ = QRect();  // the whole bar is repainted at its new width anyway
   thumbAtMinimum_ = QRect();
+  parts_ = Parts{};
   QSlider::resizeEvent(event);
 }
 
 void SeekBar::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::StyleChange || event->type() == QEvent::LayoutDirectionChange) {
+  if (event->type() == QEvent::StyleChange || event->type() == QEvent::LayoutDirectionChange ||
+      event->type() == QEvent::PaletteChange || event->type() == QEvent::EnabledChange) {
     thumbAtMinimum_ = QRect();
+    parts_ = Parts{};
   }
   QSlider::changeEvent(event);
 }
@@ -66,8 +112,11 @@ QRect SeekBar::ThumbRect() const {
     thumbTravel_ = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this).x() -
                    thumbAtMinimum_.x();
   }
-  const int along = QStyle::sliderPositionFromValue(minimum(), maximum(), sliderPosition(), std::abs(thumbTravel_));
-  return thumbAtMinimum_.translated(thumbTravel_ < 0 ? -along : along, 0);
+  // Styles count a thumb that travels leftwards from the left end too
+  // ("upside down"), and round it so.
+  const bool leftwards = thumbTravel_ < 0;
+  const int fromLeft = QStyle::sliderPositionFromValue(minimum(), maximum(), sliderPosition(), std::abs(thumbTravel_), leftwards);
+  return thumbAtMinimum_.translated(fromLeft - (leftwards ? -thumbTravel_ : 0), 0);
 }
 
 }  // namespace qorve

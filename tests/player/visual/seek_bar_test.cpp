@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
+#include <QSlider>
 #include <QWidget>
 
 #include <string>
@@ -27,6 +28,16 @@ class PaintCounter : public QObject {
     return false;
   }
 };
+
+// Where two pictures of one size first differ ("x,y"), or "".
+std::string FirstDifference(const QImage& a, const QImage& b) {
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      if (a.pixel(x, y) != b.pixel(x, y)) return std::to_string(x) + "," + std::to_string(y);
+    }
+  }
+  return "";
+}
 
 void LetQtPaint() {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
@@ -70,6 +81,36 @@ TEST_P(SeekBarTest, RepaintsOnlyVisibleMovesAndLeavesNoTrace) {
   const QImage afresh = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
   ASSERT_EQ(onScreen.size(), afresh.size());
   EXPECT_TRUE(onScreen == afresh) << "a thumb or groove left behind by the partial repaints";
+}
+
+// The bar drawn from its pictures looks exactly as the style draws a slider
+// at the same value on the same ground, the fill under the thumb included.
+TEST_P(SeekBarTest, LooksAsTheStyleDrawsASlider) {
+  test::TestApplication();
+  const QColor ground(0x20, 0x60, 0xA0);
+  QWidget window(nullptr, Qt::FramelessWindowHint);
+  window.setLayoutDirection(GetParam());
+  window.resize(300, 40);
+  auto* bar = new SeekBar(&window);
+  bar->SetGround(ground);
+  auto* slider = new QSlider(Qt::Horizontal, &window);
+  for (QSlider* each : {static_cast<QSlider*>(bar), slider}) {
+    each->setGeometry(0, 6, 298, 28);
+    each->setRange(0, 9000);
+  }
+  window.show();
+  LetQtPaint();
+  const auto picture = [&](QSlider* which) {
+    QImage image(which->size(), QImage::Format_RGB32);
+    image.fill(ground);
+    which->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+  };
+  for (int value = 0; value <= 9000; value += value < 100 ? 1 : 97) {
+    bar->setValue(value);
+    slider->setValue(value);
+    EXPECT_EQ(FirstDifference(picture(bar), picture(slider)), "") << "at " << value;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, SeekBarTest, ::testing::Values(Qt::LeftToRight, Qt::RightToLeft),
