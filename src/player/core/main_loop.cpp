@@ -507,7 +507,11 @@ uint32_t MainLoop::NextStepDelay() {
         const double ms = std::ceil((time - state.TimePos) * 1000.0 / speed - 1e-6);
         return static_cast<uint32_t>(std::clamp(ms, 1.0, static_cast<double>(kLongestStepDelayMs)));
       };
-      delay = std::min(delay, until(EndOfSound(*media, info.Length)));
+      // The end is approached as the polling loop did: the last few
+      // milliseconds step every millisecond, so that the end is found within
+      // one, however the timer and the device's position round.
+      const uint32_t toEnd = until(EndOfSound(*media, info.Length));
+      delay = std::min(delay, toEnd >= kLongestStepDelayMs ? toEnd : std::max(toEnd, kEndApproachMs + 1) - kEndApproachMs);
       if (!display_.OnScreen()) break;
       // What the window shows changes no faster than it is drawn.
       if (settings.winmesRenew == 11) {

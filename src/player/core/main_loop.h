@@ -128,6 +128,7 @@ class MainLoop {
   static constexpr double kNotDrawn = 99999.0;
   static constexpr uint32_t kSettlingMs = 250;
   static constexpr uint32_t kFrameMs = 16;
+  static constexpr uint32_t kEndApproachMs = 2;
 };
 
 }  // namespace qorve
