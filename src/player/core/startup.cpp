@@ -259,7 +259,7 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input,
     afterStep();
     if (everyMillisecond) {
       SleepMs(1);
-    } else {
+    } else if (!DisplayConnectionLost()) {
       // What the step changed is drawn now, in a pass of the event loop
       // (which also marks the posted events as seen): left for the wait, the
       // repaints would end it at once and bring a step that finds nothing new.
