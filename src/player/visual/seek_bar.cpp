@@ -100,6 +100,11 @@ void SeekBar::changeEvent(QEvent* event) {
   QSlider::changeEvent(event);
 }
 
+int SeekBar::ThumbTravel() const {
+  ThumbRect();  // learns the two ends
+  return std::abs(thumbTravel_);
+}
+
 QRect SeekBar::ThumbRect() const {
   if (!thumbAtMinimum_.isValid()) {
     // The style places the thumb along its travel as sliderPositionFromValue

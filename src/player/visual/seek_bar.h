@@ -22,6 +22,8 @@ class SeekBar final : public QSlider {
 
   // The colour under the groove and thumb: the window's background.
   void SetGround(const QColor& colour);
+  // How many pixels the thumb moves from the minimum to the maximum.
+  int ThumbTravel() const;
 
  protected:
   void sliderChange(SliderChange change) override;

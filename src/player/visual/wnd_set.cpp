@@ -252,7 +252,7 @@ bool WndSet::OnScreen() const { return window_ && window_->isVisible(); }
 
 double WndSet::TrackbarSecondsPerPixel(double length) const {
   if (!trackbar_ || !trackbarPresent_ || !OnScreen() || length <= 0.0) return 0.0;
-  return length / std::max(trackbar_->width(), 1);
+  return length / std::max(trackbar_->ThumbTravel(), 1);
 }
 
 void WndSet::SetAlpha(int alpha) {

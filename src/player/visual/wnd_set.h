@@ -55,7 +55,7 @@ class WndSet {
   void SetTrackbarTime(double seconds);
   // Whether the window shows (not hidden by WINSET MODE 2 nor in the tray).
   bool OnScreen() const;
-  // Media seconds per pixel of the seek bar's travel; 0 without one on screen.
+  // Media seconds per pixel of the seek bar thumb's travel; 0 without one on screen.
   double TrackbarSecondsPerPixel(double length) const;
   // 0 (invisible) to 255 (opaque).
   void SetAlpha(int alpha);

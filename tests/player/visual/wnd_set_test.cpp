@@ -1,4 +1,5 @@
 #include "player/visual/wnd_set.h"
+#include "player/visual/seek_bar.h"
 
 #include "common/log.h"
 #include "fake_media.h"
@@ -11,6 +12,8 @@
 #include "support/settings_home.h"
 
 #include <gtest/gtest.h>
+
+#include <QStyle>
 
 #include <QMouseEvent>
 #include <QWindow>
@@ -240,6 +243,37 @@ TEST_F(WndSetTest, SeekBarFollowsTheTimeAndSurvivesAZeroLength) {
   display.SetTrackbarTime(1e12);
   EXPECT_EQ(display.Trackbar()->value(), 32700);
   EXPECT_EQ(display.Trackbar()->geometry(), QRect(0, 50, 398, 28));
+}
+
+TEST_F(WndSetTest, SecondsPerPixelFollowTheThumbsTravelWhileOnScreen) {
+  test::FakeMedia& media = UseMedia(kKindSound);
+  media.info().Length = 100;
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  display.PlaceTrackbar(400, 50);
+  ASSERT_TRUE(display.OnScreen());
+  const double perPixel = display.TrackbarSecondsPerPixel(100.0);
+  // The thumb travels the bar less its own width.
+  EXPECT_GT(perPixel, 100.0 / 398);
+  EXPECT_LT(perPixel, 100.0 / 350);
+  // One pixel's worth of time moves the thumb a pixel, or none at the
+  // rounding's edges: never two.
+  auto* bar = static_cast<SeekBar*>(display.Trackbar());
+  int moves = 0;
+  int last = QStyle::sliderPositionFromValue(0, bar->maximum(), 0, bar->ThumbTravel());
+  for (double t = perPixel; t <= 100.0; t += perPixel) {
+    display.SetTrackbarTime(t);
+    const int at = QStyle::sliderPositionFromValue(0, bar->maximum(), bar->value(), bar->ThumbTravel());
+    EXPECT_LE(at - last, 1) << "at " << t << " s";
+    moves += at - last;
+    last = at;
+  }
+  EXPECT_GE(moves, bar->ThumbTravel() - 1);
+
+  EXPECT_EQ(display.TrackbarSecondsPerPixel(0.0), 0.0) << "no length";
+  window->hide();
+  EXPECT_FALSE(display.OnScreen());
+  EXPECT_EQ(display.TrackbarSecondsPerPixel(100.0), 0.0) << "hidden: nothing to draw";
 }
 
 TEST_F(WndSetTest, TallPictureAfterAPictureScrolls) {
