@@ -55,16 +55,26 @@ expect_colour() {  # name x y colour (picture: blue or green)
   case "$4:$found" in picture:blue | picture:green) return 0 ;; esac
   [ "$found" = "$4" ] || fail "$1: ($2, $3) is $found, not $4"
 }
-# Shoots until (x, y) shows `colour` or 10 s have passed (a loaded machine
-# paints late, and a window takes its new size late); the caller then checks
-# the last shot.
-shot_showing() {  # name x y colour
-  local i found
+# Whether (x, y) of a screenshot shows `colour` (picture: blue or green).
+shows() {  # name x y colour
+  local found
+  found=$(colour_at "$1" "$2" "$3")
+  case "$4:$found" in picture:blue | picture:green) return 0 ;; esac
+  [ "$found" = "$4" ]
+}
+# Shoots until every point shows its colour or 10 s have passed (a loaded
+# machine paints late, and a window takes its new size late); the caller then
+# checks the last shot.
+shot_showing() {  # name x y colour [x y colour]...
+  local name=$1 i point
+  shift
   for i in $(seq 1 20); do
-    shot "$1"
-    found=$(colour_at "$1" "$2" "$3")
-    case "$4:$found" in picture:blue | picture:green) return 0 ;; esac
-    [ "$found" = "$4" ] && return 0
+    shot "$name"
+    local all=1
+    for ((point = 1; point <= $#; point += 3)); do
+      shows "$name" "${@:point:1}" "${@:point+1:1}" "${@:point+2:1}" || { all=0; break; }
+    done
+    [ "$all" = 1 ] && return 0
     sleep 0.5
   done
 }
@@ -81,7 +91,8 @@ settings "$QORVE_HOME" 1  # loop, so that it plays while we look
 player=$!
 wait_for_log "最後" 15 || fail "the video did not open"
 centre_x=$((screen_width / 2)) centre_y=$((screen_height / 2))
-shot_showing natural "$centre_x" "$centre_y" picture
+shot_showing natural "$centre_x" "$centre_y" picture $((centre_x - 170)) "$centre_y" black \
+  $((centre_x + 170)) "$centre_y" black
 expect_colour natural "$centre_x" "$centre_y" picture
 # 320 × 240 centred: just outside the picture is no picture.
 expect_colour natural $((centre_x - 170)) "$centre_y" black
@@ -92,11 +103,11 @@ eval "$(xdotool getwindowgeometry --shell "$display")"
 
 echo "- F4: full screen and back"
 xdotool key F4
-shot_showing full 40 $((screen_height / 2)) picture
+shot_showing full 40 $((screen_height / 2)) picture $((screen_width - 40)) $((screen_height / 2)) picture
 expect_colour full 40 $((screen_height / 2)) picture
 expect_colour full $((screen_width - 40)) $((screen_height / 2)) picture
 xdotool key F4
-shot_showing back 40 $((screen_height / 2)) black
+shot_showing back 40 $((screen_height / 2)) black "$centre_x" "$centre_y" picture
 expect_colour back 40 $((screen_height / 2)) black
 expect_colour back "$centre_x" "$centre_y" picture
 

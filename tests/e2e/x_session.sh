@@ -63,6 +63,11 @@ begin_e2e() {
   trap end_e2e EXIT
   mkdir -m 700 "$work/runtime"
   export XDG_RUNTIME_DIR="$work/runtime" QORVE_MIXER=virtual
+  # No session bus unless a test starts one of its own. Given none, libdbus
+  # would start one through the X server for the player's first D-Bus call
+  # (a fork inside the running player, which can hang it, and a daemon
+  # left behind): a test would depend on the machine having dbus-launch.
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
 }
 
 # Whether process PID still runs (a child that has ended but was not waited
