@@ -66,10 +66,7 @@ void SeekBar::DrawParts(qreal ratio) {
 }
 
 void SeekBar::sliderChange(SliderChange change) {
-  if (change != SliderValueChange) {
-    thumbAtMinimum_ = QRect();
-    parts_ = Parts{};
-  }
+  if (change != SliderValueChange) ForgetShape();
   const QRect thumb = ThumbRect();
   if (change != SliderValueChange || !drawnThumb_.isValid()) {
     // Range, orientation or first value: the whole bar is drawn anew.
@@ -86,18 +83,21 @@ void SeekBar::sliderChange(SliderChange change) {
 
 void SeekBar::resizeEvent(QResizeEvent* event) {
   drawnThumb_ = QRect();  // the whole bar is repainted at its new width anyway
-  thumbAtMinimum_ = QRect();
-  parts_ = Parts{};
+  ForgetShape();
   QSlider::resizeEvent(event);
 }
 
 void SeekBar::changeEvent(QEvent* event) {
   if (event->type() == QEvent::StyleChange || event->type() == QEvent::LayoutDirectionChange ||
       event->type() == QEvent::PaletteChange || event->type() == QEvent::EnabledChange) {
-    thumbAtMinimum_ = QRect();
-    parts_ = Parts{};
+    ForgetShape();
   }
   QSlider::changeEvent(event);
+}
+
+void SeekBar::ForgetShape() {
+  thumbAtMinimum_ = QRect();
+  parts_ = Parts{};
 }
 
 int SeekBar::ThumbTravel() const {

@@ -34,6 +34,8 @@ class SeekBar final : public QSlider {
  private:
   // Where the style draws the thumb for the current value.
   QRect ThumbRect() const;
+  // Drops the thumb's ends and the parts' pictures, to be made anew when next needed.
+  void ForgetShape();
   // The pictures of the parts, for the current size, range, style and ground.
   void DrawParts(qreal ratio);
   static QRect ScaledBy(const QRect& rect, qreal ratio);
