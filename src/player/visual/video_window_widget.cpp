@@ -52,6 +52,9 @@ class VideoPicture final : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     if (!pictures_) return;
+    // Cleared before the newest picture is read: one that comes after it
+    // asks for another repaint.
+    pictures_->repaintAsked.store(false);
     QPainter painter(this);
     std::lock_guard lock(pictures_->mutex);
     if (pictures_->newest.isNull()) {
@@ -103,14 +106,11 @@ void VideoWindow::ShowPicture(const uint8_t* pixels, int width, int height, int 
   }
   // One repaint asked for at a time: pictures that come faster than the
   // window paints replace each other.
+  // The request is a queued call of the widget's update() slot, made by Qt:
+  // nothing of ours crosses to the user-interface thread but the picture
+  // under its mutex and the flag, which the paint clears.
   if (!pictures_->repaintAsked.exchange(true)) {
-    QMetaObject::invokeMethod(
-        picture_,
-        [this] {
-          pictures_->repaintAsked.store(false);
-          picture_->update();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(picture_, "update", Qt::QueuedConnection);
   }
 }
 

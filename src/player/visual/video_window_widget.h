@@ -29,7 +29,7 @@ class VideoWindow final : public QWidget, public VideoSurface {
   struct Pictures {
     mutable std::mutex mutex;
     QImage newest;  // guarded by mutex
-    std::atomic<bool> repaintAsked{false};
+    mutable std::atomic<bool> repaintAsked{false};  // cleared by each paint
   };
 
   // VideoSurface. The native window exists only on X; elsewhere the window
