@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/clock.h"
-#include "platform/input_x11.h"
+#include "platform/input/input_x11.h"
+#include "platform/system/clock.h"
 
 namespace {
 

@@ -51,7 +51,7 @@ foreach(module IN LISTS QORVE_MODULES)
   endif()
   install(TARGETS ${module} LIBRARY DESTINATION ${QORVE_PROGRAM_DIR}/${below})
 endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/src/player/formats/Codec DESTINATION ${QORVE_PROGRAM_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/src/player/formats/tags/Codec DESTINATION ${QORVE_PROGRAM_DIR})
 
 # The MIME types the player opens, for its desktop entry. Types the system's
 # shared-mime-info database does not know are left to the settings program,

@@ -6,8 +6,8 @@
 //
 // Usage: wave_out_stream_bench [seconds per round, default 4] [rounds, default 3]
 #include "common/settings.h"
-#include "platform/clock.h"
-#include "platform/wave_out.h"
+#include "platform/audio/wave_out.h"
+#include "platform/system/clock.h"
 #include "player/audio/wave_out_stream.h"
 
 #include <sys/resource.h>

@@ -2,7 +2,7 @@
 // several times a second.
 #include "common/settings.h"
 #include "common/time_text.h"
-#include "platform/mixer.h"
+#include "platform/audio/mixer.h"
 
 #include <benchmark/benchmark.h>
 

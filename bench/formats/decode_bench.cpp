@@ -9,10 +9,10 @@
 // Usage: formats_decode_bench [seconds of music, default 60] [rounds, default 3]
 // Makes its files with sox, oggenc and flac in a temporary folder.
 #include "common/settings.h"
-#include "platform/clock.h"
-#include "platform/wave_out.h"
-#include "player/formats/flac.h"
-#include "player/formats/ogg.h"
+#include "platform/audio/wave_out.h"
+#include "platform/system/clock.h"
+#include "player/formats/audio/flac.h"
+#include "player/formats/audio/ogg.h"
 
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <FLAC/stream_decoder.h>

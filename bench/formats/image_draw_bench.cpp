@@ -2,7 +2,7 @@
 // stretch modes (IMAGESET SCALEALG 0 fast, 1 smooth), as the slideshow and a
 // fitted large picture paint it.
 #include "common/settings.h"
-#include "player/formats/image.h"
+#include "player/formats/image/image.h"
 #include "player/visual/draw_context.h"
 
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 #include "common/log.h"
 
 #include "common/settings.h"
-#include "platform/folders.h"
+#include "platform/system/folders.h"
 
 #include <fcntl.h>
 #include <unistd.h>

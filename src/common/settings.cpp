@@ -1,9 +1,9 @@
 #include "common/settings.h"
 
 #include "common/volume.h"
-#include "platform/folders.h"
-#include "platform/profile.h"
-#include "platform/text.h"
+#include "platform/system/folders.h"
+#include "platform/system/profile.h"
+#include "platform/system/text.h"
 
 #include <array>
 #include <cstdio>

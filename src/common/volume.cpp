@@ -1,6 +1,6 @@
 #include "common/volume.h"
 
-#include "platform/mixer.h"
+#include "platform/audio/mixer.h"
 
 #include <algorithm>
 #include <cstdlib>

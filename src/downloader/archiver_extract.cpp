@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/shared_module.h"
+#include "platform/system/shared_module.h"
 
 namespace qorve {
 namespace {

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/text.h"
+#include "platform/system/text.h"
 
 namespace qorve {
 namespace {

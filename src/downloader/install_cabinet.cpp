@@ -13,7 +13,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/text.h"
+#include "platform/system/text.h"
 
 namespace qorve {
 namespace {

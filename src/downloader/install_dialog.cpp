@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "downloader/install_estimate.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 
 namespace qorve {
 namespace {

@@ -5,9 +5,9 @@
 #include "downloader/find_latest_file.h"
 #include "downloader/install_cabinet.h"
 #include "downloader/install_estimate.h"
-#include "downloader/lha_extract.h"
+#include "downloader/lha/lha_extract.h"
 #include "downloader/library_copy.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 
 namespace qorve {
 namespace {

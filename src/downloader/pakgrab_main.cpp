@@ -8,9 +8,9 @@
 
 #include "downloader/install_dialog.h"
 #include "downloader/site_hosts.h"
-#include "platform/folders.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/window_system_choice.h"
+#include "platform/system/folders.h"
 
 int main(int argc, char** argv) {
   qorve::ChooseWindowSystem();

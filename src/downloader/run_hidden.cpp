@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/folders.h"
-#include "platform/launch.h"
+#include "platform/system/clock.h"
+#include "platform/system/folders.h"
+#include "platform/system/launch.h"
 
 extern char** environ;
 

@@ -1,8 +1,8 @@
 #include "downloader/site_hosts.h"
 
 #include "common/settings.h"
-#include "platform/folders.h"
-#include "platform/profile.h"
+#include "platform/system/folders.h"
+#include "platform/system/profile.h"
 
 namespace qorve {
 namespace {

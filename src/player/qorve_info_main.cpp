@@ -4,14 +4,14 @@
 // never makes a sound, and never unpacks an archive or joins a split file: it
 // reports their contents instead.
 #include "common/settings.h"
-#include "platform/clock.h"
-#include "platform/wave_out.h"
-#include "platform/wave_out_virtual.h"
+#include "platform/audio/wave_out.h"
+#include "platform/audio/wave_out_virtual.h"
+#include "platform/system/clock.h"
 #include "player/core/media_factory.h"
 #include "player/core/media_info_json.h"
 #include "player/core/player_state.h"
 #include "player/core/sound_end.h"
-#include "player/formats/archive.h"
+#include "player/formats/archive/archive.h"
 
 #include <chrono>
 #include <cmath>

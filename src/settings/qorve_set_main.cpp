@@ -2,8 +2,8 @@
 // player through its dialogs and writes it once, when the main dialog closes.
 #include "platform/qt/fonts.h"
 #include "platform/qt/window_system_choice.h"
-#include "settings/program_icon.h"
 #include "settings/settings_program.h"
+#include "settings/widgets/program_icon.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

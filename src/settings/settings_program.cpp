@@ -1,11 +1,11 @@
 #include "settings/settings_program.h"
 
 #include "common/settings.h"
-#include "settings/file_association.h"
-#include "settings/file_type_dialog.h"
-#include "settings/key_binding_dialog.h"
-#include "settings/main_dialog.h"
-#include "settings/play_test.h"
+#include "settings/desktop/file_association.h"
+#include "settings/desktop/play_test.h"
+#include "settings/dialogs/file_type_dialog.h"
+#include "settings/dialogs/key_binding_dialog.h"
+#include "settings/dialogs/main_dialog.h"
 
 namespace qorve {
 

@@ -1,8 +1,8 @@
 #include "common/settings.h"
 
-#include "platform/folders.h"
-#include "platform/mixer.h"
-#include "platform/profile.h"
+#include "platform/audio/mixer.h"
+#include "platform/system/folders.h"
+#include "platform/system/profile.h"
 #include "support/temp_home.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "libs/archiver/command_line.h"
-#include "platform/folders.h"
+#include "platform/system/folders.h"
 #include "support/temp_home.h"
 
 namespace qorve {

@@ -19,7 +19,7 @@
 #include "downloader/library_table.h"
 #include "downloader/site_hosts.h"
 #include "loopback_http_server_fake.h"
-#include "platform/folders.h"
+#include "platform/system/folders.h"
 #include "support/file_size_limit.h"
 #include "support/temp_home.h"
 

@@ -17,9 +17,9 @@
 #include "downloader/install_dialog.h"
 #include "downloader/site_hosts.h"
 #include "loopback_http_server_fake.h"
-#include "platform/folders.h"
-#include "platform/profile.h"
 #include "common/settings.h"
+#include "platform/system/folders.h"
+#include "platform/system/profile.h"
 #include "support/temp_home.h"
 
 namespace qorve {

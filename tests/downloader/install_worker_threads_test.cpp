@@ -13,8 +13,8 @@
 #include "download_site_fake.h"
 #include "downloader/install_estimate.h"
 #include "loopback_http_server_fake.h"
-#include "platform/clock.h"
-#include "platform/folders.h"
+#include "platform/system/clock.h"
+#include "platform/system/folders.h"
 #include "support/temp_home.h"
 
 namespace qorve {

@@ -6,8 +6,8 @@
 
 #include <sys/stat.h>
 
-#include "platform/clock.h"
-#include "platform/folders.h"
+#include "platform/system/clock.h"
+#include "platform/system/folders.h"
 #include "support/temp_home.h"
 
 namespace qorve {

@@ -3,7 +3,7 @@
 // in the temporary folder so that the player path is known.
 #pragma once
 
-#include "platform/folders.h"
+#include "platform/system/folders.h"
 #include "support/scoped_env.h"
 #include "support/temp_home.h"
 

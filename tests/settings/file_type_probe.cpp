@@ -4,7 +4,7 @@
 // afterwards ("OGG 1"); a label written "=OGG" is only read, not clicked.
 // Runs on any Qt platform; message boxes are answered.
 // Usage: file_type_probe LABEL...
-#include "settings/file_type_dialog.h"
+#include "settings/dialogs/file_type_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>

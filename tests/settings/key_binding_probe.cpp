@@ -6,8 +6,8 @@
 // Usage: key_binding_probe ROW [SECONDS]
 #include "common/settings.h"
 #include "platform/qt/fonts.h"
-#include "settings/key_binding_dialog.h"
-#include "settings/key_capture.h"
+#include "settings/dialogs/key_binding_dialog.h"
+#include "settings/keys/key_capture.h"
 
 #include <QApplication>
 #include <QTimer>

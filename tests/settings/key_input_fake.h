@@ -3,7 +3,7 @@
 // the poller has been handed to the capture.
 #pragma once
 
-#include "platform/input.h"
+#include "platform/input/input.h"
 
 #include <array>
 #include <atomic>

@@ -2,7 +2,7 @@
 // to them, with the time it arrived.
 #pragma once
 
-#include "platform/midi_out.h"
+#include "platform/midi/midi_out.h"
 
 #include <chrono>
 #include <mutex>

@@ -5,8 +5,8 @@
 // each render fills exactly the frames asked for.
 #include "common/spc_output.h"
 #include "libs/snesapu/snesapu.h"
-#include "platform/text.h"
-#include "player/formats/id666.h"
+#include "platform/system/text.h"
+#include "player/formats/tags/id666.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Any bytes as a playlist: every entry is non-empty UTF-8 without a line
 // break or NUL, and there are never more entries than lines.
+#include "platform/system/text.h"
 #include "player/core/file_list.h"
-#include "platform/text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // iftga.spi: an image plug-in that reads Truevision TGA pictures, the example
 // of the plug-in interface in platform/susie_plugin_abi.h. Pictures come out
 // as 24-bit bottom-up device-independent bitmaps.
-#include "platform/susie_plugin_abi.h"
+#include "platform/picture/susie_plugin_abi.h"
 #include "tga_decoder.h"
 
 #include <strings.h>

@@ -1,7 +1,7 @@
 #include "vbmp3.h"
 
-#include "platform/text.h"
-#include "platform/wave_out.h"
+#include "platform/audio/wave_out.h"
+#include "platform/system/text.h"
 
 #include <mpg123.h>
 

@@ -1,6 +1,6 @@
 #include "platform/qt/activex_host.h"
 
-#include "platform/shared_module.h"
+#include "platform/system/shared_module.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "platform/qt/display_connection.h"
 
-#include "platform/x11_io_errors.h"
+#include "platform/input/x11_io_errors.h"
 
 #include <QGuiApplication>
 #include <QThread>

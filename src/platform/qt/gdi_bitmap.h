@@ -4,7 +4,7 @@
 // User-interface thread only (the painter belongs to the window code).
 #pragma once
 
-#include "platform/bitmap.h"
+#include "platform/picture/bitmap.h"
 
 #include <cstddef>
 #include <string>

@@ -1,6 +1,6 @@
 #include "platform/qt/picture_object.h"
 
-#include "platform/metafile.h"
+#include "platform/picture/metafile.h"
 
 #include <QBuffer>
 #include <QByteArray>

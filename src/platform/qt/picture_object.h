@@ -5,7 +5,7 @@
 // render into a bitmap. User-interface thread only.
 #pragma once
 
-#include "platform/bitmap.h"
+#include "platform/picture/bitmap.h"
 
 #include <cstdint>
 #include <span>

@@ -1,6 +1,6 @@
 #include "platform/qt/window_event_input.h"
 
-#include "platform/virtual_key_map.h"
+#include "platform/input/virtual_key_map.h"
 
 #include <X11/keysym.h>
 

@@ -6,7 +6,7 @@
 // User-interface thread only.
 #pragma once
 
-#include "platform/input.h"
+#include "platform/input/input.h"
 
 #include <QObject>
 

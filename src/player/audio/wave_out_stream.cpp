@@ -1,7 +1,7 @@
 #include "player/audio/wave_out_stream.h"
 
 #include "common/log.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 
 #include <algorithm>
 #include <chrono>

@@ -23,7 +23,7 @@
 // is set before the worker starts and read-only while it runs.
 #pragma once
 
-#include "platform/wave_out.h"
+#include "platform/audio/wave_out.h"
 
 #include <array>
 #include <atomic>

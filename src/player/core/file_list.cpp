@@ -1,7 +1,7 @@
 #include "player/core/file_list.h"
 
 #include "common/log.h"
-#include "platform/text.h"
+#include "platform/system/text.h"
 
 #include <algorithm>
 #include <filesystem>

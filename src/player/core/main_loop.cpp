@@ -3,11 +3,11 @@
 #include "common/log.h"
 #include "common/settings.h"
 #include "common/volume.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
+#include "player/core/desktop/remote_control.h"
 #include "player/core/file_list.h"
 #include "player/core/media_factory.h"
 #include "player/core/player_state.h"
-#include "player/core/remote_control.h"
 #include "player/core/sound_end.h"
 #include "player/core/tray_mode.h"
 

@@ -4,9 +4,9 @@
 // User-interface thread only.
 #pragma once
 
+#include "platform/input/input.h"
 #include "player/core/display_port.h"
 #include "player/core/media_file.h"
-#include "platform/input.h"
 
 #include <cstdint>
 

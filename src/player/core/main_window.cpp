@@ -2,7 +2,7 @@
 
 #include "common/settings.h"
 #include "common/volume.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 #include "player/core/player_state.h"
 #include "player/core/tray_mode.h"
 #include "player/visual/wnd_set.h"

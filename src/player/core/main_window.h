@@ -5,8 +5,8 @@
 // restoring from the notification area. User-interface thread only.
 #pragma once
 
+#include "player/core/desktop/tray_icon.h"
 #include "player/core/display_port.h"
-#include "player/core/tray_icon.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 // Template part of media_file.h.
 #pragma once
 
-#include "platform/text.h"
+#include "platform/system/text.h"
 
 namespace qorve {
 

@@ -1,6 +1,6 @@
 #include "player/core/media_info_json.h"
 
-#include "platform/text.h"
+#include "platform/system/text.h"
 
 #include <charconv>
 #include <cmath>

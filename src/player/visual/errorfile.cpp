@@ -1,8 +1,8 @@
 #include "player/visual/errorfile.h"
 
 #include "common/log.h"
+#include "platform/system/text.h"
 #include "player/core/string_table.h"
-#include "platform/text.h"
 
 namespace qorve {
 

@@ -1,7 +1,7 @@
 #include "player/visual/video_window.h"
 
 #include "common/log.h"
-#include "platform/input.h"
+#include "platform/input/input.h"
 #include "player/visual/video_window_widget.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 // User-interface thread only.
 #pragma once
 
-#include "platform/video_surface.h"
+#include "platform/mci/video_surface.h"
 #include "player/core/media_file.h"
 
 namespace qorve {

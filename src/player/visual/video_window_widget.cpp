@@ -1,7 +1,7 @@
 #include "player/visual/video_window_widget.h"
 
 #include "common/settings.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 #include "player/core/player_state.h"
 #include "player/visual/video_window.h"
 #include "player/visual/wnd_set.h"

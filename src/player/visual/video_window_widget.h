@@ -7,7 +7,7 @@
 // the pictures the pipeline hands over.
 #pragma once
 
-#include "platform/video_surface.h"
+#include "platform/mci/video_surface.h"
 
 #include <QImage>
 #include <QTimer>

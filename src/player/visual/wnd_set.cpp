@@ -3,7 +3,7 @@
 #include "common/log.h"
 #include "common/settings.h"
 #include "common/volume.h"
-#include "platform/input.h"
+#include "platform/input/input.h"
 #include "player/core/display_port.h"
 #include "player/core/player_state.h"
 #include "player/core/string_table.h"

@@ -4,7 +4,7 @@
 // and where the virtual device stood at that moment.
 #pragma once
 
-#include "platform/wave_out_virtual.h"
+#include "platform/audio/wave_out_virtual.h"
 #include "player/audio/wave_out_stream.h"
 
 #include <atomic>

@@ -2,7 +2,7 @@
 // backend, chosen the way a user would (QORVE_AUDIO=wav:OUT.wav), and checks
 // that the file holds exactly that tone and that playing took its length in
 // real time. The fast capture renders the same tone well ahead of real time.
-#include "platform/wave_out.h"
+#include "platform/audio/wave_out.h"
 #include "player/audio/wave_out_stream.h"
 #include "support/temp_home.h"
 

@@ -4,8 +4,8 @@
 
 #include "common/log.h"
 #include "common/settings.h"
-#include "platform/wave_out.h"
-#include "platform/wave_out_virtual.h"
+#include "platform/audio/wave_out.h"
+#include "platform/audio/wave_out_virtual.h"
 #include "support/temp_home.h"
 
 #include <chrono>

@@ -3,9 +3,9 @@
 #include "common/log.h"
 #include "common/settings.h"
 #include "common/volume.h"
-#include "platform/mixer.h"
+#include "platform/audio/mixer.h"
+#include "player/core/desktop/remote_control.h"
 #include "player/core/player_state.h"
-#include "player/core/remote_control.h"
 #include "support/temp_home.h"
 
 #include "display_fake.h"

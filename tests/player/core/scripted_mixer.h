@@ -3,7 +3,7 @@
 // every value set.
 #pragma once
 
-#include "platform/mixer.h"
+#include "platform/audio/mixer.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include "common/settings.h"
 #include "common/volume.h"
-#include "platform/mixer.h"
+#include "platform/audio/mixer.h"
 #include "player/core/player_state.h"
 #include "display_fake.h"
 #include "scripted_mixer.h"

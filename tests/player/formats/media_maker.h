@@ -3,7 +3,7 @@
 // the PCM that a media object hands to a virtual sound card.
 #pragma once
 
-#include "platform/wave_out_virtual.h"
+#include "platform/audio/wave_out_virtual.h"
 #include "player/core/media_file.h"
 
 #include <cstdint>

@@ -2,8 +2,8 @@
 
 #include "common/log.h"
 #include "common/settings.h"
+#include "platform/system/text.h"
 #include "player/core/string_table.h"
-#include "platform/text.h"
 #include "support/scoped_env.h"
 #include "support/temp_home.h"
 

@@ -1,10 +1,10 @@
 // Real pictures (IMAGE objects over PNG files) in the display window: the
 // window's size for small, large and slideshow pictures, and the grabbed
 // window content.
-#include "player/formats/image.h"
+#include "player/formats/image/image.h"
 #include "player/visual/wnd_set.h"
 
-#include "platform/input.h"
+#include "platform/input/input.h"
 #include "player/core/player_state.h"
 #include "support/qt_application.h"
 #include "support/settings_home.h"

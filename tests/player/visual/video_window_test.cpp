@@ -2,7 +2,7 @@
 
 #include "common/log.h"
 #include "fake_media.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 #include "player/core/player_state.h"
 #include "player/visual/video_window_widget.h"
 #include "player/visual/wnd_set.h"

@@ -1,0 +1,45 @@
+// Any bytes as a video or sound file read through libavformat and decoded by
+// libavcodec: the length measure, every output from the start, a seek into
+// the middle and a few outputs from there. The demultiplexers and decoders
+// are libavformat's and libavcodec's; what is ours is the choice of streams,
+// the bounds on pictures and sound, the conversion into I420 pictures and
+// 16-bit sound, the times and the seek. Nothing may crash, hang or read out
+// of bounds.
+#include "platform/mci/libav_media.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace qorve;
+  static const bool quiet = [] {
+    av_log_set_level(AV_LOG_QUIET);
+    return true;
+  }();
+  (void)quiet;
+  const int fd = memfd_create("media", 0);
+  if (fd < 0) return 0;
+  if (write(fd, data, size) != static_cast<ssize_t>(size)) {
+    close(fd);
+    return 0;
+  }
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  MediaLengthFromStreams(path);
+  if (auto media = LibavMedia::Open(path)) {
+    // A file yields at most a few thousand outputs at the fuzzer's sizes.
+    for (int i = 0; i < 4000 && media->Next().kind != LibavMedia::Kind::End; ++i) {
+    }
+    media->SeekTo(100'000'000);
+    for (int i = 0; i < 20 && media->Next().kind != LibavMedia::Kind::End; ++i) {
+    }
+  }
+  close(fd);
+  return 0;
+}
