@@ -1,3 +1,5 @@
+// common/: what the player and the settings program share.
+//
 // The settings shared by the player and the settings program: one record of
 // program-wide values, the table that names every key with its default, and
 // the routines that load, save and reset the per-user settings file.

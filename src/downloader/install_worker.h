@@ -1,3 +1,5 @@
+// downloader/: the archive-library downloader pakgrab.
+//
 // The downloader's job: for each library of the table, find its latest
 // archive on the site, download it, unpack it and install its files; then the
 // final steps and the summary. Runs on one worker thread; it talks to the

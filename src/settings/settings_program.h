@@ -1,3 +1,5 @@
+// settings/: the settings program qorve-set.
+//
 // The settings program from start to end: load the settings, run the main
 // dialog, write every setting but the window rectangle when it closes.
 #pragma once

@@ -1,3 +1,5 @@
+// downloader/lha/: the downloader's own LHA reader.
+//
 // Takes one named member out of an LHA archive (also a self-extracting one)
 // with the program's own reader, before any archiver module is installed.
 #pragma once

@@ -1,3 +1,5 @@
+// platform/audio/: the waveOut and master-volume mixer stand-ins.
+//
 // The wave-out device: plays PCM spans in the order they are written and reports
 // how many bytes have actually been played. One interface, several backends.
 //

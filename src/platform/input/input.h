@@ -1,3 +1,5 @@
+// platform/input/: the polling of keys, buttons and the cursor.
+//
 // System-wide polling of keys, mouse buttons and the cursor, in the shape of
 // GetAsyncKeyState and GetCursorPos.
 //

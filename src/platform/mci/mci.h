@@ -1,3 +1,5 @@
+// platform/mci/: the MCI stand-in, its devices and the DirectShow graph.
+//
 // The media control interface: devices opened by type name ("MPEGVideo",
 // "sequencer", "CDAudio") or by a file's extension, driven by command
 // messages with flags and parameter blocks, answering MCIERR_* codes, in the

@@ -1,3 +1,5 @@
+// platform/midi/: the midiOut stand-in and the reading of MIDI files.
+//
 // MIDI output in the shape of the midiOut calls (ports, open, short and long
 // messages, reset, close), over a system of MIDI ports: the ALSA sequencer
 // (midi_out_alsa.cpp), or one a test installs.

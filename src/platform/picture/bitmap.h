@@ -1,3 +1,5 @@
+// platform/picture/: GDI bitmaps, metafiles and image plug-ins.
+//
 // The memory bitmap that stands in for a device-dependent bitmap selected into
 // a memory drawing context: the picture as the screen shows it, 32-bit pixels.
 #pragma once

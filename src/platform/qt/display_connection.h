@@ -1,3 +1,5 @@
+// platform/qt/: the stand-ins that need Qt.
+//
 // The program's connection to the X server through Qt's xcb platform: whether
 // it still stands, and that its break ends the program the program's way.
 // Qt's way is exit() from inside an event pass, which runs the C++ exit

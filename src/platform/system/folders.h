@@ -1,3 +1,5 @@
+// platform/system/: profile, registry, folders, launch, modules, clock, text.
+//
 // Where the programs find themselves and the user's folders: the program
 // folder, the settings folder, the login name, the temporary folder and the two
 // shell folders the system uses (desktop and Send To).

@@ -1,3 +1,5 @@
+// player/audio/: the wave-out engine.
+//
 // WaveOutStream: the PCM output engine of every decoder of our own. A ring of N
 // equal buffers is played through one wave-out device, pass after pass; a
 // worker thread (StreamThread) watches the bytes played and has the owning

@@ -1,3 +1,5 @@
+// player/core/: start-up, main window, media interface, factory, controller.
+//
 // The player's entry point: start-up, the message loop and the exit sequence.
 #pragma once
 

@@ -47,21 +47,13 @@ MOD::MOD() {
 
 MOD::~MOD() {
   Log("MODデストラクタ", 0);
-  if (stream_) {
-    stream_->Stop();
-    stream_->Close();
-    stream_.reset();
-  }
+  CloseStream();
   engine_.reset();
 }
 
 int MOD::Open(const std::string& path, const std::string& extension, WindowHandle) {
   DestroyVideoWindow();
-  if (stream_) {
-    stream_->Stop();
-    stream_->Close();
-    stream_.reset();
-  }
+  CloseStream();
   engine_.reset(ModCreate());
   if (!engine_) return kResultWrongExtension;
 
@@ -89,10 +81,7 @@ int MOD::Open(const std::string& path, const std::string& extension, WindowHandl
   format.cbSize = 0;
   bytesPerSecond_ = format.nAvgBytesPerSec;
 
-  stream_ = std::make_unique<WaveOutStream>();
-  if (stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) == -1) {
-    return kResultDeviceInUse;
-  }
+  if (!OpenStream(format)) return kResultDeviceInUse;
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);
   return kResultSuccess;
@@ -103,10 +92,7 @@ void MOD::Fill(uint8_t* buffer, uint32_t bytes) {
   ModRender(engine_.get(), buffer, static_cast<int>(bytes / 4));
 }
 
-int MOD::Play(double from) {
-  if (!stream_) return 0;
-  if (!(from >= 0.0)) from = 0.0;  // -1.0 (start), any other negative, NaN
-  stream_->Pause();
+void MOD::SeekSource(double from) {
   ModPlayer* engine = engine_.get();
   ModReset(engine);
   // Whole seconds ahead: the sound resumes at the next whole second while
@@ -117,30 +103,6 @@ int MOD::Play(double from) {
   for (int second = 0; second < skip; ++second) {
     ModRender(engine, scratch.data(), engine->rate);
   }
-  stream_->Seek(from);
-  return 0;
-}
-
-int MOD::Pause() {
-  if (stream_) stream_->Pause();
-  return 0;
-}
-
-int MOD::Stop() {
-  if (stream_) stream_->Stop();
-  return 0;
-}
-
-int MOD::TogglePause() {
-  if (!stream_) return 0;
-  if (stream_->GetState() == WaveOutStream::Playing) return Pause();
-  return Play(-1.0);
-}
-
-void MOD::GetStatus(MediaState& out) {
-  if (!stream_) return;
-  out.TimePos = stream_->GetPos();
-  out.PlayState = stream_->GetState();
 }
 
 }  // namespace qorve

@@ -1,10 +1,11 @@
+// player/module/: the tracker module engine and its media class.
+//
 // MOD: the media class of tracker modules (the XM and MOD layouts, whatever
 // the file is called). The module engine renders 44.1 kHz 16-bit stereo that
 // WaveOutStream plays; the length is measured by running the song once.
 #pragma once
 
-#include "player/audio/wave_out_stream.h"
-#include "player/core/media_file.h"
+#include "player/formats/transport/wave_out_media.h"
 #include "player/module/mod_player.h"
 
 #include <cstdint>
@@ -13,7 +14,7 @@
 
 namespace qorve {
 
-class MOD final : public MediaFile {
+class MOD final : public WaveOutMedia {
  public:
   // A song that has not ended after this long (one that jumps to its own
   // order position for ever) is given this length; the player then moves on.
@@ -28,23 +29,16 @@ class MOD final : public MediaFile {
   // it, or no engine could be made); 6 (the output device cannot be opened);
   // 8 (no memory for the file's bytes).
   int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
-  int Close() override { return 0; }
-  // Always renders from the song's start: the engine skips ⌈from⌉ whole seconds
-  // and the stream shows `from` (any negative counts as 0).
-  int Play(double from) override;
-  int Pause() override;
-  int Stop() override;
-  // Pauses while playing, else plays again from the start.
-  int TogglePause() override;
-  void GetStatus(MediaState& out) override;
 
  private:
+  // Always renders from the song's start: the engine skips ⌈from⌉ whole
+  // seconds while the stream shows `from`.
+  void SeekSource(double from) override;
   // The fill procedure: bytes ÷ 4 frames from the engine; after the song's
   // end the rest of the buffer is silence (the next fill starts the song
   // again). The stream never runs it on two threads at once.
-  void Fill(uint8_t* buffer, uint32_t bytes);
+  void Fill(uint8_t* buffer, uint32_t bytes) override;
 
-  std::unique_ptr<WaveOutStream> stream_;
   uint32_t bytesPerSecond_ = 0;
   // The engine context, owned: released (with its song) when the object goes
   // or a new Open replaces it.

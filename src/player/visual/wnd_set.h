@@ -1,3 +1,5 @@
+// player/visual/: the display window, the video window and ERRORFILE.
+//
 // WndSet: lays out and paints the display window for the current media object
 // (information lines, error text, picture, buttons), owns its seek bar, its
 // vertical scroll bar and its transparency, and tells what lies under the

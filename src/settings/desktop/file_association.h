@@ -1,3 +1,5 @@
+// settings/desktop/: file types, Send To and the play test.
+//
 // The player as the program that opens a file type when it is double-clicked
 // in a file manager: a hidden desktop entry of the player's associations
 // (qorve-open.desktop in $XDG_DATA_HOME/applications) and the per-type

@@ -1,3 +1,5 @@
+// settings/dialogs/: the dialogs of the settings program.
+//
 // The frame every settings dialog shares: controls found by their control
 // number, the help box that explains the control under the cursor, and OK and
 // cancel (OK stores the controls into the program-wide settings, cancel stores

@@ -1,3 +1,5 @@
+// settings/keys/: the keys a command may be bound to, and their capture.
+//
 // The key codes a player command may be bound to (Windows virtual-key codes,
 // 1, 2 and 4 being the mouse buttons) and the names the key-binding dialog
 // shows for them. Plain C++.

@@ -1,3 +1,5 @@
+// settings/system_info/: what the about box reports of the computer.
+//
 // The about box's plain-text report of the computer: operating system,
 // processor, memory and mounted disks, in fixed wording and order. The
 // wording rules are pure functions over given values; the *Text functions

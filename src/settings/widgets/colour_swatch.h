@@ -1,3 +1,5 @@
+// settings/widgets/: the controls and artwork the dialogs use.
+//
 // A button painted as a rounded rectangle of one colour (the settings'
 // colours are COLORREF values, 0x00BBGGRR), and the conversions between
 // COLORREF values and Qt colours.

@@ -1,3 +1,5 @@
+// player/core/desktop/: MPRIS, global shortcuts and the tray icon.
+//
 // Commands that reach the player from outside its keys and window (desktop
 // media keys and panels, through MPRIS) and the player's state as such a remote
 // sees it. Requests are queued by the receiver and carried out by the

@@ -1,3 +1,5 @@
+// player/formats/archive/: the media class of archives and split files.
+//
 // ARCHIVE: the media class of archives and split files. Open unpacks an archive
 // into a folder named after it on the desktop through the archiver module of
 // its format, or joins the parts a REZ control file lists, and reports 9

@@ -29,11 +29,7 @@ APE::APE() {
 
 APE::~APE() {
   Log("APEデストラクタ", 0);
-  if (stream_) {
-    stream_->Stop();
-    stream_->Close();
-    stream_.reset();
-  }
+  CloseStream();
   decoder_.reset();
 }
 
@@ -61,10 +57,7 @@ int APE::Open(const std::string& path, const std::string& extension, WindowHandl
   blockBytes_ = format.nBlockAlign;
   if (totalBlocks_ <= 0 || blockBytes_ == 0) return kResultWrongExtension;
 
-  stream_ = std::make_unique<WaveOutStream>();
-  if (stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) == -1) {
-    return kResultDeviceInUse;
-  }
+  if (!OpenStream(format)) return kResultDeviceInUse;
 
   info_.SampleRate = static_cast<int32_t>(rate);
   info_.Bits = static_cast<uint8_t>(bits);
@@ -113,10 +106,7 @@ void APE::Fill(uint8_t* buffer, uint32_t bytes) {
   std::memset(buffer + written, 0, bytes - written);
 }
 
-int APE::Play(double from) {
-  if (!stream_) return 0;
-  if (!(from >= 0.0)) from = 0.0;  // -1.0 (start), any other negative, NaN
-  stream_->Pause();
+void APE::SeekSource(double from) {
   const double share = info_.Length > 0 ? from / info_.Length : 0.0;
   const double wanted = std::min(share * static_cast<double>(totalBlocks_), static_cast<double>(INT32_MAX));
   const int block = static_cast<int>(wanted);
@@ -125,30 +115,6 @@ int APE::Play(double from) {
     // A time past the end plays silence rather than the start again.
     if (decoder_->Seek(block) != ERROR_SUCCESS) decoder_->Seek(static_cast<int>(totalBlocks_));
   }
-  stream_->Seek(from);
-  return 0;
-}
-
-int APE::Pause() {
-  if (stream_) stream_->Pause();
-  return 0;
-}
-
-int APE::Stop() {
-  if (stream_) stream_->Stop();
-  return 0;
-}
-
-int APE::TogglePause() {
-  if (!stream_) return 0;
-  if (stream_->GetState() == WaveOutStream::Playing) return Pause();
-  return Play(-1.0);
-}
-
-void APE::GetStatus(MediaState& out) {
-  if (!stream_) return;
-  out.TimePos = stream_->GetPos();
-  out.PlayState = stream_->GetState();
 }
 
 }  // namespace qorve

@@ -3,9 +3,8 @@
 // level names the codec and four APE tag fields fill MediaInfo.
 #pragma once
 
-#include "player/audio/wave_out_stream.h"
-#include "player/core/media_file.h"
 #include "player/core/sound_end.h"
+#include "player/formats/transport/wave_out_media.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,7 +14,7 @@ class IAPEDecompress;
 
 namespace qorve {
 
-class APE final : public MediaFile, public SoundEnd {
+class APE final : public WaveOutMedia, public SoundEnd {
  public:
   APE();
   // Stops and closes the stream (ending its worker) before the decoder is freed.
@@ -24,23 +23,15 @@ class APE final : public MediaFile, public SoundEnd {
   // 0, 5 (missing, unreadable, not Monkey's Audio, or no decodable audio) or 6
   // (the output device cannot be opened).
   int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
-  int Close() override { return 0; }
-  // -1.0 (or any negative) plays from 0; the decoder is placed at the block
-  // from / Length of the way through the file.
-  int Play(double from) override;
-  int Pause() override;
-  int Stop() override;
-  // Pauses while playing, else plays again from 0.
-  int TogglePause() override;
-  void GetStatus(MediaState& out) override;
   // The total blocks (sample frames) over the rate.
   double SoundEndSeconds() const override { return soundEnd_; }
 
  private:
+  // Places the decoder at the block from / Length of the way through the file.
+  void SeekSource(double from) override;
   // The fill procedure: whole blocks from the decoder, silence after the end.
-  void Fill(uint8_t* buffer, uint32_t bytes);
+  void Fill(uint8_t* buffer, uint32_t bytes) override;
 
-  std::unique_ptr<WaveOutStream> stream_;
   uint32_t bytesPerSecond_ = 0;
   int64_t totalBlocks_ = 0;
   double soundEnd_ = 0.0;

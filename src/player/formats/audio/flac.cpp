@@ -127,11 +127,7 @@ FLAC::FLAC() : decoder_(std::make_unique<Decoder>()) {
 
 FLAC::~FLAC() {
   Log("FLACデストラクタ", 0);
-  if (stream_) {
-    stream_->Stop();
-    stream_->Close();
-    stream_.reset();
-  }
+  CloseStream();
   if (decoder_->decoder != nullptr) {
     FLAC__stream_decoder_finish(decoder_->decoder);
     FLAC__stream_decoder_delete(decoder_->decoder);
@@ -190,11 +186,8 @@ int FLAC::Open(const std::string& path, const std::string& extension, WindowHand
   format.nBlockAlign = static_cast<uint16_t>(d.FrameBytes());
   format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
 
-  stream_ = std::make_unique<WaveOutStream>();
-  stream_->SetBuffers(8, static_cast<int>(kChunksPerBuffer * kChunkFrames * d.FrameBytes()));
-  if (stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) == -1) {
-    return kResultDeviceInUse;
-  }
+  const auto bufferBytes = static_cast<int>(kChunksPerBuffer * kChunkFrames * d.FrameBytes());
+  if (!OpenStream(format, bufferBytes)) return kResultDeviceInUse;
 
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);
@@ -223,10 +216,7 @@ void FLAC::Fill(uint8_t* buffer, uint32_t bytes) {
   }
 }
 
-int FLAC::Play(double from) {
-  if (!stream_) return 0;
-  if (!(from >= 0.0)) from = 0.0;  // -1.0 (start), any other negative, NaN
-  stream_->Pause();
+void FLAC::SeekSource(double from) {
   Decoder& d = *decoder_;
   d.firstFrame = 0;
   d.heldFrames = 0;
@@ -245,30 +235,6 @@ int FLAC::Play(double from) {
     d.heldFrames = 0;
     d.ended = true;
   }
-  stream_->Seek(from);
-  return 0;
-}
-
-int FLAC::Pause() {
-  if (stream_) stream_->Pause();
-  return 0;
-}
-
-int FLAC::Stop() {
-  if (stream_) stream_->Stop();
-  return 0;
-}
-
-int FLAC::TogglePause() {
-  if (!stream_) return 0;
-  if (stream_->GetState() == WaveOutStream::Playing) return Pause();
-  return Play(-1.0);
-}
-
-void FLAC::GetStatus(MediaState& out) {
-  if (!stream_) return;
-  out.TimePos = stream_->GetPos();
-  out.PlayState = stream_->GetState();
 }
 
 }  // namespace qorve

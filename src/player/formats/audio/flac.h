@@ -4,9 +4,8 @@
 // of the file's first kilobyte (flac_tag_scan.h).
 #pragma once
 
-#include "player/audio/wave_out_stream.h"
-#include "player/core/media_file.h"
 #include "player/core/sound_end.h"
+#include "player/formats/transport/wave_out_media.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,7 +13,7 @@
 
 namespace qorve {
 
-class FLAC final : public MediaFile, public SoundEnd {
+class FLAC final : public WaveOutMedia, public SoundEnd {
  public:
   // Sample frames per chunk, and chunks per output buffer.
   static constexpr uint32_t kChunkFrames = 576;
@@ -30,27 +29,20 @@ class FLAC final : public MediaFile, public SoundEnd {
   // unsigned, 16, 24 or 32 bits signed, widths like 12 or 20 bits scaled up
   // to fill it), while Bits shows the file's own depth.
   int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
-  int Close() override { return 0; }
-  // Plays from the whole second of `from` (any negative `from`: from 0); a
-  // time past the end plays silence.
-  int Play(double from) override;
-  int Pause() override;
-  int Stop() override;
-  // Pauses while playing, else plays again from 0.
-  int TogglePause() override;
-  void GetStatus(MediaState& out) override;
   // The stream's total samples over its rate; 0 when the stream leaves the total out.
   double SoundEndSeconds() const override { return soundEnd_; }
 
  private:
+  // Moves the decoder to the whole second of `from`; a time past the end
+  // plays silence.
+  void SeekSource(double from) override;
   struct Decoder;
 
   // The fill procedure: whole chunks from the accumulator, silence after the
   // end of the stream. Runs on whichever thread the stream calls it; the
   // stream never runs it on two at once.
-  void Fill(uint8_t* buffer, uint32_t bytes);
+  void Fill(uint8_t* buffer, uint32_t bytes) override;
 
-  std::unique_ptr<WaveOutStream> stream_;
   std::unique_ptr<Decoder> decoder_;
   double soundEnd_ = 0.0;
 };

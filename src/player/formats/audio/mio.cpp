@@ -20,11 +20,7 @@ MIO::MIO() {
 
 MIO::~MIO() {
   Log("MIOデストラクタ", 0);
-  if (stream_) {
-    stream_->Stop();
-    stream_->Close();
-    stream_.reset();
-  }
+  CloseStream();
   if (decoder_) decoder_->Close();
   file_.Close();
   decoder_.reset();
@@ -81,11 +77,7 @@ int MIO::Open(const std::string& path, const std::string& extension, WindowHandl
   info_.Length = static_cast<double>((static_cast<uint64_t>(decoder_->TotalFrames()) * 1000 + rate / 2) / rate) * 0.001;
   soundEnd_ = static_cast<double>(decoder_->TotalFrames()) / rate;
 
-  stream_ = std::make_unique<WaveOutStream>();
-  stream_->SetBuffers(8, blockLength);
-  if (stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) == -1) {
-    return kResultDeviceInUse;
-  }
+  if (!OpenStream(format, blockLength)) return kResultDeviceInUse;
 
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);
@@ -107,36 +99,9 @@ void MIO::Fill(uint8_t* buffer, uint32_t bytes) {
   nextFrame_ = nextFrame_ > UINT32_MAX - frames ? UINT32_MAX : nextFrame_ + frames;
 }
 
-int MIO::Play(double from) {
-  if (!stream_) return 0;
-  if (!(from >= 0.0)) from = 0.0;  // -1.0 (start), any other negative, NaN
-  stream_->Pause();
+void MIO::SeekSource(double from) {
   const double frame = std::floor(static_cast<double>(bytesPerSecond_) * from / blockAlign_);
   nextFrame_ = frame >= static_cast<double>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(frame);
-  stream_->Seek(from);
-  return 0;
-}
-
-int MIO::Pause() {
-  if (stream_) stream_->Pause();
-  return 0;
-}
-
-int MIO::Stop() {
-  if (stream_) stream_->Stop();
-  return 0;
-}
-
-int MIO::TogglePause() {
-  if (!stream_) return 0;
-  if (stream_->GetState() == WaveOutStream::Playing) return Pause();
-  return Play(-1.0);
-}
-
-void MIO::GetStatus(MediaState& out) {
-  if (!stream_) return;
-  out.TimePos = stream_->GetPos();
-  out.PlayState = stream_->GetState();
 }
 
 }  // namespace qorve

@@ -5,9 +5,8 @@
 
 #include "libs/mio/mio_decoder.h"
 #include "libs/mio/mio_file.h"
-#include "player/audio/wave_out_stream.h"
-#include "player/core/media_file.h"
 #include "player/core/sound_end.h"
+#include "player/formats/transport/wave_out_media.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,7 +14,7 @@
 
 namespace qorve {
 
-class MIO final : public MediaFile, public SoundEnd {
+class MIO final : public WaveOutMedia, public SoundEnd {
  public:
   MIO();
   // Stops and closes the stream (ending its worker) before the decoder closes.
@@ -24,25 +23,18 @@ class MIO final : public MediaFile, public SoundEnd {
   // 0, 3 (the file cannot be read), 5 (no MIO file, or a coding the decoder
   // library does not decode) or 6 (the output device cannot be opened).
   int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
-  int Close() override { return 0; }
-  // Any negative `from` plays from 0; a time past the end plays silence.
-  int Play(double from) override;
-  int Pause() override;
-  int Stop() override;
-  // Pauses while playing, else plays again from 0.
-  int TogglePause() override;
-  void GetStatus(MediaState& out) override;
   // The decoder's total sample frames over the rate.
   double SoundEndSeconds() const override { return soundEnd_; }
 
  private:
+  // The next frame to decode; a time past the end plays silence.
+  void SeekSource(double from) override;
   // The fill procedure: the decoder's block at the next frame, silence past
   // the end. Runs on whichever thread the stream calls it; the stream never
   // runs it on two at once.
-  void Fill(uint8_t* buffer, uint32_t bytes);
+  void Fill(uint8_t* buffer, uint32_t bytes) override;
   void ReadTags(const std::string& path);
 
-  std::unique_ptr<WaveOutStream> stream_;
   mio::MioFile file_;
   std::unique_ptr<mio::MioDecoder> decoder_;
   double soundEnd_ = 0.0;

@@ -78,11 +78,7 @@ OGG::OGG() : decoder_(std::make_unique<Decoder>()) {
 
 OGG::~OGG() {
   Log("OGGデストラクタ", 0);
-  if (stream_) {
-    stream_->Stop();
-    stream_->Close();
-    stream_.reset();
-  }
+  CloseStream();
   if (decoder_->open) ov_clear(&decoder_->file);
 }
 
@@ -143,10 +139,7 @@ int OGG::Open(const std::string& path, const std::string& extension, WindowHandl
   decoder_->totalFrames = std::max<ogg_int64_t>(frames, 0);
   if (rate > 0) soundEnd_ = static_cast<double>(decoder_->totalFrames) / static_cast<double>(rate);
 
-  stream_ = std::make_unique<WaveOutStream>();
-  if (stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) == -1) {
-    return kResultDeviceInUse;
-  }
+  if (!OpenStream(format)) return kResultDeviceInUse;
 
   info_.Length = length > 0 ? length : 0.0;
   info_.Bits = 16;
@@ -187,37 +180,10 @@ void OGG::Fill(uint8_t* buffer, uint32_t bytes) {
   std::memset(buffer + done, 0, bytes - done);
 }
 
-int OGG::Play(double from) {
-  if (!stream_) return 0;
-  if (!(from >= 0.0)) from = 0.0;  // -1.0 (start), any other negative, NaN
-  stream_->Pause();
+void OGG::SeekSource(double from) {
   // A time past the end (or a seek the stream refuses) leaves the decoder at
   // its end, so the ring fills with silence instead of sound from elsewhere.
   if (ov_time_seek(&decoder_->file, from) != 0) ov_pcm_seek(&decoder_->file, decoder_->totalFrames);
-  stream_->Seek(from);
-  return 0;
-}
-
-int OGG::Pause() {
-  if (stream_) stream_->Pause();
-  return 0;
-}
-
-int OGG::Stop() {
-  if (stream_) stream_->Stop();
-  return 0;
-}
-
-int OGG::TogglePause() {
-  if (!stream_) return 0;
-  if (stream_->GetState() == WaveOutStream::Playing) return Pause();
-  return Play(-1.0);
-}
-
-void OGG::GetStatus(MediaState& out) {
-  if (!stream_) return;
-  out.TimePos = stream_->GetPos();
-  out.PlayState = stream_->GetState();
 }
 
 }  // namespace qorve

@@ -1,10 +1,11 @@
+// player/formats/audio/: the media classes of sound files.
+//
 // OGG: the media class of Ogg Vorbis files. libvorbisfile decodes the stream
 // into 16-bit PCM that WaveOutStream plays; four comments fill MediaInfo.
 #pragma once
 
-#include "player/audio/wave_out_stream.h"
-#include "player/core/media_file.h"
 #include "player/core/sound_end.h"
+#include "player/formats/transport/wave_out_media.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,7 +13,7 @@
 
 namespace qorve {
 
-class OGG final : public MediaFile, public SoundEnd {
+class OGG final : public WaveOutMedia, public SoundEnd {
  public:
   OGG();
   // Stops and closes the stream (ending its worker) before the decoder is freed.
@@ -21,26 +22,19 @@ class OGG final : public MediaFile, public SoundEnd {
   // 0, 3 (the file cannot be opened), 5 (not an Ogg Vorbis stream) or 6 (the
   // output device cannot be opened).
   int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
-  int Close() override { return 0; }
-  // Any negative `from` plays from 0; a time past the end plays silence.
-  int Play(double from) override;
-  int Pause() override;
-  int Stop() override;
-  // Pauses while playing, else plays again from 0.
-  int TogglePause() override;
-  void GetStatus(MediaState& out) override;
   // The stream's PCM total over its rate.
   double SoundEndSeconds() const override { return soundEnd_; }
 
  private:
+  // A time past the end leaves the decoder at its end (silence).
+  void SeekSource(double from) override;
   struct Decoder;
 
   // The fill procedure: `bytes` bytes of PCM at the decoder's position, silence
   // after the end of the stream. Runs on whichever thread the stream calls it;
   // the stream never runs it on two at once.
-  void Fill(uint8_t* buffer, uint32_t bytes);
+  void Fill(uint8_t* buffer, uint32_t bytes) override;
 
-  std::unique_ptr<WaveOutStream> stream_;
   uint32_t bytesPerSecond_ = 0;
   double soundEnd_ = 0.0;
   std::unique_ptr<Decoder> decoder_;

@@ -91,11 +91,7 @@ SNESAPU::SNESAPU() {
 SNESAPU::~SNESAPU() {
   DestroyVideoWindow();
   Log("SNESAPUデストラクタ", 0);
-  if (stream_) {
-    stream_->Stop();
-    stream_->Close();
-    stream_.reset();
-  }
+  CloseStream();
   Log("SNESAPUデストラクタ", 1);
   entries_.reset();
   module_.Free();
@@ -137,10 +133,7 @@ int SNESAPU::Open(const std::string& path, const std::string& extension, WindowH
   info_.Channels = 2;
   Log("SNESAPU - LOAD ", 2);
 
-  stream_ = std::make_unique<WaveOutStream>();
-  if (stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) == -1) {
-    return kResultDeviceInUse;
-  }
+  if (!OpenStream(format)) return kResultDeviceInUse;
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);
   Log("SNESAPU - LOAD ", 3);
@@ -162,37 +155,20 @@ void SNESAPU::LoadImage() {
 void SNESAPU::Fill(uint8_t* buffer, uint32_t bytes) { entries_->emuAPU(buffer, bytes / kFrameBytes, 1); }
 
 int SNESAPU::Play(double from) {
-  if (!stream_) return 0;
-  if (from == -1.0) from = 0.0;
-  if (!(from >= 0.0)) from = 0.0;  // any other negative, NaN
+  if (!(from >= 0.0)) from = 0.0;  // -1.0 (start), any other negative, NaN
+  // Repeating, the song has no end to seek within: only the start plays.
   if (ProgramSettings().soundsetLoop == kRepeatPlayMode && from != 0.0) return 0;
-  stream_->Pause();
+  return WaveOutMedia::Play(from);
+}
+
+void SNESAPU::SeekSource(double from) {
   LoadImage();
   entries_->seekAPU(static_cast<uint32_t>(std::min(from * kSeekUnitsPerSecond, 4294967295.0)), 1);
-  stream_->Seek(from);
-  return 0;
-}
-
-int SNESAPU::Pause() {
-  if (stream_) stream_->Pause();
-  return 0;
-}
-
-int SNESAPU::Stop() {
-  if (stream_) stream_->Stop();
-  return 0;
-}
-
-int SNESAPU::TogglePause() {
-  if (!stream_) return 0;
-  if (stream_->GetState() == WaveOutStream::Playing) return Pause();
-  return Play(-1.0);
 }
 
 void SNESAPU::GetStatus(MediaState& out) {
   if (!stream_) return;
-  out.TimePos = stream_->GetPos();
-  out.PlayState = stream_->GetState();
+  WaveOutMedia::GetStatus(out);
   if (out.TimePos < 0 || out.TimePos > info_.Length + kPositionSlack) {
     Log("MediaState->TimePos オーバー", 0);
     out.TimePos = 0;

@@ -5,8 +5,7 @@
 #pragma once
 
 #include "platform/system/shared_module.h"
-#include "player/audio/wave_out_stream.h"
-#include "player/core/media_file.h"
+#include "player/formats/transport/wave_out_media.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,7 +14,7 @@
 
 namespace qorve {
 
-class SNESAPU final : public MediaFile {
+class SNESAPU final : public WaveOutMedia {
  public:
   static constexpr const char* kModuleName = "SNESAPU.so";
 
@@ -27,27 +26,23 @@ class SNESAPU final : public MediaFile {
   // 0, 3 (the file cannot be opened), 6 (the output device cannot be opened)
   // or 10 (the module is missing).
   int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
-  int Close() override { return 0; }
-  // Restarts the emulator from the file's image and fast-forwards to `from`
-  // (-1.0 or any negative: 0). In play mode 1 (repeat) only a start at 0 does
-  // anything.
+  // -1.0 or any negative plays from 0. In play mode 1 (repeat) only a start
+  // at 0 does anything.
   int Play(double from) override;
-  int Pause() override;
-  int Stop() override;
-  int TogglePause() override;
   // Position from the stream (an impossible one is logged and shown as 0);
   // Length becomes 86,400 s in play mode 1, else the song's length.
   void GetStatus(MediaState& out) override;
 
  private:
+  // Restarts the emulator from the file's image and fast-forwards to `from`.
+  void SeekSource(double from) override;
   struct Entries;
 
   // Options, reset and the image's memory, extra memory, DSP registers and
   // processor registers into the emulator.
   void LoadImage();
-  void Fill(uint8_t* buffer, uint32_t bytes);
+  void Fill(uint8_t* buffer, uint32_t bytes) override;
 
-  std::unique_ptr<WaveOutStream> stream_;
   SharedModule module_;
   std::unique_ptr<Entries> entries_;
   uint32_t bytesPerSecond_ = 0;

@@ -49,11 +49,7 @@ VQF::VQF() {
 VQF::~VQF() {
   DestroyVideoWindow();
   Log("VQFデストラクタ", 0);
-  if (stream_) {
-    stream_->Stop();
-    stream_->Close();
-    stream_.reset();
-  }
+  CloseStream();
   reader_.reset();
   if (decoderOpen_) TvqTerminate(&index_);
 }
@@ -122,11 +118,7 @@ int VQF::Open(const std::string& path, const std::string& extension, WindowHandl
   // Buffers of whole frames, as many as fit in one second.
   const uint32_t frameBytes = static_cast<uint32_t>(channels_ * frameSize_ * 2);
   const uint32_t buffer = std::max<uint32_t>(bytesPerSecond_ / frameBytes, 1) * frameBytes;
-  stream_ = std::make_unique<WaveOutStream>();
-  stream_->SetBuffers(8, static_cast<int>(buffer));
-  if (stream_->Open(format, [this](uint8_t* out, uint32_t bytes) { Fill(out, bytes); }) == -1) {
-    return kResultDeviceInUse;
-  }
+  if (!OpenStream(format, static_cast<int>(buffer))) return kResultDeviceInUse;
 
   SetInfoText(info_.Title, TextToUtf8(header.Name));
   SetInfoText(info_.Artist, TextToUtf8(header.Auth));
@@ -156,33 +148,12 @@ void VQF::Fill(uint8_t* buffer, uint32_t bytes) {
   std::memset(buffer + written, 0, bytes - written);
 }
 
-int VQF::Play(double from) {
-  if (!stream_) return 0;
-  if (!(from >= 0.0)) from = 0.0;  // -1.0 (start), any other negative, NaN
-  stream_->Pause();
+void VQF::SeekSource(double from) {
   // The frame that holds the time: frames are frameSize_ samples each. (Bytes
   // per millisecond from the integer kbit/s ÷ 8 miss by up to a fifth at
   // 20 or 24 kbit/s.)
   const auto target = static_cast<int64_t>(std::min(std::floor(from * info_.SampleRate / frameSize_), 9e15));
   reader_->SkipFrames(target - reader_->FrameCounter());
-  stream_->Seek(from);
-  return 0;
-}
-
-int VQF::Pause() {
-  if (stream_) stream_->Pause();
-  return 0;
-}
-
-int VQF::Stop() {
-  if (stream_) stream_->Stop();
-  return 0;
-}
-
-void VQF::GetStatus(MediaState& out) {
-  if (!stream_) return;
-  out.TimePos = stream_->GetPos();
-  out.PlayState = stream_->GetState();
 }
 
 }  // namespace qorve

@@ -5,9 +5,8 @@
 #pragma once
 
 #include "libs/tvqdec/tvqdec.h"
-#include "player/audio/wave_out_stream.h"
-#include "player/core/media_file.h"
 #include "player/formats/audio/tvq_bitstream.h"
+#include "player/formats/transport/wave_out_media.h"
 
 #include <cstdint>
 #include <memory>
@@ -20,7 +19,7 @@ namespace qorve {
 // 16-bit: held to ±32700, rounded half away from zero.
 void TvqFloatToPcm(const float* in, int16_t* out, int frameSize, int channels);
 
-class VQF final : public MediaFile {
+class VQF final : public WaveOutMedia {
  public:
   // Decoded frames dropped after the decoder starts (its priming frames).
   static constexpr int kDiscardFrames = 2;
@@ -34,23 +33,18 @@ class VQF final : public MediaFile {
   // 6 (the output device cannot be opened) or 11 (the chunks, the decoder or
   // the frame reading cannot be set up).
   int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
-  int Close() override { return 0; }
-  // Any negative `from` plays from 0: the reader moves to the frame of that
-  // time by the bit rate.
-  int Play(double from) override;
-  int Pause() override;
-  int Stop() override;
-  // TogglePause keeps the base behaviour: the pause key does nothing here.
-  void GetStatus(MediaState& out) override;
+  // The pause key does nothing for TwinVQ files.
+  int TogglePause() override { return MediaFile::TogglePause(); }
 
  private:
+  // The reader moves to the frame that holds the time.
+  void SeekSource(double from) override;
   // The fill procedure: whole frames decoded in turn (the buffer holds a
   // whole number of them); silence once the data has ended. Runs on
   // whichever thread the stream calls it; the stream never runs it on two at
   // once.
-  void Fill(uint8_t* buffer, uint32_t bytes);
+  void Fill(uint8_t* buffer, uint32_t bytes) override;
 
-  std::unique_ptr<WaveOutStream> stream_;
   uint32_t bytesPerSecond_ = 0;
   std::unique_ptr<TvqBitstream> reader_;
   bool decoderOpen_ = false;

@@ -1,3 +1,5 @@
+// player/formats/document/: the media class of documents.
+//
 // HTML: the media class of documents (HTML pages, PDF files, Flash movies),
 // shown by the browser control "Shell.Explorer.2" in an ActiveX host child
 // that fills the display window.

@@ -1,3 +1,5 @@
+// player/formats/image/: the media class of still pictures.
+//
 // IMAGE: the media class of still pictures. Open decodes the file into a
 // memory bitmap (through an image plug-in, else by extension: BMP, PNG, or
 // the picture loader for GIF, JPEG, ICO, DIB, WMF); Draw and DrawStretched

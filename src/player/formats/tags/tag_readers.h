@@ -1,3 +1,5 @@
+// player/formats/tags/: the tag readers and the codec names.
+//
 // The tag readers: plain functions over a file's bytes that fill the text and
 // format fields of MediaInfo (MIDI track name, RIFF WAVE format and INFO text,
 // ASF title and author, ID3v2/ID3v1 text, the MPEG-1 Layer III frame header).

@@ -2,7 +2,6 @@
 
 #include "common/log.h"
 #include "common/settings.h"
-#include "player/formats/audio/mcisound.h"
 #include "player/formats/video/video_geometry.h"
 #include "player/formats/video/video_headers.h"
 #include "player/formats/video/video_window_control.h"
@@ -15,7 +14,6 @@ namespace qorve {
 namespace {
 
 constexpr uint32_t kShowNormal = 5;  // MCI_DGV_WINDOW_PARMS::nCmdShow: show
-constexpr double kLongestMilliseconds = 4294967295.0;
 
 PreviousVideoSize& Previous() {
   static PreviousVideoSize previous;
@@ -29,46 +27,20 @@ MCIVIDEO::MCIVIDEO() {
   info_.Kind = kKindVideo;
 }
 
-MCIVIDEO::~MCIVIDEO() {
-  Log("MCIVIDEO デストラクタ", 0);
-  Close();
-}
+MCIVIDEO::~MCIVIDEO() { Log("MCIVIDEO デストラクタ", 0); }
 
 int MCIVIDEO::Open(const std::string& path, const std::string& extension, WindowHandle) {
   ReadVideoHeaderFile(path, extension, info_);
-  MCI_OPEN_PARMS open{};
-  MCIERROR error = MCIERR_NO_ERROR;
-  try {
-    open.lpstrDeviceType = "MPEGVideo";
-    open.lpstrElementName = path.c_str();
-    error = mciSendCommand(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_OPEN_TYPE | MCI_WAIT, &open);
-    Log("MPEGVideo", 0);
-    if (error != MCIERR_NO_ERROR) {
-      open = MCI_OPEN_PARMS{};
-      open.lpstrElementName = path.c_str();
-      error = mciSendCommand(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_WAIT, &open);
-      Log("MCI", 0);
-    }
-  } catch (...) {
-    device_ = 0;
-    return kResultFatalError;
-  }
-  if (error != MCIERR_NO_ERROR) {
-    device_ = 0;
-    return OpenResultFromMciError(error);
-  }
-  device_ = open.wDeviceID;
+  bool retried = false;
+  const int result = OpenDevice("MPEGVideo", path, false, retried);
+  Log("MPEGVideo", 0);
+  if (retried) Log("MCI", 0);
+  if (result != kResultSuccess) return result;
 
   const bool reused = GetVideoWindow() != nullptr;
   window_ = CreateVideoWindow();
 
-  MCI_SET_PARMS format{};
-  format.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
-  mciSendCommand(device_, MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT, &format);
-  MCI_STATUS_PARMS status{};
-  status.dwItem = MCI_STATUS_LENGTH;
-  mciSendCommand(device_, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status);
-  info_.Length = static_cast<double>(status.dwReturn) * 0.001;
+  info_.Length = ReadLengthSeconds();
   if (info_.Length == 0) info_.Length = 1.0;
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);
@@ -87,59 +59,6 @@ int MCIVIDEO::Open(const std::string& path, const std::string& extension, Window
   ShowVideo();
   InvalidateVideoWindow();
   return kResultSuccess;
-}
-
-int MCIVIDEO::Close() {
-  if (device_ != 0) {
-    MCI_GENERIC_PARMS generic{};
-    mciSendCommand(device_, MCI_STOP, MCI_WAIT, &generic);
-    mciSendCommand(device_, MCI_CLOSE, 0, &generic);
-    device_ = 0;
-  }
-  return 0;
-}
-
-int MCIVIDEO::Play(double from) {
-  MCI_PLAY_PARMS play{};
-  if (from < 0) {
-    mciSendCommand(device_, MCI_PLAY, 0, &play);
-  } else {
-    play.dwFrom = static_cast<uint32_t>(std::min(from * 1000.0, kLongestMilliseconds));
-    mciSendCommand(device_, MCI_PLAY, MCI_FROM, &play);
-  }
-  return 0;
-}
-
-int MCIVIDEO::Rewind(double) {
-  MCI_SEEK_PARMS seek{};
-  mciSendCommand(device_, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, &seek);
-  return 0;
-}
-
-int MCIVIDEO::Pause() {
-  MCI_GENERIC_PARMS generic{};
-  mciSendCommand(device_, MCI_PAUSE, MCI_WAIT, &generic);
-  return 0;
-}
-
-int MCIVIDEO::Stop() {
-  Pause();
-  Rewind(0);
-  return 0;
-}
-
-int MCIVIDEO::TogglePause() {
-  MediaState state{};
-  GetStatus(state);
-  if (state.PlayState == kPlaying) return Pause();
-  return Play(-1.0);
-}
-
-int MCIVIDEO::SetSpeed(int percent) {
-  MCI_DGV_SET_PARMS set{};
-  set.dwSpeed = static_cast<uint32_t>(percent * 10);
-  mciSendCommand(device_, MCI_SET, MCI_WAIT | MCI_DGV_SET_SPEED, &set);
-  return 0;
 }
 
 int MCIVIDEO::SetVideoSize(int mode, int, int) {
@@ -169,17 +88,6 @@ int MCIVIDEO::IsPointerOnVideo() { return IsPointerOnVideoWindow() ? 1 : 0; }
 int MCIVIDEO::ShowVideo() {
   ShowVideoWindow();
   return 0;
-}
-
-void MCIVIDEO::GetStatus(MediaState& out) {
-  MCI_STATUS_PARMS status{};
-  status.dwItem = MCI_STATUS_POSITION;
-  mciSendCommand(device_, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status);
-  out.TimePos = static_cast<double>(status.dwReturn) * 0.001;
-  status = MCI_STATUS_PARMS{};
-  status.dwItem = MCI_STATUS_MODE;
-  mciSendCommand(device_, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status);
-  out.PlayState = status.dwReturn == MCI_MODE_PLAY ? kPlaying : status.dwReturn == MCI_MODE_PAUSE ? kPaused : kStopped;
 }
 
 }  // namespace qorve

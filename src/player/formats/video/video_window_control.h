@@ -1,3 +1,5 @@
+// player/formats/video/: the media classes of video files.
+//
 // What DIRECTSHOW and MCIVIDEO do alike with the video window: SetVideoSize,
 // CenterVideo, the placing of a newly opened video (keeping a reused
 // window's centre) and the pointer test. User-interface thread only.

@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <deque>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -24,6 +27,7 @@ struct Command {
   std::string type;      // MCI_OPEN
   MCI_RECT rect{};       // MCI_PUT
   uintptr_t window = 0;  // MCI_WINDOW
+  uint32_t value = 0;    // MCI_PLAY's dwFrom, the speed of MCI_SET
 };
 
 class ScriptedVideoDevice {
@@ -60,6 +64,12 @@ class ScriptedVideoDevice {
         break;
       case MCI_PUT:
         command.rect = static_cast<MCI_DGV_RECT_PARMS*>(params)->rc;
+        break;
+      case MCI_PLAY:
+        command.value = static_cast<MCI_PLAY_PARMS*>(params)->dwFrom;
+        break;
+      case MCI_SET:
+        if (flags & MCI_DGV_SET_SPEED) command.value = static_cast<MCI_DGV_SET_PARMS*>(params)->dwSpeed;
         break;
       default:
         break;
@@ -134,6 +144,28 @@ TEST_F(McivideoObject, EverySizeEndsWithTheDestinationRectangle) {
   const std::size_t puts = device_.All(MCI_PUT).size();
   video.SetVideoSize(3, 0, 0);
   EXPECT_EQ(device_.All(MCI_PUT).size(), puts + 1);
+}
+
+// Arguments no device value can hold: a position that is not finite and a
+// negative speed send nothing; a huge position or speed is held to the
+// largest the device takes.
+TEST_F(McivideoObject, TransportRefusesWhatTheDeviceCannotTake) {
+  device_.lengthMs = 5000;
+  MCIVIDEO video;
+  ASSERT_EQ(video.Open("/videos/clip.avi", "AVI", nullptr), kResultSuccess);
+  device_.sent.clear();
+  video.Play(std::nan(""));
+  video.Play(-HUGE_VAL);
+  video.SetSpeed(-5);
+  EXPECT_TRUE(device_.sent.empty());
+
+  video.Play(1e12);
+  video.SetSpeed(std::numeric_limits<int>::max());
+  ASSERT_EQ(device_.sent.size(), 2u);
+  EXPECT_EQ(device_.sent[0].flags, MCI_FROM);
+  EXPECT_EQ(device_.sent[0].value, std::numeric_limits<uint32_t>::max());
+  EXPECT_EQ(device_.sent[1].flags, MCI_WAIT | MCI_DGV_SET_SPEED);
+  EXPECT_EQ(device_.sent[1].value, std::numeric_limits<uint32_t>::max() / 10 * 10);
 }
 
 }  // namespace
