@@ -58,7 +58,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/src/player/formats/tags/Codec DESTINATION ${
 # which registers them per user.
 set(QORVE_MIME_TYPES
   audio/ogg audio/x-vorbis+ogg audio/flac audio/x-flac audio/x-ape audio/mpeg audio/x-wav
-  audio/x-ms-wma audio/x-aiff audio/basic audio/midi audio/x-xm audio/x-mod
+  audio/x-ms-wma audio/x-aiff audio/basic audio/midi audio/x-xm audio/x-mod audio/x-s3m audio/x-it audio/x-stm
   image/bmp image/png image/gif image/jpeg image/vnd.microsoft.icon image/wmf
   video/x-msvideo video/mpeg video/quicktime video/x-ms-wmv video/x-ogm+ogg
   application/vnd.rn-realmedia audio/vnd.rn-realaudio application/ram

@@ -25,7 +25,7 @@ packages=(
   gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-pulseaudio
   gstreamer1.0-x gstreamer1.0-gl gstreamer1.0-plugins-ugly
   libfluidsynth-dev timgm6mb-soundfont
-  libvorbis-dev libflac-dev libpng-dev zlib1g-dev libmpg123-dev libgme-dev
+  libvorbis-dev libflac-dev libpng-dev zlib1g-dev libmpg123-dev libgme-dev libopenmpt-dev
   # Windows Metafiles: libwmf draws them, with the URW fonts for their text
   libwmf-dev fonts-urw-base35
   libarchive-dev libcurl4-openssl-dev libavcodec-dev libavformat-dev libavutil-dev

@@ -11,6 +11,7 @@
 #include "player/formats/audio/mio.h"
 #include "player/formats/audio/mp3.h"
 #include "player/formats/audio/ogg.h"
+#include "player/formats/audio/openmpt.h"
 #include "player/formats/audio/snesapu.h"
 #include "player/formats/audio/vqf.h"
 #include "player/formats/document/html.h"
@@ -171,11 +172,19 @@ int ExpandList(WindowHandle owner, const std::string& path, ListSource source) {
 
 std::span<ClassGroup> ClassGroups() {
   using enum GroupCondition;
-  static std::array<ClassGroup, 13> groups = {{
+  static std::array<ClassGroup, 14> groups = {{
       {{"MP3"}, "MP3", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MP3>(); }, nullptr},
       {{"APE"}, "APE", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<APE>(); }, nullptr},
       {{"OGG"}, "OGG", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<OGG>(); }, nullptr},
       {{"MOD", "XM"}, "MOD", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<MOD>(); }, nullptr},
+      // Every tracker format libopenmpt reads, MOD and XM among them: a module
+      // our own engine refuses comes here next. Not PPM (PowerPacker), which
+      // would read every PPM picture before the image class gets it.
+      {{"MOD", "XM", "S3M", "IT", "MPTM", "MTM", "669", "STM", "ULT", "MED", "OKT", "FAR", "MDL", "AMF", "AMS",
+        "DBM", "DIGI", "DMF", "DSM", "DSYM", "DTM", "C67", "FMT", "IMF", "ICE", "J2B", "M15", "MMS", "MT2", "MUS",
+        "NST", "PLM", "PSM", "PT36", "PTM", "SFX", "SFX2", "ST26", "STK", "STX", "STP", "SYMMOD", "WOW", "GDM",
+        "MO3", "OXM", "UMX", "XPK", "MMCMP"},
+       "OPENMPT", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<OPENMPT>(); }, nullptr},
       {{"VQF"}, "VQF", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<VQF>(); }, nullptr},
       {{"SPC", "SP1", "SP2", "SP3", "SP4", "SP5", "SP6", "SP7", "SP8", "SP9"},
        "SNESAPU", kKindSound, FilterOrMixPlay, []() -> std::unique_ptr<MediaFile> { return std::make_unique<SNESAPU>(); }, nullptr},

@@ -26,6 +26,13 @@ constexpr OwnMimeType kOwnTypes[] = {
     {"vqf", "audio/x-twinvq", "TwinVQ audio", nullptr, false},
     {"xm", "audio/x-xm", "FastTracker II module", nullptr, false},
     {"mod", "audio/x-mod", "Amiga module", nullptr, false},
+    {"s3m", "audio/x-s3m", "Scream Tracker 3 module", nullptr, false},
+    {"it", "audio/x-it", "Impulse Tracker module", nullptr, false},
+    {"stm", "audio/x-stm", "Scream Tracker module", nullptr, false},
+    // The database counts these among the Amiga modules.
+    {"mtm", "audio/x-mod", "Amiga module", nullptr, false},
+    {"669", "audio/x-mod", "Amiga module", nullptr, false},
+    {"ult", "audio/x-mod", "Amiga module", nullptr, false},
     {"rmi", "audio/midi", nullptr, nullptr, false},
     {"jif", "image/jpeg", nullptr, nullptr, false},
     {"jfif", "image/jpeg", nullptr, nullptr, false},

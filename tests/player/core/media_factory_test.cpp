@@ -57,14 +57,16 @@ class FakeMedia : public MediaFile {
 
 // The class each group slot gets, in group order, then the video alternative.
 constexpr const char* kFakeNames[] = {"MP3",  "APE",        "OGG",     "MOD",  "VQF",   "SNESAPU",  "MIO",
-                                      "FLAC", "DIRECTSHOW", "ARCHIVE", "HTML", "IMAGE", "MCIVIDEO", "MCISOUND"};
+                                      "FLAC", "DIRECTSHOW", "ARCHIVE", "HTML", "IMAGE", "MCIVIDEO", "MCISOUND",
+                                      "OPENMPT"};
 template <int N>
 std::unique_ptr<MediaFile> CreateFake() {
   return std::make_unique<FakeMedia>(kFakeNames[N]);
 }
-constexpr MediaCreator kFakeCreators[] = {CreateFake<0>, CreateFake<1>, CreateFake<2>,  CreateFake<3>, CreateFake<4>,
-                                          CreateFake<5>, CreateFake<6>, CreateFake<7>,  CreateFake<13>, CreateFake<8>,
-                                          CreateFake<9>, CreateFake<10>, CreateFake<11>};
+constexpr MediaCreator kFakeCreators[] = {CreateFake<0>,  CreateFake<1>, CreateFake<2>, CreateFake<3>, CreateFake<14>,
+                                          CreateFake<4>,  CreateFake<5>, CreateFake<6>, CreateFake<7>, CreateFake<13>,
+                                          CreateFake<8>,  CreateFake<9>, CreateFake<10>, CreateFake<11>};
+constexpr std::size_t kVideoGroup = 10;
 
 // Installs fake classes into every group (restored afterwards) and gives each
 // test a clean player state and settings.
@@ -80,7 +82,7 @@ class MediaFactory : public test::TempHome {
       savedCreators_.emplace_back(groups[i].create, groups[i].createAlternative);
       groups[i].create = kFakeCreators[i];
     }
-    groups[9].createAlternative = CreateFake<12>;
+    groups[kVideoGroup].createAlternative = CreateFake<12>;
     ProgramSettings().kestravoxLog = 0;
     ProgramSettings().kestravoxMixPlay = 0;
     ProgramSettings().videosetDShow = 1;
@@ -140,8 +142,8 @@ class MediaFactory : public test::TempHome {
 TEST_F(MediaFactory, GroupsAreInTheirFixedOrder) {
   Names names;
   for (const ClassGroup& group : ClassGroups()) names.push_back(group.className);
-  EXPECT_EQ(names, (Names{"MP3", "APE", "OGG", "MOD", "VQF", "SNESAPU", "MIO", "FLAC", "MCISOUND", "DIRECTSHOW",
-                          "ARCHIVE", "HTML", "IMAGE"}));
+  EXPECT_EQ(names, (Names{"MP3", "APE", "OGG", "MOD", "OPENMPT", "VQF", "SNESAPU", "MIO", "FLAC", "MCISOUND",
+                          "DIRECTSHOW", "ARCHIVE", "HTML", "IMAGE"}));
 }
 
 struct WalkCase {
@@ -191,6 +193,13 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"Mp3FallsThroughToImageThenErrorFile", "song.mp3", "ID3\x03", 0, 0, 1,
                  {{"MP3", {10, "VBMP3"}}, {"MCISOUND", {7, "MPEG Layer-3"}}, {"IMAGE", {11, "Susie plug-in"}}},
                  {"MP3", "MCISOUND", "IMAGE"}, "MP3", 11, "Susie plug-in"},
+        WalkCase{"ModTheEngineRefusesGoesToOpenmpt", "tune.mod", "CD61", 0, 0, 1,
+                 {{"MOD", {5, ""}}, {"OPENMPT", kOpens}}, {"MOD", "OPENMPT"}, "MOD", 0, ""},
+        WalkCase{"XmTheEngineOpensStaysWithMod", "tune.xm", "Exte", 0, 0, 1, {{"MOD", kOpens}}, {"MOD"}, "XM", 0, ""},
+        WalkCase{"ScreamTrackerModuleGoesToOpenmptThenImage", "tune.s3m", "song", 0, 0, 1, {},
+                 {"OPENMPT", "IMAGE"}, "S3M", 4, ""},
+        WalkCase{"SoundFilterModuleNobodyOpensShowsOpenmptCode", "tune.mod", "xxxx", 1, 0, 1,
+                 {{"MOD", {5, ""}}, {"OPENMPT", {5, ""}}}, {"MOD", "OPENMPT"}, "MOD", 5, ""},
         WalkCase{"Mp3OpensInItsOwnClass", "song.mp3", "ID3\x03", 0, 0, 1, {{"MP3", kOpens}}, {"MP3"}, "MP3", 0, ""},
         WalkCase{"McisoundPlaysMp3WhenMp3ClassFails", "song.mp3", "ID3\x03", 0, 0, 1,
                  {{"MP3", {10, "VBMP3"}}, {"MCISOUND", kOpens}}, {"MP3", "MCISOUND"}, "MP3", 0, ""},

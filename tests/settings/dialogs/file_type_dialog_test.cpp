@@ -61,7 +61,7 @@ TEST_F(FileTypeDialogTest, BoxesShowTheAssociationsAndChangeThemAtOnce) {
   FileTypeDialog dialog;
   EXPECT_FALSE(Box(dialog, 1004)->isChecked());  // WAV: the other program's
   EXPECT_TRUE(Box(dialog, 1016)->isChecked());   // MP3
-  EXPECT_EQ(dialog.findChildren<QCheckBox*>().size(), 41 + 1);
+  EXPECT_EQ(dialog.findChildren<QCheckBox*>().size(), 47 + 1);
 
   Box(dialog, 1004)->click();
   EXPECT_EQ(QueryAssociation("WAV"), PlayerPath().string());
@@ -72,6 +72,18 @@ TEST_F(FileTypeDialogTest, BoxesShowTheAssociationsAndChangeThemAtOnce) {
   Box(dialog, 1004)->click();
   EXPECT_FALSE(Box(dialog, 1004)->isChecked());
   EXPECT_EQ(QueryAssociation("WAV"), "/opt/other/play");
+}
+
+TEST_F(FileTypeDialogTest, TrackerModuleBoxesAssociateTheirTypes) {
+  FileTypeDialog dialog;
+  Box(dialog, 1260)->click();  // S3M
+  EXPECT_EQ(QueryAssociation("S3M"), PlayerPath().string());
+  EXPECT_FALSE(Box(dialog, 1262)->isChecked());  // IT is a type of its own
+  // MTM and 669 files are Amiga modules to the desktop, as MOD files are.
+  Box(dialog, 1264)->click();
+  EXPECT_TRUE(Box(dialog, 1266)->isChecked());
+  EXPECT_TRUE(Box(dialog, 1042)->isChecked());
+  EXPECT_FALSE(QueryAssociation("IT").has_value());
 }
 
 TEST_F(FileTypeDialogTest, TypeOpenedThroughALinkToThePlayerIsChecked) {
