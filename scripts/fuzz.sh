@@ -50,6 +50,9 @@ heap_limit_mb() {
     # window an archive's header names, up to gigabytes for 7-Zip and xz,
     # touched only as far as data arrive: theirs to bound, not this target's.
     archive_extract) echo 2048 ;;
+    # liblhasa's and libmspack's windows are fixed and small (64 KiB for -lh7-,
+    # 2 MiB for LZX and Quantum): the default holds them with room to spare.
+    lha_source | cab_source) echo 256 ;;
     *) echo 256 ;;
   esac
 }

@@ -1,6 +1,8 @@
-// Reading one archive with libarchive, limited to the formats of one module,
-// and the three things the modules do with it: list it, check it and unpack
-// it, always within the bounds of archive_limits.h.
+// Reading one archive, limited to the formats of one module, and the three
+// things the modules do with it: list it, check it and unpack it, always
+// within the bounds of archive_limits.h. Each format's library reads the
+// members (sources/member_source.h); every rule about what may be written,
+// and where, is kept here.
 #pragma once
 
 #include "archive_limits.h"
@@ -11,8 +13,9 @@
 
 namespace qorve::archiver {
 
-// The formats one module reads. Tar also reads a single gzip-, bzip2- or
-// xz-compressed file that holds no tar archive.
+// The formats one module reads: LHA through liblhasa, cabinets through
+// libmspack, the others through libarchive. Tar also reads a single gzip-,
+// bzip2- or xz-compressed file that holds no tar archive.
 enum class ArchiveFamily { Lha, Zip, Rar, Cab, Tar };
 
 enum class ListingDepth {

@@ -1,6 +1,6 @@
-// CAB32.so: the archiver module for Microsoft cabinets (stored, MSZIP, LZX; Quantum where
-// libarchive reads it), also self-extracting ones. The programs load it by name from the program
-// folder and call its check and command entries.
+// CAB32.so: the archiver module for Microsoft cabinets (stored, MSZIP, LZX, Quantum; read by
+// libmspack), also self-extracting ones and sets spread over several files that lie side by side.
+// The programs load it by name from the program folder and call its check and command entries.
 #include "libs/archiver/module_entries.h"
 
 #include <cstdint>

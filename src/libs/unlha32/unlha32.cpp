@@ -1,6 +1,6 @@
-// UNLHA32.so: the archiver module for LHA/LZH archives (-lh0- to -lh7-, -lzs-, -lz5-, header
-// levels 0 to 3), also self-extracting ones. The programs load it by name from the program folder
-// and call its check and command entries.
+// UNLHA32.so: the archiver module for LHA/LZH archives, read by liblhasa (-lh0-, -lh1-, -lh4- to
+// -lh7-, -lzs-, -lz4-, -lz5-, -pm0- to -pm2-, header levels 0 to 3), also self-extracting ones.
+// The programs load it by name from the program folder and call its check and command entries.
 #include "libs/archiver/module_entries.h"
 
 #include <cstdint>

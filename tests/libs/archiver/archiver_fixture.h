@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -54,6 +55,23 @@ class LoadedArchiver {
   void* handle_ = nullptr;
   archiver::CommandEntry command_ = nullptr;
   archiver::CheckEntry check_ = nullptr;
+};
+
+// A temporary home with a folder "outside" beside the destination
+// "desktop/title", holding one file no archive may touch.
+class OutsideGuardTest : public TempHome {
+ protected:
+  std::filesystem::path outside() const { return root() / "outside"; }
+  std::filesystem::path destination() const { return root() / "desktop" / "title"; }
+  void SetUp() override {
+    TempHome::SetUp();
+    WriteFile(outside() / "secret", "untouched");
+  }
+  void ExpectOutsideUntouched() {
+    namespace fs = std::filesystem;
+    EXPECT_EQ(ReadFile(outside() / "secret"), "untouched");
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside()), fs::directory_iterator()), 1);
+  }
 };
 
 // Every entry below `root` by its UTF-8 relative path (names that are not

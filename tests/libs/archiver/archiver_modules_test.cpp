@@ -37,9 +37,10 @@ std::string TestName(std::string text) {
 struct RealArchive {
   const char* file;  // below the shared media folder
   Module module;
-  // Shell command unpacking $A into $D; null when libarchive cannot decode the
-  // archive (methods it lacks, a multi-volume cabinet, a cut-off file), which
-  // the module must then refuse at its check.
+  // Shell command unpacking $A into $D; null when no reader here decodes the
+  // archive whole (a method the library lacks, data it decodes wrong, a
+  // cut-off file): the module must then refuse it at its check, or stop the
+  // unpacking and say so.
   const char* reference;
 };
 
@@ -59,6 +60,11 @@ TEST_P(RealArchiveTest, UnpacksWhatTheReferenceToolUnpacksOrRefusesAtTheCheck) {
     }
     return;
   }
+  const std::string tool = std::string(c.reference).substr(0, std::string(c.reference).find(' '));
+  if (!HaveTool(tool)) {
+    if (SharedMediaRequired()) FAIL() << tool << " missing";
+    GTEST_SKIP() << tool << " missing";
+  }
   const fs::path expected = root() / "expected";
   fs::create_directories(expected);
   ASSERT_TRUE(RunQuietly("A=" + Quote(archive) + " D=" + Quote(expected) + "; (" + c.reference + ")")) << c.reference;
@@ -69,28 +75,31 @@ TEST_P(RealArchiveTest, UnpacksWhatTheReferenceToolUnpacksOrRefusesAtTheCheck) {
 }
 
 constexpr const char* kLhasa = "lhasa xqw=\"$D\" \"$A\"";
-// lhasa writes the names of MS-DOS archives in lower case, and no tool here
-// splits CP932 cabinet names at "\" correctly (see the names test below).
+// No tool here splits CP932 cabinet names at "\" correctly (see the names test below).
 constexpr const char* kBsdtar = "bsdtar -xf \"$A\" -C \"$D\"";
+// cabextract also reads the other parts of a cabinet set from beside the first.
 constexpr const char* kCabextract = "cabextract -q -d \"$D\" \"$A\"";
 
 INSTANTIATE_TEST_SUITE_P(
     SharedMedia, RealArchiveTest,
     ::testing::Values(RealArchive{"lzh/filetype_fixture_lh5_jpg.lzh", kUnlha, kLhasa},
                       RealArchive{"lzh/la_lha_filename_cp932.lzh", kUnlha, kLhasa},
-                      RealArchive{"lzh/la_lha_header3.lzh", kUnlha, kBsdtar},
+                      RealArchive{"lzh/la_lha_header3.lzh", kUnlha, kLhasa},
                       RealArchive{"lzh/la_lha_lh6.lzh", kUnlha, kLhasa},
                       RealArchive{"lzh/lhasa_explzh_723_h2_lh7.lzh", kUnlha, kLhasa},
-                      RealArchive{"lzh/lhasa_lha213_lh5.lzh", kUnlha, kBsdtar},
+                      RealArchive{"lzh/lhasa_lha213_lh5.lzh", kUnlha, kLhasa},
                       RealArchive{"lzh/lhasa_lha_unix114i_h0_lh5.lzh", kUnlha, kLhasa},
                       RealArchive{"lzh/lhasa_lha_unix114i_h1_lh6.lzh", kUnlha, kLhasa},
                       RealArchive{"lzh/lhasa_lha_unix114i_h1_subdir.lzh", kUnlha, kLhasa},
                       RealArchive{"lzh/lhasa_lha_unix114i_h2_lh0.lzh", kUnlha, kLhasa},
                       RealArchive{"lzh/lhasa_lha_unix114i_h2_lh7.lzh", kUnlha, kLhasa},
                       RealArchive{"lzh/lhasa_lha_unix114i_lh7_long.lzh", kUnlha, kLhasa},
-                      RealArchive{"lzh/lhasa_lha_amiga_122_lh4.lzh", kUnlha, nullptr},
-                      RealArchive{"lzh/lhasa_lharc113_lh1.lzh", kUnlha, nullptr},
+                      RealArchive{"lzh/lhasa_lha_amiga_122_lh4.lzh", kUnlha, kLhasa},
+                      RealArchive{"lzh/lhasa_lharc113_lh1.lzh", kUnlha, kLhasa},
+                      // -lh2- is a method liblhasa 0.3 lacks, and LHark's variant
+                      // of -lh7- decodes to data whose CRC does not match.
                       RealArchive{"lzh/lhasa_unlha32_lh2_experimental.lzh", kUnlha, nullptr},
+                      RealArchive{"lzh/lhasa_lhark04d_LHarkVariant_lh7.lzh", kUnlha, nullptr},
                       RealArchive{"rar/filetype_fixture_rar4.rar", kUnrar, kBsdtar},
                       RealArchive{"rar/la_rar4_compress_normal.rar", kUnrar, kBsdtar},
                       RealArchive{"rar/la_rar4_unicode.rar", kUnrar, kBsdtar},
@@ -99,13 +108,16 @@ INSTANTIATE_TEST_SUITE_P(
                       RealArchive{"rar/la_rar5_solid.rar", kUnrar, kBsdtar},
                       RealArchive{"rar/la_rar5_stored.rar", kUnrar, kBsdtar},
                       RealArchive{"rar/la_rar5_unicode.rar", kUnrar, kBsdtar},
+                      // libarchive 3.6 decodes this one wrong from its first
+                      // block on (bsdtar too: "File CRC error").
                       RealArchive{"rar/la_rar4_multi_lzss_blocks.rar", kUnrar, nullptr},
                       RealArchive{"cab/la_cab_lzx_e8.cab", kCab, kCabextract},
-                      RealArchive{"cab/mspack_case-utf8.cab", kCab, kBsdtar},
+                      RealArchive{"cab/mspack_case-utf8.cab", kCab, kCabextract},
                       RealArchive{"cab/mspack_encoding-sjis.cab", kCab, kBsdtar},
                       RealArchive{"cab/mspack_lzx.cab", kCab, kCabextract},
-                      RealArchive{"cab/cabd_multi_basic_pt1.cab", kCab, nullptr},
-                      RealArchive{"cab/mspack_mixed_mszip_lzx_quantum.cab", kCab, nullptr},
+                      RealArchive{"cab/cabd_multi_basic_pt1.cab", kCab, kCabextract},
+                      RealArchive{"cab/cabd_multi_basic_pt3.cab", kCab, kCabextract},
+                      RealArchive{"cab/mspack_mixed_mszip_lzx_quantum.cab", kCab, kCabextract},
                       RealArchive{"gz/filetype_fixture.tar.gz", kTar, kBsdtar},
                       RealArchive{"bz2/filetype_fixture.bz2", kTar, "bunzip2 -c \"$A\" > \"$D/filetype_fixture\""},
                       RealArchive{"tar/filetype_pax_TRUNCATED.tar", kTar, nullptr}),
@@ -175,18 +187,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MadeArchive{"made.cab", kCab, "gcab -cz \"$A\" notes.txt sub/deeper/data.bin"}),
     [](const auto& info) { return TestName(info.param.name); });
 
-class HostileArchiveTest : public TempHome {
+class HostileArchiveTest : public OutsideGuardTest {
  protected:
-  fs::path outside() const { return root() / "outside"; }
-  fs::path destination() const { return root() / "desktop" / "title"; }
-  void SetUp() override {
-    TempHome::SetUp();
-    WriteFile(outside() / "secret", "untouched");
-  }
-  void ExpectOutsideUntouched() {
-    EXPECT_EQ(ReadFile(outside() / "secret"), "untouched");
-    EXPECT_EQ(std::distance(fs::directory_iterator(outside()), fs::directory_iterator()), 1);
-  }
   // Writes an archive with Python's zipfile or tarfile; `body` adds members.
   fs::path MakeWithPython(const std::string& name, const std::string& body) {
     const fs::path archive = root() / name;
