@@ -1,6 +1,6 @@
 // Any bytes as a video or sound file read through libavformat and decoded by
-// libavcodec: the length measure, every output from the start, a seek into
-// the middle and a few outputs from there. The demultiplexers and decoders
+// libavcodec: the look at an AIFF file's samples, the length measure, every
+// output from the start, a seek into the middle and a few outputs from there. The demultiplexers and decoders
 // are libavformat's and libavcodec's; what is ours is the choice of streams,
 // the bounds on pictures and sound, the conversion into I420 pictures and
 // 16-bit sound, the times and the seek. Nothing may crash, hang or read out
@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  IsWideAiffSound(path);
   MediaLengthFromStreams(path);
   if (auto media = LibavMedia::Open(path)) {
     // A file yields at most a few thousand outputs at the fuzzer's sizes.

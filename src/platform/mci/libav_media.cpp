@@ -12,6 +12,8 @@ extern "C" {
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string_view>
 
 namespace qorve {
@@ -191,6 +193,35 @@ uint32_t MediaLengthFromStreams(const std::string& path) {
   length = std::max(length, shortest);
   const int64_t milliseconds = (length + 999'999) / 1'000'000;
   return static_cast<uint32_t>(std::clamp<int64_t>(milliseconds, 1, 0xFFFFFFFFll));
+}
+
+bool IsWideAiffSound(const std::string& path) {
+  // The form's first 12 bytes, "FORM", its size, "AIFF" or "AIFC", spare
+  // every other file the container probe.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;  // a FIFO could block
+  char head[12] = {};
+  {
+    std::ifstream file(path, std::ios::binary);
+    if (!file.read(head, sizeof head)) return false;
+  }
+  const std::string_view form(head, sizeof head);
+  if (form.substr(0, 4) != "FORM" || (form.substr(8) != "AIFF" && form.substr(8) != "AIFC")) return false;
+  AVFormatContext* format = OpenContainer(path);
+  if (!format) return false;
+  bool wide = false;
+  if (std::string_view(format->iformat->name) == "aiff") {
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+      const AVCodecParameters& parameters = *format->streams[i]->codecpar;
+      // libavcodec numbers every PCM coding below the first ADPCM one.
+      const bool pcm = parameters.codec_id >= AV_CODEC_ID_FIRST_AUDIO && parameters.codec_id < AV_CODEC_ID_ADPCM_IMA_QT;
+      if (parameters.codec_type == AVMEDIA_TYPE_AUDIO && pcm && av_get_bits_per_sample(parameters.codec_id) > 16) {
+        wide = true;
+      }
+    }
+  }
+  avformat_close_input(&format);
+  return wide;
 }
 
 std::unique_ptr<LibavMedia> LibavMedia::Open(const std::string& path) {

@@ -27,6 +27,11 @@ namespace qorve {
 // it has neither pictures nor sound.
 uint32_t MediaLengthFromStreams(const std::string& path);
 
+// Whether `path` is an AIFF or AIFF-C file whose sound libavformat reads as
+// PCM of more than 16 bits a sample or as floating point (24- and 32-bit
+// integers, `fl32`, `fl64`). Other files are not opened by libavformat here.
+bool IsWideAiffSound(const std::string& path);
+
 class LibavMedia {
  public:
   struct Picture {

@@ -22,7 +22,8 @@ constexpr int kPrerollAttempts = 3;
 // GStreamer's own AIFF parser (1.22) now and then pushes its first buffer
 // before playbin has linked its pad, stops with "not-linked", and playbin
 // swallows the error, so the preroll never ends. libav's AIFF demuxer reads
-// the same files without that race, so it is preferred.
+// the same files without that race, so it is preferred; what it cannot hand
+// over (IsWideAiffSound) goes to the libavformat device instead.
 void PreferReliableParsers() {
   GstRegistry* registry = gst_registry_get();
   if (GstPluginFeature* aiff = gst_registry_lookup_feature(registry, "aiffparse")) {
@@ -273,6 +274,10 @@ std::unique_ptr<MciDevice> OpenGstreamerDevice(const std::string& path, MCIERROR
     error = MCIERR_CANNOT_LOAD_DRIVER;
     return nullptr;
   }
+  // libav's AIFF demuxer in GStreamer has no caps for PCM wider than 16 bits
+  // or for floats: it exposes no stream, and the preroll fails, or now and
+  // then waits until it times out (20 s). libavformat plays these itself.
+  if (IsWideAiffSound(path)) return OpenLibavDevice(path, error);
   GError* uriError = nullptr;
   gchar* uri = gst_filename_to_uri(path.c_str(), &uriError);
   if (!uri) {
@@ -301,6 +306,9 @@ std::unique_ptr<MciDevice> OpenGstreamerDevice(const std::string& path, MCIERROR
   }
   // Reopened: the sound GStreamer plays is better than nothing.
   if (error == MCIERR_NO_ERROR) return OpenGstreamerSource(source, error);
+  // A preroll that failed without a cause (or never ended) says less than
+  // libavformat's refusal: a file with nothing to decode is an invalid file.
+  if (error == MCIERR_DRIVER && libavError != MCIERR_NO_ERROR) error = libavError;
   return nullptr;
 }
 

@@ -30,7 +30,8 @@ using CodecLookup =
     std::function<std::string(std::string_view section, std::string_view key, std::string_view defaultText)>;
 
 // RIFF WAVE: Channels, SampleRate and Bits from the "fmt " chunk (searched in
-// `head`, the file's first bytes), Title and Artist from an "INAM"/"IART" text
+// `head`, the file's first bytes; in a RIFX file, the big-endian form, its
+// numbers are read big-endian), Title and Artist from an "INAM"/"IART" text
 // that lies within `tail` (the file's last kRiffInfoTailBytes bytes), Codec from
 // `lookup` (section "WAV", key "0x%04X" of the format tag, default
 // "0x%04X(ID値)").

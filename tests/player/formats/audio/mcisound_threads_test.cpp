@@ -9,6 +9,7 @@
 #include "platform/system/folders.h"
 #include "player/core/media_factory.h"
 #include "player/core/player_state.h"
+#include "player/formats/media_polling.h"
 #include "player/formats/media_tools.h"
 #include "support/scoped_env.h"
 #include "support/temp_home.h"
@@ -60,19 +61,7 @@ Captured ReadCapture(const std::filesystem::path& path) {
   return result;
 }
 
-// Polls `media` every 2 ms until `done` holds for its state, or 30 s have
-// passed; returns the last state read.
-template <class Done>
-MediaState PollUntil(MediaFile& media, Done done) {
-  const auto until = std::chrono::steady_clock::now() + 30s;
-  MediaState state{};
-  do {
-    std::this_thread::sleep_for(2ms);
-    state = MediaState{};
-    media.GetStatus(state);
-  } while (!done(state) && std::chrono::steady_clock::now() < until);
-  return state;
-}
+using test::PollUntil;
 
 class McisoundPlayback : public test::TempHome {
  protected:

@@ -136,6 +136,23 @@ TEST(RiffWave, FormatChunkAfterAnotherChunkIsFound) {
   EXPECT_STREQ(info.Codec, "IEEE Float");
 }
 
+// The big-endian form: every chunk size and format field is read big-endian.
+TEST(RiffWave, RifxFileGivesItsFieldsReadBigEndian) {
+  const auto be16 = [](uint16_t value) { return std::string{static_cast<char>(value >> 8), static_cast<char>(value)}; };
+  const auto chunk = [](const std::string& id, const std::string& body) {
+    return id + Be32(static_cast<uint32_t>(body.size())) + body;
+  };
+  const std::string fmt = chunk("fmt ", be16(1) + be16(2) + Be32(44100) + Be32(44100 * 6) + be16(6) + be16(24));
+  const std::string chunks = chunk("JUNK", std::string(6, 'j')) + fmt + chunk("data", std::string(60, '\0'));
+  const std::string file = "RIFX" + Be32(static_cast<uint32_t>(chunks.size() + 4)) + "WAVE" + chunks;
+  MediaInfo info = Empty();
+  ReadRiffWave(file, Tail(file), ListWith("0x0001", "PCM"), info);
+  EXPECT_EQ(info.Channels, 2);
+  EXPECT_EQ(info.SampleRate, 44100);
+  EXPECT_EQ(info.Bits, 24);
+  EXPECT_STREQ(info.Codec, "PCM");
+}
+
 TEST(RiffWave, BytesThatAreNotAWaveFileLeaveTheFormatFields) {
   MediaInfo info = Empty();
   ReadRiffWave(std::string(100, 'z'), std::string(100, 'z'), ListWith("0x0001", "PCM"), info);
@@ -413,6 +430,16 @@ TEST_F(TagFiles, SoxWaveWithTheShippedCodecList) {
   EXPECT_EQ(info.Channels, 2);
   EXPECT_EQ(info.Bits, 16);
   EXPECT_STREQ(info.Codec, "Linear PCM");
+}
+
+TEST_F(TagFiles, SoxBigEndianWaveGivesItsFormat) {
+  const auto rifx = root() / "rifx.wav";
+  ASSERT_TRUE(test::RunQuietly("sox " + test::Quote(wav_) + " -B -b 24 " + test::Quote(rifx)));
+  ASSERT_EQ(test::Bytes(rifx).substr(0, 4), "RIFX");
+  const MediaInfo info = Read(rifx, "WAV");
+  EXPECT_EQ(info.SampleRate, 44100);
+  EXPECT_EQ(info.Channels, 2);
+  EXPECT_EQ(info.Bits, 24);
 }
 
 TEST_F(TagFiles, FfmpegWmaTitleAndAuthor) {
