@@ -28,7 +28,7 @@ packages=(
   libvorbis-dev libflac-dev libpng-dev zlib1g-dev libmpg123-dev libgme-dev libopenmpt-dev
   # Windows Metafiles: libwmf draws them, with the URW fonts for their text
   libwmf-dev fonts-urw-base35
-  libarchive-dev liblhasa-dev libmspack-dev libcurl4-openssl-dev libavcodec-dev libavformat-dev libavutil-dev
+  libarchive-dev liblhasa-dev libmspack-dev libunarr-dev libcurl4-openssl-dev libavcodec-dev libavformat-dev libavutil-dev
   libswscale-dev libswresample-dev
   # tools that make and check test media
   sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils

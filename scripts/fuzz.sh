@@ -51,8 +51,11 @@ heap_limit_mb() {
     # touched only as far as data arrive: theirs to bound, not this target's.
     archive_extract) echo 2048 ;;
     # liblhasa's and libmspack's windows are fixed and small (64 KiB for -lh7-,
-    # 2 MiB for LZX and Quantum): the default holds them with room to spare.
+    # 2 MiB for LZX and Quantum), unarr's RAR 4 window at most 4 MiB: the
+    # default holds them with room to spare. RAR 5 goes to libarchive, whose
+    # window a header names (up to 4 GiB), as in archive_extract.
     lha_source | cab_source) echo 256 ;;
+    rar_source) echo 2048 ;;
     *) echo 256 ;;
   esac
 }

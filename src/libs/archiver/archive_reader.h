@@ -14,7 +14,7 @@
 namespace qorve::archiver {
 
 // The formats one module reads: LHA through liblhasa, cabinets through
-// libmspack, the others through libarchive. Tar also reads a single gzip-,
+// libmspack, RAR 4 through unarr, the others through libarchive. Tar also reads a single gzip-,
 // bzip2- or xz-compressed file that holds no tar archive.
 enum class ArchiveFamily { Lha, Zip, Rar, Cab, Tar };
 

@@ -1,4 +1,5 @@
-// UNRAR32.so: the archiver module for RAR archives of versions 4 and 5, also self-extracting ones.
+// UNRAR32.so: the archiver module for RAR archives of versions 4 (read by unarr) and 5 (read by
+// libarchive), also self-extracting ones (libarchive).
 // The programs load it by name from the program folder and call its check and command entries.
 #include "libs/archiver/module_entries.h"
 

@@ -1,6 +1,6 @@
 // One archive's members as a library reads them, one after another: the
 // header (name, kind, size, link target) and then the data, decoded into a
-// sink. Each library (libarchive, liblhasa, libmspack) fills this face in its
+// sink. Each library (libarchive, liblhasa, libmspack, unarr) fills this face in its
 // own file; archive_reader.cpp lists, checks and unpacks over it, so that the
 // rules an archive is held to stay in one place and no reader needs its own.
 //
@@ -80,7 +80,7 @@ class MemberSource {
 
 // The reader of `family` over the file at `path`; null when the file is not
 // one of the family's formats (or cannot be opened). LHA goes to liblhasa,
-// cabinets to libmspack, the others to libarchive.
+// cabinets to libmspack, RAR 4 to unarr, the others to libarchive.
 std::unique_ptr<MemberSource> OpenMemberSource(ArchiveFamily family, const std::string& path);
 
 }  // namespace qorve::archiver
