@@ -68,6 +68,10 @@ struct PngHeader {
 // libpng reports errors by longjmp, which must not cross them.
 bool ReadHeader(png_structp png, png_infop info, PngHeader& header) {
   if (setjmp(png_jmpbuf(png))) return false;
+  // A chunk whose checksum is wrong is read as it stands, as picture viewers
+  // and browsers read it: the picture shows when its data still decode, and
+  // every size is bounded as for any other file.
+  png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
   png_read_info(png, info);
   int interlace = 0;
   png_get_IHDR(png, info, &header.width, &header.height, &header.bitDepth, &header.colorType, &interlace, nullptr,
