@@ -15,8 +15,10 @@ begin_e2e
 start_x_session
 fail() { fail_showing_log "$@"; }
 
-ffmpeg -v error -y -f lavfi -i "color=c=0x2040E0:size=320x240:rate=25:duration=2" \
-  -f lavfi -i "sine=frequency=440:duration=2" -c:v mpeg4 -c:a mp3 "$work/blue.avi"
+# Long enough that no step meets the loop's restart, which reopens the file
+# and shows its window again at the picture's size.
+ffmpeg -v error -y -f lavfi -i "color=c=0x2040E0:size=320x240:rate=25:duration=30" \
+  -f lavfi -i "sine=frequency=440:duration=30" -c:v mpeg4 -c:a mp3 "$work/blue.avi"
 export QORVE_HOME="$work/home" QORVE_AUDIO="wav:$work/sound.wav" QORVE_VIDEO_SINK=ximagesink
 mkdir -p "$QORVE_HOME"
 printf '[KESTRAVOX]\r\nLOG=1\r\n[SOUNDSET]\r\nLOOP=1\r\nEND=1\r\n' >"$QORVE_HOME/$(id -un).INI"
@@ -63,7 +65,7 @@ wait_for_log "最後" 15 || fail "the video did not open"
 centre_x=$((screen_width / 2)) centre_y=$((screen_height / 2))
 shot_showing natural "$centre_x" "$centre_y"
 expect_blue natural "$centre_x" "$centre_y"
-read -r id x y width height < <(video_window)
+read -r id x y width height < <(video_window) || fail "no video window is shown"
 echo "  video window at $x,$y, $width x $height"
 [ "$width" = 328 ] && [ "$height" = 248 ] || fail "the window is not the picture and its frame"
 
@@ -72,7 +74,7 @@ xdotool mousemove $((x + width - 2)) $((y + height - 2)) sleep 0.3 mousedown 1 s
   mousemove $((x + width + 100)) $((y + height + 75)) sleep 0.1 \
   mousemove $((x + width + 198)) $((y + height + 148)) sleep 0.2 mouseup 1
 sleep 1
-read -r id new_x new_y new_width new_height < <(video_window)
+read -r id new_x new_y new_width new_height < <(video_window) || fail "no video window is shown"
 echo "  video window at $new_x,$new_y, $new_width x $new_height"
 [ "$new_x" = "$x" ] && [ "$new_y" = "$y" ] || fail "the window moved instead of growing"
 [ "$new_width" -ge $((width + 190)) ] && [ "$new_height" -ge $((height + 140)) ] || fail "the window did not grow"
