@@ -170,6 +170,10 @@ void VideoWindow::mousePressEvent(QMouseEvent* event) {
     // The window manager moves or resizes where it can; otherwise the
     // window follows the pointer itself until the button is released.
     const Qt::Edges edges = SizingEdgesAt(event->position().toPoint());
+    // The pointer runs ahead of the window while it is dragged: the press
+    // must not count as a click outside the player's windows, which ends
+    // the program.
+    Player().clickConsumed = 1;
     QWindow* window = windowHandle();
     const bool system = window && (edges ? window->startSystemResize(edges) : window->startSystemMove());
     if (!system) {

@@ -89,6 +89,31 @@ TEST_F(VideoWindowTest, DoubleClickSwitchesFullScreenAndBlocksInput) {
   EXPECT_EQ(ProgramSettings().videosetFull, 0);
 }
 
+// Without a window manager the window follows the pointer itself; either
+// way the press is taken, so that the pointer leaving the window while the
+// button is down does not end the player as a click outside it would.
+TEST_F(VideoWindowTest, DraggingTheFrameOrThePictureTakesThePress) {
+  CreateVideoWindow();
+  VideoWindow* widget = VideoWindowWidget();
+  widget->setGeometry(100, 100, 328, 248);
+  widget->show();
+  const QPoint corner(326, 246);
+  Mouse(widget, QEvent::MouseButtonPress, corner);
+  EXPECT_EQ(Player().clickConsumed, 1);
+  QMouseEvent move(QEvent::MouseMove, QPointF(corner), widget->mapToGlobal(QPointF(corner + QPoint(200, 150))),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &move);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(corner),
+                      widget->mapToGlobal(QPointF(corner + QPoint(200, 150))), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &release);
+  EXPECT_EQ(widget->geometry(), QRect(100, 100, 528, 398));
+
+  Player().clickConsumed = 0;
+  Mouse(widget, QEvent::MouseButtonPress, QPoint(160, 120));
+  EXPECT_EQ(Player().clickConsumed, 1);
+}
+
 TEST_F(VideoWindowTest, DoubleClickWithoutMediaDoesNothing) {
   CreateVideoWindow();
   Player().media.reset();
