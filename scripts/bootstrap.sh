@@ -34,6 +34,8 @@ packages=(
   sox flac vorbis-tools lame ffmpeg mpg123 jlha-utils
   # backtraces of a program an end-to-end test finds stuck
   gdb
+  # the system calls of a program: which files and addresses it reaches
+  strace
   python3-mido
   # installation and packaging checks
   desktop-file-utils dpkg-dev groff-base debootstrap

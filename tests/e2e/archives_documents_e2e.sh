@@ -3,7 +3,9 @@
 # tar.gz (and the shared RAR and CAB samples when present) leaves a folder
 # named after the archive on the desktop and exits with 0; a folder played in
 # series passes an archive by without unpacking it. Under Xvfb: an HTML page and a PDF show in the
-# document window (the screenshot holds their colour).
+# document window (the screenshot holds their colour); a page that tries to
+# read a file beside it and to reach a local web server gets neither, and a
+# link clicked in it goes to the desktop's browser.
 # Usage: archives_documents_e2e.sh BIN_FOLDER (exit 77, skipped, without the tools)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
@@ -111,4 +113,63 @@ show "$work/in/page one.html" "rgb(0,160,80)" 0.5 20
 # The PDF viewer needs many more rounds of the browser's events than a page
 # (the player passes over events at every step while a document shows).
 show "$work/in/doc.pdf" "rgb(219,41,41)" 0.1 30
+
+echo "- a document reads no other file and reaches no server; a clicked link opens in the browser"
+python3 -u -c '
+import http.server, sys
+class Seen(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, form, *args):
+        sys.stderr.write("REQUEST %s\n" % self.path)
+        sys.stderr.flush()
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Seen)
+print(server.server_address[1])
+server.serve_forever()' >"$work/port" 2>"$work/requests" &
+server=$!
+wait_for '[ -s "$work/port" ]' 10
+port=$(cat "$work/port")
+echo "the contents of a private file" >"$work/in/secret.txt"
+mkdir -p "$work/browser"
+printf '#!/bin/sh\necho "$@" >>"%s/opened"\n' "$work" >"$work/browser/xdg-open"
+chmod +x "$work/browser/xdg-open"
+# Blue while the page waits, then green when every attempt failed, red when
+# one got through.
+cat >"$work/in/reach.html" <<HTML
+<html><head><style>body{margin:0} a{display:block;height:100vh;background:rgb(40,40,200)}</style></head>
+<body><a id="link" href="http://127.0.0.1:$port/clicked">&nbsp;</a><img src="http://127.0.0.1:$port/picture.png">
+<script>
+var link = document.getElementById("link"), left = 3, leaked = false;
+function settle() { if (--left == 0) link.style.background = leaked ? "rgb(220,40,40)" : "rgb(0,160,80)"; }
+var request = new XMLHttpRequest();
+try {
+  request.open("GET", "file://$work/in/secret.txt");
+  request.onload = function () { if (request.responseText.length > 0) leaked = true; settle(); };
+  request.onerror = settle;
+  request.send();
+} catch (e) { settle(); }
+fetch("http://127.0.0.1:$port/fetch").then(function () { leaked = true; settle(); }, settle);
+try {
+  var socket = new WebSocket("ws://127.0.0.1:$port/socket");
+  socket.onopen = function () { leaked = true; settle(); };
+  socket.onerror = settle;
+} catch (e) { settle(); }
+</script></body></html>
+HTML
+PATH="$work/browser:$PATH" "$bin/qorve" "$work/in/reach.html" &
+player=$!
+verdict=waiting
+for i in $(seq 1 60); do
+  sleep 0.5
+  kill -0 "$player" 2>/dev/null || fail "the player ended while showing reach.html"
+  import -window root "$work/shot.png" 2>/dev/null || continue
+  if awk -v s="$(share "$work/shot.png" "rgb(0,160,80)")" 'BEGIN { exit !(s >= 0.5) }'; then verdict=green; break; fi
+  if awk -v s="$(share "$work/shot.png" "rgb(220,40,40)")" 'BEGIN { exit !(s >= 0.5) }'; then verdict=red; break; fi
+done
+[ "$verdict" = green ] || fail "the page's attempts did not all fail ($verdict)"
+xdotool mousemove 640 512 click 1
+wait_for '[ -s "$work/opened" ]' 20 || fail "the clicked link did not reach the desktop's browser"
+grep -q "http://127.0.0.1:$port/clicked" "$work/opened" || fail "the browser was handed $(cat "$work/opened")"
+kill -TERM "$player"; wait "$player" || true; player=0
+kill "$server"; wait "$server" 2>/dev/null || true
+if grep -q REQUEST "$work/requests"; then fail "the server was reached: $(grep REQUEST "$work/requests" | tr '\n' ' ')"; fi
+echo "  the page read nothing, the server saw no request, the link went to: $(cat "$work/opened")"
 echo "PASS"

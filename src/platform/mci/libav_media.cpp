@@ -1,5 +1,7 @@
 #include "platform/mci/libav_media.h"
 
+#include "platform/mci/file_gate.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -72,38 +74,39 @@ bool PlausiblePicture(int width, int height) {
          static_cast<int64_t>(width) * height <= kLargestPicture;
 }
 
-// Demultiplexers that open further files or addresses named inside the file:
-// a media file handed to the player must not make it read others.
-bool RefusedContainer(const AVInputFormat* format) {
-  if (!format || !format->name) return true;
-  const std::string_view name = format->name;
-  for (const std::string_view refused : {"hls", "concat", "dash", "ffmetadata", "image2", "image2pipe"}) {
-    if (name == refused) return true;
-  }
-  return false;
-}
-
-// Opens `path` (only as a local file) and reads its stream information.
+// Opens `path` (only as a local file) and reads its stream information. The
+// demultiplexer is chosen from the first bytes before the file is opened for
+// it: one that would open other files or addresses named inside (HLS, DASH,
+// concat lists…) is refused before its header is read, and every demultiplexer
+// can open nothing but `path` itself.
 AVFormatContext* OpenContainer(const std::string& path) {
-  // Damaged and unusual files are common; libav's notes on them (printed to
-  // the terminal by default) are no use to the user of a player.
-  static const bool quiet = [] {
-    if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
-    return true;
-  }();
-  (void)quiet;
-  AVFormatContext* format = nullptr;
+  // The one address the demultiplexer may open; it lives as long as the
+  // context (CloseContainer frees it).
+  auto url = std::make_unique<std::string>("file:" + path);
+  const AVInputFormat* probed = ProbeLibavContainer(*url);
+  if (OpensOtherFiles(probed)) return nullptr;
+  AVFormatContext* format = avformat_alloc_context();
+  if (!format) return nullptr;
+  ConfineLibavToUrl(format, *url);
   AVDictionary* options = nullptr;
   av_dict_set(&options, "protocol_whitelist", "file", 0);
-  const std::string url = "file:" + path;
-  const int opened = avformat_open_input(&format, url.c_str(), nullptr, &options);
+  const int opened = avformat_open_input(&format, url->c_str(), probed, &options);
   av_dict_free(&options);
-  if (opened < 0) return nullptr;
-  if (RefusedContainer(format->iformat) || avformat_find_stream_info(format, nullptr) < 0) {
+  if (opened < 0) return nullptr;  // avformat_open_input freed the context
+  if (avformat_find_stream_info(format, nullptr) < 0) {
     avformat_close_input(&format);
     return nullptr;
   }
+  url.release();
   return format;
+}
+
+// Closes a context OpenContainer opened, and frees its address.
+void CloseContainer(AVFormatContext*& format) {
+  if (!format) return;
+  const auto* url = static_cast<const std::string*>(format->opaque);
+  avformat_close_input(&format);
+  delete url;
 }
 
 bool IsPlayableStream(const AVStream& stream) {
@@ -141,7 +144,7 @@ uint32_t MediaLengthFromStreams(const std::string& path) {
     }
   }
   if (!any) {
-    avformat_close_input(&format);
+    CloseContainer(format);
     return 0;
   }
   // A duration the container's header states holds; one estimated from the
@@ -189,7 +192,7 @@ uint32_t MediaLengthFromStreams(const std::string& path) {
       length = std::max(length, span);
     }
   }
-  avformat_close_input(&format);
+  CloseContainer(format);
   length = std::max(length, shortest);
   const int64_t milliseconds = (length + 999'999) / 1'000'000;
   return static_cast<uint32_t>(std::clamp<int64_t>(milliseconds, 1, 0xFFFFFFFFll));
@@ -220,7 +223,7 @@ bool IsWideAiffSound(const std::string& path) {
       }
     }
   }
-  avformat_close_input(&format);
+  CloseContainer(format);
   return wide;
 }
 
@@ -237,7 +240,7 @@ LibavMedia::~LibavMedia() {
   sws_freeContext(scaler_);
   avcodec_free_context(&video_);
   avcodec_free_context(&audio_);
-  if (format_) avformat_close_input(&format_);
+  CloseContainer(format_);
 }
 
 bool LibavMedia::OpenDecoder(int stream, AVCodecContext*& codec) {

@@ -7,6 +7,7 @@
 // it cannot decode, are handed to the libavformat device (mci_libav.cpp).
 #include "platform/mci/mci_gstreamer.h"
 
+#include "platform/mci/file_gate.h"
 #include "platform/mci/gstreamer_pipeline_device.h"
 #include "platform/mci/libav_media.h"
 
@@ -39,6 +40,7 @@ bool InitGstreamer() {
   static const bool ready = [] {
     if (!gst_init_check(nullptr, nullptr, nullptr)) return false;
     PreferReliableParsers();
+    KeepGstreamerToLocalFiles();
     return true;
   }();
   return ready;
@@ -272,6 +274,11 @@ std::unique_ptr<MciDevice> OpenGstreamerDevice(const std::string& path, MCIERROR
   }
   if (!InitGstreamer()) {
     error = MCIERR_CANNOT_LOAD_DRIVER;
+    return nullptr;
+  }
+  // A playlist or manifest is no media file: what it names is never read.
+  if (!ReferencingContent(path).empty()) {
+    error = MCIERR_INVALID_FILE;
     return nullptr;
   }
   // libav's AIFF demuxer in GStreamer has no caps for PCM wider than 16 bits

@@ -72,6 +72,10 @@ PictureLoadResult LoadPictureObject(std::span<const uint8_t> bytes, PictureObjec
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer);
   reader.setAutoTransform(false);
+  // Drawings that name other pictures by path or address (SVG's image
+  // elements) would read files the user never handed over.
+  const QByteArray format = reader.format().toLower();
+  if (format == "svg" || format == "svgz") return PictureLoadResult::Invalid;
   const QSize size = reader.size();
   if (size.isValid()) {
     // The readers refuse pictures over their allocation limit; that is the

@@ -1,6 +1,7 @@
 // The system picture loader's stand-in (OleLoadPicture and IPicture): a
 // picture in memory decoded by Qt's image readers (GIF, JPEG, ICO, BMP/DIB and
-// whatever image plug-ins Qt has) or, for Windows Metafiles, drawn by libwmf
+// whatever image plug-ins Qt has, but SVG drawings, which can name other files)
+// or, for Windows Metafiles, drawn by libwmf
 // (platform/metafile.h); its size in hundredths of millimetres, and the
 // render into a bitmap. User-interface thread only.
 #pragma once

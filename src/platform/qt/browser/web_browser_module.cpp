@@ -6,15 +6,20 @@
 #include "platform/qt/activex_host.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QLayout>
 #include <QOpenGLContext>
 #include <QQuickWindow>
 #include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 #include <QWidget>
 
 #include <cstdlib>
+#include <string>
 #include <unistd.h>
 
 // Qt's own setter of the context that every widget context shares with
@@ -46,6 +51,75 @@ void PrepareSharedOpenGl() {
   qInstallMessageHandler(previous);
 }
 
+// Schemes whose content stays on this machine: the document itself, what it
+// carries inline, and the browser's own pages (its PDF viewer among them).
+bool IsLocalScheme(const QUrl& url) {
+  static const QStringList local = {QStringLiteral("file"), QStringLiteral("data"), QStringLiteral("blob"),
+                                    QStringLiteral("qrc"), QStringLiteral("about"), QStringLiteral("chrome"),
+                                    QStringLiteral("chrome-extension"), QStringLiteral("devtools")};
+  return local.contains(url.scheme(), Qt::CaseInsensitive);
+}
+
+// A document from a file sends nothing to the network: pictures, styles,
+// scripts, frames, requests and sockets from any other scheme are blocked
+// before they leave (what the reader clicks goes to the desktop's browser).
+class LocalOnlyRequests final : public QWebEngineUrlRequestInterceptor {
+ public:
+  using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+    if (!IsLocalScheme(info.requestUrl())) info.block(true);
+  }
+};
+
+// The page of the document window. A link the reader clicks to the web (or
+// to mail) opens in the desktop's browser; the document cannot go there by
+// itself (scripts, refreshes, forms).
+class DocumentPage final : public QWebEnginePage {
+ public:
+  explicit DocumentPage(QObject* parent) : QWebEnginePage(parent) {
+    setUrlRequestInterceptor(new LocalOnlyRequests(this));
+  }
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+    if (IsLocalScheme(url)) return true;
+    if (type == NavigationTypeLinkClicked && isMainFrame) QDesktopServices::openUrl(url);
+    return false;
+  }
+
+  // A link that asks for a window of its own: its address, once known, goes
+  // where a clicked link goes; the window itself never shows.
+  QWebEnginePage* createWindow(WebWindowType) override { return new LinkTarget(this); }
+
+ private:
+  class LinkTarget final : public QWebEnginePage {
+   public:
+    explicit LinkTarget(QObject* parent) : QWebEnginePage(parent) {
+      setUrlRequestInterceptor(new LocalOnlyRequests(this));
+    }
+
+   protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+      if (!IsLocalScheme(url)) QDesktopServices::openUrl(url);
+      deleteLater();
+      return false;
+    }
+  };
+};
+
+// Real-time connections from a script go past the request interceptor (they
+// are not requests): without a proxy, this policy leaves them no way out.
+// Read by Chromium when it starts, at the first view.
+void KeepWebRtcOffTheNetwork() {
+  const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  std::string flags = given ? given : "";
+  if (flags.find("webrtc-ip-handling-policy") != std::string::npos) return;
+  if (!flags.empty()) flags += ' ';
+  flags += "--force-webrtc-ip-handling-policy=disable_non_proxied_udp";
+  setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+}
+
 class WebBrowserControl final : public ActiveXControl {
  public:
   explicit WebBrowserControl(QWidget* host) {
@@ -54,9 +128,20 @@ class WebBrowserControl final : public ActiveXControl {
     if (geteuid() == 0 && std::getenv("QTWEBENGINE_DISABLE_SANDBOX") == nullptr) {
       setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     }
+    KeepWebRtcOffTheNetwork();
     view_ = new QWebEngineView(host);
-    view_->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
-    view_->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+    view_->setPage(new DocumentPage(view_));
+    QWebEngineSettings* settings = view_->settings();
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+    settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+    // A document reads no other file and reaches no other machine.
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    settings->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
     host->layout()->addWidget(view_);
     view_->show();
   }

@@ -1,5 +1,8 @@
 #include "player/formats/transport/mci_media.h"
 
+#include "common/log.h"
+#include "platform/mci/file_gate.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -26,6 +29,11 @@ int OpenResultFromMciError(MCIERROR error) {
   }
 }
 
+void LogReferencingFile(const std::string& path) {
+  const std::string kind = ReferencingContent(path);
+  if (!kind.empty()) Log("外部参照ファイルを拒否 " + kind, 0);
+}
+
 MciMedia::~MciMedia() { Close(); }
 
 int MciMedia::OpenDevice(const char* type, const std::string& path, bool typeOnly, bool& retried) {
@@ -50,7 +58,10 @@ int MciMedia::OpenDevice(const char* type, const std::string& path, bool typeOnl
   } catch (...) {
     return kResultFatalError;
   }
-  if (error != MCIERR_NO_ERROR) return OpenResultFromMciError(error);
+  if (error != MCIERR_NO_ERROR) {
+    if (error == MCIERR_INVALID_FILE) LogReferencingFile(path);
+    return OpenResultFromMciError(error);
+  }
   device_ = open.wDeviceID;
   return kResultSuccess;
 }

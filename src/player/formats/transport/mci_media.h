@@ -48,4 +48,8 @@ class MciMedia : public MediaFile {
 // The Open result for an MCI open error.
 int OpenResultFromMciError(MCIERROR error);
 
+// Logs why `path` failed to open when it is a playlist or manifest that names
+// other files or addresses (which no device reads); nothing for other files.
+void LogReferencingFile(const std::string& path);
+
 }  // namespace qorve

@@ -4,6 +4,7 @@
 #include "common/settings.h"
 #include "player/formats/video/video_geometry.h"
 #include "player/formats/video/video_headers.h"
+#include "player/formats/transport/mci_media.h"
 #include "player/formats/video/video_window_control.h"
 #include "player/visual/video_window.h"
 
@@ -40,7 +41,10 @@ int DIRECTSHOW::Open(const std::string& path, const std::string& extension, Wind
   if (!graph_) return kResultNoDirectShow;
   // A file the graph cannot render opens no window: the error text is shown
   // in the display window, and an empty video window would stay behind it.
-  if (!graph_->RenderFile(path)) return kResultUnsupported;
+  if (!graph_->RenderFile(path)) {
+    LogReferencingFile(path);
+    return kResultUnsupported;
+  }
   graph_->GetVideoSize(info_.Width, info_.Height);
   info_.Length = graph_->Duration();
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
