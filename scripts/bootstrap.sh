@@ -12,6 +12,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev libxcb1-dev libxi-dev libxtst-dev
   qt6-webengine-dev qt6-pdf-dev fonts-noto-cjk
   qt6-translations-l10n
+  # Qt's SVG picture reader, as desktops have it: pictures that are drawings are refused
+  libqt6svg6
   xvfb xauth xdotool trayer imagemagick x11-apps x11-utils
   # Wayland sessions: a headless compositor with Xwayland for the tests, Qt's
   # Wayland platform, the session bus and the portals' D-Bus interfaces

@@ -6,32 +6,38 @@ folder beside the media, are saved under media extensions. qorve-info opens
 every one (the videos also with the MCI video class instead of the DirectShow
 graph), and the player goes through the whole folder in series mode, each
 under strace. Passes when the server saw no request, no program connected,
-bound or sent to an internet address, and none opened a file it was not
-handed (the folder beside, or another file of the media folder). Prints a
-line a file: requests seen, files reached, the result code.
+bound or sent to an internet address, none opened a file it was not handed
+(the folder beside, or another file of the media folder), and the player
+logged the refusal of each file of a kind it recognises. Prints a line a
+file: requests seen, files reached, internet calls, the result code.
 Usage: file_reach.py BIN_FOLDER (exit 77, skipped, without strace, sox or a
 working ptrace)
 """
+import concurrent.futures
 import http.server
 import json
 import os
 import pwd
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
 import threading
 
 EXTENSIONS = ["avi", "mpg", "wmv", "wav", "mp3", "wma", "mid"]
-VIDEO_EXTENSIONS = {"avi", "mpg", "wmv"}
+# The kinds the player recognises and logs as refused; the others (.pls, ASX,
+# XSPF) no reader of GStreamer or libavformat takes at all.
+LOGGED = {"hls", "hls-master", "dash", "smooth", "m3u", "smil", "uri-list", "ffconcat", "ffmetadata", "sdp"}
+REFUSAL = "外部参照ファイルを拒否".encode()
 OPEN = re.compile(r'^(\d+)\s+(?:openat|open)\((?:AT_FDCWD|\d+), "([^"]*)"')
 INET = re.compile(r"^\d+\s+(?:connect|bind|sendto|sendmsg)\(.*sa_family=AF_INET6?\b")
 
 
-def bodies(port, secret):
-    """Name -> bytes: each names the local server and files in `secret`."""
-    web = "http://127.0.0.1:%d" % port
+def bodies(web, port, secret):
+    """Name -> text: each names addresses below `web` (on the server at
+    `port`) and files in `secret`."""
     return {
         "hls": ("#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:10\n#EXT-X-MEDIA-SEQUENCE:0\n"
                 "#EXTINF:10.0,\n%s/hls/seg0.ts\n#EXTINF:10.0,\nfile://%s/hls.ts\n#EXTINF:10.0,\n"
@@ -143,22 +149,13 @@ def survey(bin_folder, work):
         with open(os.path.join(secret, name), "wb") as file:
             file.write(b"RIFF\0\0\0\0WAVE")
     files = []
-    for kind, body in bodies(port, secret).items():
+    for kind in bodies("", port, secret):
         for extension in EXTENSIONS:
-            path = os.path.join(media, "%s.%s" % (kind, extension))
-            with open(path, "w") as file:
-                file.write(body)
-            files.append(path)
+            name = "%s.%s" % (kind, extension)
+            with open(os.path.join(media, name), "w") as file:
+                file.write(bodies("http://127.0.0.1:%d/%s" % (port, name), port, secret)[kind])
+            files.append(os.path.join(media, name))
 
-    settings = {}
-    for name, text in (("graph", "[KESTRAVOX]\r\nLOG=1\r\n"),
-                       ("mci", "[KESTRAVOX]\r\nLOG=1\r\n[VIDEOSET]\r\nDSHOW=0\r\n"),
-                       ("series", "[KESTRAVOX]\r\nLOG=1\r\n[SOUNDSET]\r\nLOOP=2\r\nEND=0\r\n")):
-        folder = os.path.join(work, "settings-" + name)
-        os.makedirs(folder)
-        with open(os.path.join(folder, "%s.INI" % pwd.getpwuid(os.getuid()).pw_name), "w") as ini:
-            ini.write(text)
-        settings[name] = folder
     runtime = os.path.join(work, "runtime")
     os.makedirs(runtime, mode=0o700)
     base = dict(os.environ, HOME=os.path.join(work, "home"), QT_QPA_PLATFORM="offscreen", QORVE_MIXER="virtual",
@@ -166,42 +163,62 @@ def survey(bin_folder, work):
                 DBUS_SESSION_BUS_ADDRESS="unix:path=" + os.path.join(work, "no-session-bus"))
     for name in ("DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "http_proxy", "https_proxy"):
         base.pop(name, None)
+    login = pwd.getpwuid(os.getuid()).pw_name
 
-    failures = []
-    trace = os.path.join(work, "trace")
-    print("%-22s %-6s %8s %8s %5s  %s" % ("file", "class", "requests", "reached", "inet", "result"))
-    for path in files:
-        extension = path.rsplit(".", 1)[1]
-        for setting in ("graph", "mci") if extension in VIDEO_EXTENSIONS else ("graph",):
-            if setting == "mci" and extension != "avi":
-                continue
-            before = len(Requests.seen)
-            env = dict(base, QORVE_HOME=settings[setting])
+    def settings(name, text):
+        folder = os.path.join(work, "settings", name)
+        os.makedirs(folder)
+        with open(os.path.join(folder, "%s.INI" % login), "w") as ini:
+            ini.write("[KESTRAVOX]\r\nLOG=1\r\n" + text)
+        return folder
+
+    def requests_for(name):
+        with Requests.lock:
+            return sum(1 for seen in Requests.seen if seen.startswith("/%s/" % name))
+
+    def probe(path):
+        """qorve-info on `path` under each setting: the lines to print and the failures."""
+        name, extension = os.path.basename(path), path.rsplit(".", 1)[1]
+        lines, failures = [], []
+        for setting in ("graph", "mci") if extension == "avi" else ("graph",):
+            home = settings("%s-%s" % (setting, name), "[VIDEOSET]\r\nDSHOW=0\r\n" if setting == "mci" else "")
+            trace = os.path.join(home, "trace")
+            before = requests_for(name)
             try:
-                done = run_traced([os.path.join(bin_folder, "qorve-info"), path], env, trace, 120)
+                done = run_traced([os.path.join(bin_folder, "qorve-info"), path], dict(base, QORVE_HOME=home),
+                                  trace, 120)
                 result = json.loads(done.stdout.decode("utf-8", "replace").splitlines()[0])["result"]
             except subprocess.TimeoutExpired:
                 result = "no end"
             except (ValueError, IndexError, KeyError):
                 result = "no answer"
             reached, inet = trace_findings(trace, {path, media}, [media, secret])
-            requests = len(Requests.seen) - before
-            print("%-22s %-6s %8d %8d %5d  %s" % (os.path.basename(path), setting, requests, len(reached), inet,
-                                                 result))
+            requests = requests_for(name) - before
+            lines.append("%-22s %-6s %8d %8d %5d  %s" % (name, setting, requests, len(reached), inet, result))
             if requests or reached or inet:
                 failures.append("qorve-info %s (%s): %d requests, %d inet calls, reached %s"
-                                % (os.path.basename(path), setting, requests, inet,
+                                % (name, setting, requests, inet,
                                    ", ".join(sorted(os.path.basename(p) for p in reached)) or "nothing"))
             if result == 0:
-                failures.append("qorve-info %s (%s) played a file that names others" % (os.path.basename(path),
-                                                                                          setting))
+                failures.append("qorve-info %s (%s) played a file that names others" % (name, setting))
+        return lines, failures
+
+    failures = []
+    print("%-22s %-6s %8s %8s %5s  %s" % ("file", "class", "requests", "reached", "inet", "result"))
+    # Two at a time: each run waits mostly on its own start and end.
+    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        for lines, found in pool.map(probe, files):
+            print("\n".join(lines))
+            failures += found
 
     # The player in series mode, through the whole folder: from a short
     # piece of sound, at whose end it tries every other file in turn. It may
     # open every file of the folder, never one beside it.
     before = len(Requests.seen)
-    env = dict(base, QORVE_HOME=settings["series"])
-    log = os.path.join(settings["series"], "LOG.TXT")
+    home = settings("series", "[SOUNDSET]\r\nLOOP=2\r\nEND=0\r\n")
+    env = dict(base, QORVE_HOME=home)
+    log = os.path.join(home, "LOG.TXT")
+    trace = os.path.join(home, "trace")
     first = os.path.join(media, "000-start.wav")
     subprocess.run(["sox", "-n", "-r", "8000", "-c", "1", "-b", "16", first, "synth", "0.3", "sine", "440"],
                    check=True)
@@ -220,16 +237,37 @@ def survey(bin_folder, work):
                 break
             threading.Event().wait(0.2)
     finally:
-        strace.terminate()
+        # The end signal goes to the player (strace's child); strace ends with it.
+        try:
+            with open("/proc/%d/task/%d/children" % (strace.pid, strace.pid)) as children:
+                for child in children.read().split():
+                    os.kill(int(child), signal.SIGTERM)
+        except (OSError, ValueError):
+            pass
         try:
             strace.wait(30)
         except subprocess.TimeoutExpired:
             strace.kill()
             strace.wait()
+            failures.append("the player did not end at SIGTERM")
     reached, inet = trace_findings(trace, set(files) | {media, first}, [media, secret])
     requests = len(Requests.seen) - before
     print("%-22s %-6s %8d %8d %5d  %d of %d files loaded" % ("series", "player", requests, len(reached), inet,
                                                             len(wanted & loaded), len(files)))
+    # Each file of a kind the player recognises has its refusal in the log.
+    refused, current = set(), None
+    with open(log, "rb") as text:
+        for line in text.read().split(b"\r\n"):
+            load = re.match(rb'"(%s/[^"]+)" , "[01]"' % re.escape(media.encode()), line)
+            if load:
+                current = os.path.basename(load.group(1).decode())
+            elif REFUSAL in line and current:
+                refused.add(current)
+    expected = {os.path.basename(path) for path in files if os.path.basename(path).rsplit(".", 1)[0] in LOGGED}
+    print("refusals logged: %d of the %d files of the kinds recognised" % (len(refused & expected), len(expected)))
+    if refused != expected:
+        failures.append("refusals logged for %s, missing for %s" % (" ".join(sorted(refused - expected)) or "no other",
+                                                                   " ".join(sorted(expected - refused)) or "none"))
     if requests or reached or inet:
         failures.append("the player in series: %d requests, %d inet calls, reached %s"
                         % (requests, inet, ", ".join(sorted(os.path.basename(p) for p in reached)) or "nothing"))

@@ -306,7 +306,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"MetafileOfAbsurdSize", "huge.wmf",
                                 test::MetafileMaker().Placeable(-32768, -32768, 32767, 32767, 1).Bytes(),
                                 kResultBrokenFile},
-                      ErrorCase{"MissingJpeg", "", "", kResultFileInUse}),
+                      ErrorCase{"MissingJpeg", "", "", kResultFileInUse},
+                      // A drawing that names another picture on the machine is not drawn.
+                      ErrorCase{"SvgDrawingNamedJpeg", "drawing.jpg",
+                                "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                                "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"40\" height=\"30\">"
+                                "<rect width=\"40\" height=\"30\" fill=\"red\"/><image width=\"10\" "
+                                "height=\"10\" xlink:href=\"/usr/share/pixmaps/debian-logo.png\"/></svg>\n",
+                                kResultBrokenFile}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- metafiles ------------------------------------------------------------------------
