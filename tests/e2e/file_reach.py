@@ -71,7 +71,8 @@ def bodies(web, port, secret):
                  '<trackList><track><location>%s/xspf/a.ogg</location></track><track>'
                  '<location>file://%s/xspf.ogg</location></track></trackList></playlist>\n' % (web, secret)),
         "uri-list": "%s/ram/a.rm\nfile://%s/ram.rm\n" % (web, secret),
-        "ffconcat": "ffconcat version 1.0\nfile '%s/concat.wav'\nfile '%s/concat/a.wav'\n" % (secret, web),
+        "ffconcat": ("ffconcat version 1.0\nfile '000-start.wav'\nfile '%s/concat.wav'\nfile '%s/concat/a.wav'\n"
+                     % (secret, web)),
         "ffmetadata": (";FFMETADATA1\ntitle=%s/meta\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\n"
                        "title=file://%s/meta\n" % (web, secret)),
         "sdp": ("v=0\no=- 0 0 IN IP4 127.0.0.1\ns=stream\nc=IN IP4 127.0.0.1\nt=0 0\n"
@@ -148,6 +149,11 @@ def survey(bin_folder, work):
                  "smil.avi", "xspf.ogg", "ram.rm", "concat.wav", "meta"):
         with open(os.path.join(secret, name), "wb") as file:
             file.write(b"RIFF\0\0\0\0WAVE")
+    # A short piece of sound: where the player's series starts, and a file of
+    # the folder that a list may name by a relative name.
+    first = os.path.join(media, "000-start.wav")
+    subprocess.run(["sox", "-n", "-r", "8000", "-c", "1", "-b", "16", first, "synth", "0.3", "sine", "440"],
+                   check=True)
     files = []
     for kind in bodies("", port, secret):
         for extension in EXTENSIONS:
@@ -211,7 +217,7 @@ def survey(bin_folder, work):
             print("\n".join(lines))
             failures += found
 
-    # The player in series mode, through the whole folder: from a short
+    # The player in series mode, through the whole folder: from the short
     # piece of sound, at whose end it tries every other file in turn. It may
     # open every file of the folder, never one beside it.
     before = len(Requests.seen)
@@ -219,9 +225,6 @@ def survey(bin_folder, work):
     env = dict(base, QORVE_HOME=home)
     log = os.path.join(home, "LOG.TXT")
     trace = os.path.join(home, "trace")
-    first = os.path.join(media, "000-start.wav")
-    subprocess.run(["sox", "-n", "-r", "8000", "-c", "1", "-b", "16", first, "synth", "0.3", "sine", "440"],
-                   check=True)
     strace = subprocess.Popen(["strace", "-f", "-qq", "-o", trace, "-e", "trace=open,openat,connect,bind,sendto,"
                                "sendmsg", os.path.join(bin_folder, "qorve"), first, "-C"], env=env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
