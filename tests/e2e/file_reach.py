@@ -29,7 +29,8 @@ import threading
 EXTENSIONS = ["avi", "mpg", "wmv", "wav", "mp3", "wma", "mid"]
 # The kinds the player recognises and logs as refused; the others (.pls, ASX,
 # XSPF) no reader of GStreamer or libavformat takes at all.
-LOGGED = {"hls", "hls-master", "dash", "smooth", "m3u", "smil", "uri-list", "ffconcat", "ffmetadata", "sdp"}
+LOGGED = {"hls", "hls-master", "dash", "smooth", "m3u", "smil", "uri-list", "ffconcat", "ffconcat-remote", "ffmetadata",
+          "sdp"}
 REFUSAL = "外部参照ファイルを拒否".encode()
 OPEN = re.compile(r'^(\d+)\s+(?:openat|open)\((?:AT_FDCWD|\d+), "([^"]*)"')
 INET = re.compile(r"^\d+\s+(?:connect|bind|sendto|sendmsg)\(.*sa_family=AF_INET6?\b")
@@ -71,8 +72,10 @@ def bodies(web, port, secret):
                  '<trackList><track><location>%s/xspf/a.ogg</location></track><track>'
                  '<location>file://%s/xspf.ogg</location></track></trackList></playlist>\n' % (web, secret)),
         "uri-list": "%s/ram/a.rm\nfile://%s/ram.rm\n" % (web, secret),
-        "ffconcat": ("ffconcat version 1.0\nfile '000-start.wav'\nfile '%s/concat.wav'\nfile '%s/concat/a.wav'\n"
-                     % (secret, web)),
+        # libavformat's safe mode refuses a whole list that names a path or an
+        # address, but follows one that names a file beside it.
+        "ffconcat": "ffconcat version 1.0\nfile '000-start.wav'\n",
+        "ffconcat-remote": "ffconcat version 1.0\nfile '%s/concat.wav'\nfile '%s/concat/a.wav'\n" % (secret, web),
         "ffmetadata": (";FFMETADATA1\ntitle=%s/meta\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\n"
                        "title=file://%s/meta\n" % (web, secret)),
         "sdp": ("v=0\no=- 0 0 IN IP4 127.0.0.1\ns=stream\nc=IN IP4 127.0.0.1\nt=0 0\n"
