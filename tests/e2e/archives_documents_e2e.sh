@@ -134,11 +134,15 @@ chmod +x "$work/browser/xdg-open"
 # Blue while the page waits, then green when every attempt failed, red when
 # one got through.
 cat >"$work/in/reach.html" <<HTML
-<html><head><style>body{margin:0} a{display:block;height:100vh;background:rgb(40,40,200)}</style></head>
-<body><a id="link" href="http://127.0.0.1:$port/clicked">&nbsp;</a><img src="http://127.0.0.1:$port/picture.png">
+<html><head><style>body{margin:0} a{display:block;float:left;width:50%;height:100vh;background:rgb(40,40,200)}</style></head>
+<body><a href="http://127.0.0.1:$port/clicked">&nbsp;</a><a href="http://127.0.0.1:$port/clicked-window" target="_blank">&nbsp;</a>
+<img src="http://127.0.0.1:$port/picture.png">
 <script>
-var link = document.getElementById("link"), left = 3, leaked = false;
-function settle() { if (--left == 0) link.style.background = leaked ? "rgb(220,40,40)" : "rgb(0,160,80)"; }
+var links = document.getElementsByTagName("a"), left = 3, leaked = false;
+function settle() {
+  if (--left > 0) return;
+  for (var i = 0; i < links.length; ++i) links[i].style.background = leaked ? "rgb(220,40,40)" : "rgb(0,160,80)";
+}
 var request = new XMLHttpRequest();
 try {
   request.open("GET", "file://$work/in/secret.txt");
@@ -165,11 +169,13 @@ for i in $(seq 1 60); do
   if awk -v s="$(share "$work/shot.png" "rgb(220,40,40)")" 'BEGIN { exit !(s >= 0.5) }'; then verdict=red; break; fi
 done
 [ "$verdict" = green ] || fail "the page's attempts did not all fail ($verdict)"
-xdotool mousemove 640 512 click 1
-wait_for '[ -s "$work/opened" ]' 20 || fail "the clicked link did not reach the desktop's browser"
-grep -q "http://127.0.0.1:$port/clicked" "$work/opened" || fail "the browser was handed $(cat "$work/opened")"
+# A plain link (left half) and one that asks for a window of its own (right half).
+xdotool mousemove 480 512 click 1
+wait_for 'grep -q "/clicked$" "$work/opened"' 20 || fail "the clicked link did not reach the desktop's browser"
+xdotool mousemove 800 512 click 1
+wait_for 'grep -q "/clicked-window$" "$work/opened"' 20 || fail "the link to a new window did not reach the browser"
 kill -TERM "$player"; wait "$player" || true; player=0
 kill "$server"; wait "$server" 2>/dev/null || true
 if grep -q REQUEST "$work/requests"; then fail "the server was reached: $(grep REQUEST "$work/requests" | tr '\n' ' ')"; fi
-echo "  the page read nothing, the server saw no request, the link went to: $(cat "$work/opened")"
+echo "  the page read nothing, the server saw no request, the links went to: $(tr '\n' ' ' <"$work/opened")"
 echo "PASS"
