@@ -3,13 +3,7 @@
 // source in pull mode hands it out, and libavformat's probe. Nothing may
 // crash, hang or read out of bounds, and the answer is the same twice.
 #include "platform/mci/file_gate.h"
-
-extern "C" {
-#include <libavutil/log.h>
-}
-
-#include <sys/mman.h>
-#include <unistd.h>
+#include "support/memory_file.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,20 +11,9 @@ extern "C" {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace qorve;
-  static const bool quiet = [] {
-    av_log_set_level(AV_LOG_QUIET);
-    return true;
-  }();
-  (void)quiet;
-  const int fd = memfd_create("media", 0);
-  if (fd < 0) return 0;
-  if (write(fd, data, size) != static_cast<ssize_t>(size)) {
-    close(fd);
-    return 0;
-  }
-  const std::string path = "/proc/self/fd/" + std::to_string(fd);
-  const std::string kind = ReferencingContent(path);
-  if (ReferencingContent(path) != kind) std::abort();
-  close(fd);
+  const fuzz::MemoryFile file(data, size);
+  if (!file.IsOpen()) return 0;
+  const std::string kind = ReferencingContent(file.Path());
+  if (ReferencingContent(file.Path()) != kind) std::abort();
   return 0;
 }

@@ -6,13 +6,11 @@
 // 16-bit sound, the times and the seek. Nothing may crash, hang or read out
 // of bounds.
 #include "platform/mci/libav_media.h"
+#include "support/memory_file.h"
 
 extern "C" {
 #include <libavutil/log.h>
 }
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <string>
@@ -24,13 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)quiet;
-  const int fd = memfd_create("media", 0);
-  if (fd < 0) return 0;
-  if (write(fd, data, size) != static_cast<ssize_t>(size)) {
-    close(fd);
-    return 0;
-  }
-  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  const fuzz::MemoryFile file(data, size);
+  if (!file.IsOpen()) return 0;
+  const std::string path = file.Path();
   IsWideAiffSound(path);
   MediaLengthFromStreams(path);
   if (auto media = LibavMedia::Open(path)) {
@@ -41,6 +35,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < 20 && media->Next().kind != LibavMedia::Kind::End; ++i) {
     }
   }
-  close(fd);
   return 0;
 }
