@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project builds, tests and runs with.
+# Installs every Debian package the project builds, tests and runs with, and
+# unpacks the PulseAudio daemon the sound-server tests run.
 # Safe to run again: packages already present are skipped, and when all are
-# present it returns at once without touching apt.
+# present (and the daemon is unpacked) it returns at once without touching apt.
 set -euo pipefail
 
 packages=(
@@ -49,7 +50,34 @@ packages=(
   libarchive-tools lhasa cabextract gcab
   # tracker modules: the reference player, and game packages whose songs the tests play
   openmpt123 tecnoballz-data freedroid-data
+  # real sound servers for the end-to-end tests: a PipeWire session reached
+  # through ALSA's default PCM, and ALSA's pulse PCM; pactl and parec drive
+  # and record both
+  pipewire pipewire-bin wireplumber pipewire-pulse pipewire-alsa pulseaudio-utils dbus libasound2-plugins
+  # the libraries of the PulseAudio daemon, which pipewire-alsa keeps from
+  # being installed: its package is unpacked below instead
+  libltdl7 libsndfile1 liborc-0.4-0 libsoxr0 libspeexdsp1 libtdb1 libwrap0 libfftw3-single3
+  libwebrtc-audio-processing1
 )
+
+# The PulseAudio daemon, unpacked where the tests look for it
+# (tests/e2e/sound_server.sh), in the version of the installed libpulse0.
+unpack_pulseaudio() {
+  local root=${QORVE_PULSEAUDIO_ROOT:-${XDG_CACHE_HOME:-$HOME/.cache}/qorve-test/pulseaudio} version download
+  version=$(dpkg-query -W -f='${Version}' libpulse0)
+  [ "$(cat "$root/version" 2>/dev/null)" = "$version" ] && [ -x "$root/usr/bin/pulseaudio" ] && return 0
+  echo "bootstrap: unpacking pulseaudio $version into $root"
+  download=$(mktemp -d)
+  (cd "$download" && apt-get download -q "pulseaudio=$version" >/dev/null 2>&1) || {
+    "${sudo_cmd[@]}" apt-get update -qq
+    (cd "$download" && apt-get download -q "pulseaudio=$version" >/dev/null)
+  }
+  rm -rf "$root"
+  mkdir -p "$root"
+  dpkg-deb -x "$download"/pulseaudio_*.deb "$root"
+  echo "$version" >"$root/version"
+  rm -rf "$download"
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -58,15 +86,14 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "bootstrap: installing ${missing[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
   sudo_cmd=(sudo)
 fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "bootstrap: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+unpack_pulseaudio

@@ -1,14 +1,20 @@
 // Master volume through the ALSA simple mixer of the default control. Each call
 // opens and closes the mixer, so a device that appears or goes away later is
-// seen, and nothing is held between calls.
+// seen, and nothing is held between calls. A read that found no mixer is not
+// tried again for kReadRetry: the window reads the volume at every repaint,
+// and opening a control whose sound server is gone loads and unloads the
+// server's client libraries each time.
 #include "platform/audio/mixer.h"
 
 #include <alsa/asoundlib.h>
 
+#include <chrono>
 #include <cstdlib>
 
 namespace qorve {
 namespace {
+
+constexpr auto kReadRetry = std::chrono::seconds(2);
 
 class AlsaMixerHandle {
  public:
@@ -52,6 +58,30 @@ class AlsaMixerHandle {
 class AlsaMixer final : public Mixer {
  public:
   bool ReadMaster(uint16_t& value) override {
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextRead_) return false;
+    if (Read(value)) return true;
+    nextRead_ = now + kReadRetry;
+    return false;
+  }
+
+  bool WriteMaster(uint16_t value) override {
+    AlsaMixerHandle handle;
+    snd_mixer_elem_t* element = handle.MasterElement();
+    long minimum = 0, maximum = 0;
+    if (!element || snd_mixer_selem_get_playback_volume_range(element, &minimum, &maximum) < 0 ||
+        maximum <= minimum) {
+      return false;
+    }
+    const long long span = maximum - minimum;
+    const long raw = minimum + static_cast<long>((value * span + 32767) / 65535);
+    if (snd_mixer_selem_set_playback_volume_all(element, raw) < 0) return false;
+    nextRead_ = {};  // the mixer is there again
+    return true;
+  }
+
+ private:
+  bool Read(uint16_t& value) {
     AlsaMixerHandle handle;
     snd_mixer_elem_t* element = handle.MasterElement();
     long minimum = 0, maximum = 0, raw = 0;
@@ -66,18 +96,7 @@ class AlsaMixer final : public Mixer {
     return true;
   }
 
-  bool WriteMaster(uint16_t value) override {
-    AlsaMixerHandle handle;
-    snd_mixer_elem_t* element = handle.MasterElement();
-    long minimum = 0, maximum = 0;
-    if (!element || snd_mixer_selem_get_playback_volume_range(element, &minimum, &maximum) < 0 ||
-        maximum <= minimum) {
-      return false;
-    }
-    const long long span = maximum - minimum;
-    const long raw = minimum + static_cast<long>((value * span + 32767) / 65535);
-    return snd_mixer_selem_set_playback_volume_all(element, raw) >= 0;
-  }
+  std::chrono::steady_clock::time_point nextRead_{};  // reads fail at once until then
 };
 
 }  // namespace

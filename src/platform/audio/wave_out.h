@@ -5,7 +5,8 @@
 //
 // Backends (one file each):
 //   ALSA     the real sound output: "default", or the PCM that QORVE_AUDIO_DEVICE
-//            names (wave_out_alsa.cpp)
+//            names (wave_out_alsa.cpp); a device that fails while open is
+//            opened again by name, and the position holds until it is back
 //   capture  plays into a WAV file, in real time by its own clock ("wav:PATH") or
 //            as fast as the producer writes ("wav-fast:PATH") (wave_out_capture.cpp)
 //   virtual  a sound card for tests whose clock the test advances
@@ -87,6 +88,9 @@ class WaveOutDevice {
   // instead of asking again and again. False for devices whose position
   // moves when something else says so (tests, rendering into a file).
   virtual bool KeepsRealTime() const { return false; }
+  // After an Open that failed: the device and the reason, for the log (for
+  // example `ALSA PCM "default": Connection refused`). Empty otherwise.
+  virtual std::string OpenFailure() const { return {}; }
 };
 
 // The ALSA PCM `name` ("default", "hw:0", ...). A PCM of ALSA's "null" type is

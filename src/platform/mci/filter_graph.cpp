@@ -22,8 +22,10 @@ std::unique_ptr<FilterGraph> FilterGraph::Create() {
 }
 
 bool FilterGraph::RenderFile(const std::string& path) {
-  MCIERROR error = MCIERR_NO_ERROR;
-  device_ = OpenGstreamerDevice(path, error);
+  ClearSoundOutputFailure();
+  renderError_ = MCIERR_NO_ERROR;
+  device_ = OpenGstreamerDevice(path, renderError_);
+  outputFailure_ = device_ ? std::string() : MciOpenFailure();
   running_ = false;
   return device_ != nullptr;
 }

@@ -28,6 +28,12 @@ class FilterGraph {
   // Sets the file and prerolls it. False when nothing in it can be played;
   // every later call is then harmless and reports nothing.
   bool RenderFile(const std::string& path);
+  // Why the last RenderFile failed, as the MCI device's open error
+  // (MCIERR_DEVICE_NOT_READY or MCIERR_MUST_USE_SHAREABLE: the sound output
+  // could not be opened); MCIERR_NO_ERROR after one that succeeded.
+  MCIERROR RenderError() const { return renderError_; }
+  // With a sound output that could not be opened: which and why, for the log.
+  const std::string& OutputFailure() const { return outputFailure_; }
   void Run();
   void Stop();
   // Moves the current position, in 100-nanosecond units from the start. A
@@ -48,6 +54,8 @@ class FilterGraph {
 
   std::unique_ptr<MciDevice> device_;
   bool running_ = false;
+  MCIERROR renderError_ = MCIERR_NO_ERROR;
+  std::string outputFailure_;
 };
 
 // Tests make the graph unavailable (false) as if GStreamer could not be

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace qorve {
 
@@ -29,8 +30,19 @@ class GstreamerAudioOutput {
   ~GstreamerAudioOutput() { Close(); }
 
   // Makes the sink element (a reference the caller owns) for QORVE_AUDIO.
-  // The capture device is opened paused: nothing is heard before Play.
+  // The capture device is opened paused: nothing is heard before Play. An
+  // ALSA PCM is opened once and closed again here, so that a sound device
+  // that cannot be opened fails now, with its cause, rather than as a
+  // pipeline that does not preroll: MCIERR_MUST_USE_SHAREABLE when another
+  // program holds it, else MCIERR_DEVICE_NOT_READY, with which output and why
+  // noted for MciOpenFailure.
   MCIERROR MakeSink(GstElement*& sink);
+
+  // For an error message that the sound output posted (the sink failed to
+  // open or to run the device): notes which output and why and returns the
+  // MCI error as MakeSink does; MCIERR_NO_ERROR for a message of any other
+  // element.
+  MCIERROR OutputError(GstMessage* message) const;
 
   // What the device does around the pipeline's own state changes.
   void Play();
@@ -45,6 +57,8 @@ class GstreamerAudioOutput {
   static GstFlowReturn OnSample(GstElement* sink, gpointer data);
 
   std::unique_ptr<WaveOutDevice> capture_;
+  GstElement* alsaSink_ = nullptr;  // our reference to the ALSA sink, or null
+  std::string alsaDevice_;          // the PCM it plays to
   std::atomic<uint64_t> written_{0};  // bytes handed to the capture device (streaming thread)
 };
 

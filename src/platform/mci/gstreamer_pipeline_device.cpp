@@ -141,7 +141,10 @@ MCIERROR GstreamerPipelineDevice::BusError(GstClockTime firstWait, GstClockTime 
     if (!message) break;
     GError* error = nullptr;
     gst_message_parse_error(message, &error, nullptr);
-    const MCIERROR found = MciErrorFromGstError(error);
+    // The sound output's errors are the device's, whatever GStreamer calls
+    // them (a sink may report a PCM it cannot find as "not found").
+    MCIERROR found = audio_.OutputError(message);
+    if (found == MCIERR_NO_ERROR) found = MciErrorFromGstError(error);
     if (flowError && error && error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_FAILED) {
       *flowError = true;
     }

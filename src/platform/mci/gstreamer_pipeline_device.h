@@ -78,7 +78,9 @@ class GstreamerPipelineDevice : public MciDevice {
   // The error that made a state change fail. Elements post their errors from
   // their own threads, so the message may arrive a little after the failure:
   // the first is waited for up to `firstWait`, each further one up to
-  // `nextWait`; of several, the first that names a cause is taken.
+  // `nextWait`; of several, the first that names a cause is taken. An error
+  // of the sound output is MCIERR_DEVICE_NOT_READY or
+  // MCIERR_MUST_USE_SHAREABLE (GstreamerAudioOutput::OutputError).
   // `flowError` (if given) is set when one is a stream's flow error.
   MCIERROR BusError(GstClockTime firstWait, GstClockTime nextWait, bool* flowError = nullptr);
   // A stream that ended while the device stopped plays out what the capture

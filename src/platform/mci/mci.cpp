@@ -27,6 +27,17 @@ DeviceTable& Table() {
   return table;
 }
 
+// Its own lock: devices note it while an open holds the table's.
+struct OutputFailure {
+  std::mutex mutex;
+  std::string description;
+};
+
+OutputFailure& LastOutputFailure() {
+  static OutputFailure failure;
+  return failure;
+}
+
 std::string ExtensionOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   const std::size_t dot = path.rfind('.');
@@ -65,6 +76,7 @@ MCIERROR Open(uintptr_t flags, MCI_OPEN_PARMS* open) {
   if (typed && type.empty()) return MCIERR_INVALID_DEVICE_NAME;
 
   MCIERROR error = MCIERR_NO_ERROR;
+  ClearSoundOutputFailure();
   std::unique_ptr<MciDevice> device = typed ? OpenByType(type, element, error) : OpenByExtension(element, error);
   if (!device) return error != MCIERR_NO_ERROR ? error : MCIERR_INTERNAL;
   DeviceTable& table = Table();
@@ -198,6 +210,18 @@ MCIERROR mciSendCommand(MCIDEVICEID device, uint32_t message, uintptr_t flags, v
   if (driver) return driver(device, message, flags, params);
   std::lock_guard lock(Table().mutex);
   return Dispatch(device, message, flags, params);
+}
+
+void NoteSoundOutputFailure(std::string description) {
+  std::lock_guard lock(LastOutputFailure().mutex);
+  LastOutputFailure().description = std::move(description);
+}
+
+void ClearSoundOutputFailure() { NoteSoundOutputFailure({}); }
+
+std::string MciOpenFailure() {
+  std::lock_guard lock(LastOutputFailure().mutex);
+  return LastOutputFailure().description;
 }
 
 void SetMciDriverForTesting(MciDriver driver) {

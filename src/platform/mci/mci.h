@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace qorve {
 
@@ -206,6 +207,13 @@ struct MCI_DGV_WINDOW_PARMS {
 // (MCIERR_INVALID_DEVICE_ID otherwise). Commands the device does not know
 // give MCIERR_UNRECOGNIZED_COMMAND or MCIERR_UNSUPPORTED_FUNCTION.
 MCIERROR mciSendCommand(MCIDEVICEID device, uint32_t message, uintptr_t flags, void* params);
+
+// After an MCI_OPEN that failed because the device's sound output could not
+// be opened (MCIERR_DEVICE_NOT_READY, MCIERR_MUST_USE_SHAREABLE): which output
+// and why, for the log (`alsasink "default": Could not open audio device for
+// playback. Playback open error on device 'default': Host is down`). Empty
+// after any other open, or when the output gave no account.
+std::string MciOpenFailure();
 
 // Tests replace the whole driver (null restores the real one).
 using MciDriver = std::function<MCIERROR(MCIDEVICEID, uint32_t, uintptr_t, void*)>;

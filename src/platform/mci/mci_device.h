@@ -39,6 +39,12 @@ class MciDevice {
   virtual MCIERROR Source(MCI_RECT&) { return MCIERR_UNSUPPORTED_FUNCTION; }
 };
 
+// A device whose sound output cannot be opened notes which output and why
+// before it fails (MciOpenFailure gives it to the caller); every MCI_OPEN
+// starts with a clean slate.
+void NoteSoundOutputFailure(std::string description);
+void ClearSoundOutputFailure();
+
 // The device kinds. Each returns null and sets `error` when it cannot open.
 // A file GStreamer cannot demultiplex, or whose pictures it cannot decode,
 // opens through libavformat and libavcodec (OpenLibavDevice) when they can.

@@ -101,6 +101,7 @@ class SynthesizerDevice final : public MciDevice {
     format.nAvgBytesPerSec = kRate * kFrameBytes;
     const MMRESULT opened = output_->Open(format);
     if (opened != MMSYSERR_NOERROR) {
+      NoteSoundOutputFailure(output_->OpenFailure());
       output_.reset();
       return opened == MMSYSERR_ALLOCATED ? MCIERR_MUST_USE_SHAREABLE : MCIERR_DEVICE_NOT_READY;
     }

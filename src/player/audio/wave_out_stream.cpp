@@ -10,6 +10,7 @@
 #include <limits>
 #include <new>
 #include <pthread.h>
+#include <string>
 #include <system_error>
 
 namespace qorve {
@@ -45,6 +46,7 @@ void WaveOutStream::SetBuffers(int count, int bytes) {
 
 int WaveOutStream::Open(const WAVEFORMATEX& format, FillProc fill) {
   if (device_ || thread_.joinable()) {
+    openError_ = MMSYSERR_ALLOCATED;
     Log("waveOutOpen Error", MMSYSERR_ALLOCATED);
     return -1;
   }
@@ -60,8 +62,15 @@ int WaveOutStream::Open(const WAVEFORMATEX& format, FillProc fill) {
     device = CreateWaveOutDevice();
     result = device ? device->Open(format) : MMSYSERR_BADDEVICEID;
   }
+  openError_ = result;
   if (result != MMSYSERR_NOERROR) {
     Log("waveOutOpen Error", static_cast<long>(result));
+    // Which device, and why: the code alone cannot tell a missing sound
+    // server from a card another program holds.
+    if (device) {
+      const std::string failure = device->OpenFailure();
+      if (!failure.empty()) Log(failure, static_cast<long>(result));
+    }
     return -1;
   }
 
@@ -74,6 +83,7 @@ int WaveOutStream::Open(const WAVEFORMATEX& format, FillProc fill) {
   if (ringBytes <= std::numeric_limits<uint32_t>::max()) heap_.reset(new (std::nothrow) uint8_t[ringBytes]);
   if (!heap_) {
     device->Close();
+    openError_ = MMSYSERR_NOMEM;
     Log("HeapAlloc Error", static_cast<long>(ringBytes));
     return -1;
   }
@@ -89,6 +99,7 @@ int WaveOutStream::Open(const WAVEFORMATEX& format, FillProc fill) {
     thread_ = std::thread(&WaveOutStream::StreamThread, this);
   } catch (const std::system_error& error) {
     Log("CreateThread Error", error.code().value());
+    openError_ = MMSYSERR_NOMEM;
     FreeRing();
     device_->Close();
     device_.reset();

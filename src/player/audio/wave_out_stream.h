@@ -64,11 +64,19 @@ class WaveOutStream {
 
   // Opens the device, fills the whole ring and starts the worker; no sound yet
   // (state Stopped). 0 on success; -1 when the device cannot be opened (its
-  // code is logged as "waveOutOpen Error"), when the ring cannot be allocated
-  // ("HeapAlloc Error" with its size), when the stream is already open
-  // (MMSYSERR_ALLOCATED) or `fill` is empty (MMSYSERR_INVALPARAM).
-  // Nothing is left behind by a failure.
+  // code is logged as "waveOutOpen Error", followed by the device's own
+  // account of which device and why, when it gives one), when the ring
+  // cannot be allocated ("HeapAlloc Error" with its size), when the stream is
+  // already open (MMSYSERR_ALLOCATED) or `fill` is empty (MMSYSERR_INVALPARAM).
+  // Nothing is left behind by a failure; OpenError tells the causes apart.
   int Open(const WAVEFORMATEX& format, FillProc fill);
+  // Why the last Open failed, MMSYSERR_NOERROR after one that succeeded (or
+  // before any): WAVERR_BADFORMAT for a format no device plays,
+  // MMSYSERR_NOMEM when the ring or the worker could not be had,
+  // MMSYSERR_INVALPARAM without a fill procedure, MMSYSERR_ALLOCATED when the
+  // stream was already open; any other code is the device's own: it could
+  // not be opened (no driver or card, held by another program, ...).
+  MMRESULT OpenError() const { return openError_; }
 
   // Resumes the device and queues one whole pass of the ring; state Playing.
   // Seek calls it; a stream that is not open ignores it.
@@ -133,6 +141,7 @@ class WaveOutStream {
   std::array<uint8_t*, kMaxBuffers> buffers_{};
   Header header_;
   FillProc fill_;
+  MMRESULT openError_ = MMSYSERR_NOERROR;
   std::atomic<int32_t> command_{kRun};
   std::atomic<int32_t> state_{Stopped};
 

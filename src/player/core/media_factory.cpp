@@ -255,6 +255,7 @@ int LoadMedia(WindowHandle owner, std::string& path, int kindFilter) {
   if (extension == "LST") return ExpandList(owner, path, kListPlaylist);
 
   bool anyTookPart = false;
+  bool deviceFailed = false;  // a class could not open the sound device
   int lastCode = kResultUnsupported;
   std::string detail;
   for (const ClassGroup& group : ClassGroups()) {
@@ -272,10 +273,18 @@ int LoadMedia(WindowHandle owner, std::string& path, int kindFilter) {
       return result;
     }
     if (group.logsOutcome) Log("ERR", result);
-    lastCode = result;
-    MediaInfo info;
-    Player().media->GetInfo(info);
-    detail.assign(info.Codec, strnlen(info.Codec, sizeof info.Codec));
+    // A sound device that cannot be opened fails the file in every class
+    // that plays through it; what a later class (the image class, which
+    // takes every file) makes of the bytes would hide the cause. The walk
+    // goes on, for a later class may still play the file, but the failure
+    // shown is the device's.
+    if (!deviceFailed) {
+      lastCode = result;
+      MediaInfo info;
+      Player().media->GetInfo(info);
+      detail.assign(info.Codec, strnlen(info.Codec, sizeof info.Codec));
+    }
+    deviceFailed = deviceFailed || result == kResultDeviceInUse;
     Player().media.reset();
   }
   // With no class to ask, the factory itself tells a missing file apart.

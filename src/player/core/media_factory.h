@@ -51,7 +51,10 @@ std::string SniffExtension(std::string_view firstBytes, const std::string& exten
 // levels (a playlist that lists itself) give code 4. A file without an
 // extension goes through the class groups like any other file. kindFilter 0 tries any class, otherwise only
 // classes that the filter and MIXPLAY let take part. When no class takes part
-// the code is 4, or 3 when the path does not exist. Afterwards
+// the code is 4, or 3 when the path does not exist. When every class that
+// takes part fails, the code and detail shown are the last class's, except
+// that a class that could not open the sound device (6) keeps its code over
+// every class after it. Afterwards
 // Player().media is never null: on failure it is an ERRORFILE showing why.
 // Returns the MediaResult. User-interface thread only.
 int LoadMedia(WindowHandle owner, std::string& path, int kindFilter);

@@ -81,7 +81,7 @@ int MOD::Open(const std::string& path, const std::string& extension, WindowHandl
   format.cbSize = 0;
   bytesPerSecond_ = format.nAvgBytesPerSec;
 
-  if (!OpenStream(format)) return kResultDeviceInUse;
+  if (const int result = OpenStream(format); result != kResultSuccess) return result;
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);
   return kResultSuccess;

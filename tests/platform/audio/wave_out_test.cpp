@@ -1,6 +1,7 @@
 #include "platform/audio/wave_out.h"
 #include "platform/audio/wave_out_virtual.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -93,6 +94,7 @@ TEST_F(WaveOutFactoryTest, AlsaWithoutThatDeviceFailsCleanly) {
   ASSERT_NE(device, nullptr);
   const MMRESULT result = device->Open(Pcm(44100, 2, 16));
   EXPECT_TRUE(result == MMSYSERR_BADDEVICEID || result == MMSYSERR_NODRIVER || result == MMSYSERR_ERROR) << result;
+  EXPECT_THAT(device->OpenFailure(), testing::StartsWith("ALSA PCM \"hw:CARD=NoSuchQorveCard\": "));
   uint32_t position = 77;
   EXPECT_EQ(device->GetPosition(position), MMSYSERR_INVALHANDLE);
   EXPECT_EQ(position, 77u);

@@ -224,7 +224,20 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"PdfWithMixPlayEndsWithImageCode", "doc.pdf", "%PDF", 1, 1, 1,
                  {{"HTML", {14, "Adobe Acrobat Reader"}}}, {"IMAGE"}, "PDF", 4, ""},
         WalkCase{"PdfFromDocumentShowsDocumentCode", "doc.pdf", "%PDF", 4, 0, 1,
-                 {{"HTML", {14, "Adobe Acrobat Reader"}}}, {"HTML"}, "PDF", 14, "Adobe Acrobat Reader"}),
+                 {{"HTML", {14, "Adobe Acrobat Reader"}}}, {"HTML"}, "PDF", 14, "Adobe Acrobat Reader"},
+        // A sound device that cannot be opened is what the user is told, not
+        // what the classes after it make of the file.
+        WalkCase{"OggOnAnUnopenableDeviceShowsTheDeviceOverImage", "song.ogg", "OggS", 0, 0, 1,
+                 {{"OGG", {6, ""}}}, {"OGG", "IMAGE"}, "OGG", 6, ""},
+        WalkCase{"DeviceFailureWinsOverEveryLaterFailure", "song.mp3", "ID3\x03", 0, 0, 1,
+                 {{"MP3", {6, "VBMP3"}}, {"MCISOUND", {1, ""}}, {"IMAGE", {11, "Susie plug-in"}}},
+                 {"MP3", "MCISOUND", "IMAGE"}, "MP3", 6, "VBMP3"},
+        WalkCase{"LaterDeviceFailureWinsOverImage", "song.mp3", "ID3\x03", 0, 0, 1,
+                 {{"MP3", {10, "VBMP3"}}, {"MCISOUND", {6, ""}}}, {"MP3", "MCISOUND", "IMAGE"}, "MP3", 6, ""},
+        WalkCase{"ClassAfterADeviceFailureMayStillPlay", "song.mp3", "ID3\x03", 0, 0, 1,
+                 {{"MP3", {6, ""}}, {"MCISOUND", kOpens}}, {"MP3", "MCISOUND"}, "MP3", 0, ""},
+        WalkCase{"VideoOnAnUnopenableDeviceShowsTheDevice", "movie.avi", "RIFF", 0, 0, 1,
+                 {{"DIRECTSHOW", {6, ""}}}, {"DIRECTSHOW", "IMAGE"}, "AVI", 6, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MediaFactory, WithoutClassesAFileIsUnsupportedAndAMissingOneNotFound) {
@@ -237,7 +250,7 @@ TEST_F(MediaFactory, WithoutClassesAFileIsUnsupportedAndAMissingOneNotFound) {
 
 TEST_F(MediaFactory, ClassCodeWinsOverMissingFile) {
   behaviours["MP3"] = {kResultBrokenFile, ""};
-  behaviours["MCISOUND"] = {kResultDeviceInUse, ""};
+  behaviours["MCISOUND"] = {kResultWrongExtension, ""};
   EXPECT_EQ(Load((Media() / "missing.mp3").string()), kResultUnsupported);  // IMAGE's code, the last tried
   EXPECT_EQ(Tried(), (Names{"MP3", "MCISOUND", "IMAGE"}));
 }

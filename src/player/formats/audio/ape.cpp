@@ -57,7 +57,7 @@ int APE::Open(const std::string& path, const std::string& extension, WindowHandl
   blockBytes_ = format.nBlockAlign;
   if (totalBlocks_ <= 0 || blockBytes_ == 0) return kResultWrongExtension;
 
-  if (!OpenStream(format)) return kResultDeviceInUse;
+  if (const int result = OpenStream(format); result != kResultSuccess) return result;
 
   info_.SampleRate = static_cast<int32_t>(rate);
   info_.Bits = static_cast<uint8_t>(bits);

@@ -187,7 +187,7 @@ int FLAC::Open(const std::string& path, const std::string& extension, WindowHand
   format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
 
   const auto bufferBytes = static_cast<int>(kChunksPerBuffer * kChunkFrames * d.FrameBytes());
-  if (!OpenStream(format, bufferBytes)) return kResultDeviceInUse;
+  if (const int result = OpenStream(format, bufferBytes); result != kResultSuccess) return result;
 
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);

@@ -77,7 +77,7 @@ int MIO::Open(const std::string& path, const std::string& extension, WindowHandl
   info_.Length = static_cast<double>((static_cast<uint64_t>(decoder_->TotalFrames()) * 1000 + rate / 2) / rate) * 0.001;
   soundEnd_ = static_cast<double>(decoder_->TotalFrames()) / rate;
 
-  if (!OpenStream(format, blockLength)) return kResultDeviceInUse;
+  if (const int result = OpenStream(format, blockLength); result != kResultSuccess) return result;
 
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);

@@ -139,7 +139,7 @@ int OGG::Open(const std::string& path, const std::string& extension, WindowHandl
   decoder_->totalFrames = std::max<ogg_int64_t>(frames, 0);
   if (rate > 0) soundEnd_ = static_cast<double>(decoder_->totalFrames) / static_cast<double>(rate);
 
-  if (!OpenStream(format)) return kResultDeviceInUse;
+  if (const int result = OpenStream(format); result != kResultSuccess) return result;
 
   info_.Length = length > 0 ? length : 0.0;
   info_.Bits = 16;

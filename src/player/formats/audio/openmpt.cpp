@@ -115,7 +115,7 @@ int OPENMPT::Open(const std::string& path, const std::string& extension, WindowH
   format.nBlockAlign = 4;
   format.nAvgBytesPerSec = format.nSamplesPerSec * 4;
   format.cbSize = 0;
-  if (!OpenStream(format)) return kResultDeviceInUse;
+  if (const int result = OpenStream(format); result != kResultSuccess) return result;
 
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, UpperCase(extension));

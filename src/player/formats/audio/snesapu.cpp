@@ -133,7 +133,7 @@ int SNESAPU::Open(const std::string& path, const std::string& extension, WindowH
   info_.Channels = 2;
   Log("SNESAPU - LOAD ", 2);
 
-  if (!OpenStream(format)) return kResultDeviceInUse;
+  if (const int result = OpenStream(format); result != kResultSuccess) return result;
   SetInfoText(info_.FileName, std::filesystem::path(path).filename().string());
   SetInfoText(info_.Format, extension);
   Log("SNESAPU - LOAD ", 3);

@@ -118,7 +118,7 @@ int VQF::Open(const std::string& path, const std::string& extension, WindowHandl
   // Buffers of whole frames, as many as fit in one second.
   const uint32_t frameBytes = static_cast<uint32_t>(channels_ * frameSize_ * 2);
   const uint32_t buffer = std::max<uint32_t>(bytesPerSecond_ / frameBytes, 1) * frameBytes;
-  if (!OpenStream(format, static_cast<int>(buffer))) return kResultDeviceInUse;
+  if (const int result = OpenStream(format, static_cast<int>(buffer)); result != kResultSuccess) return result;
 
   SetInfoText(info_.Title, TextToUtf8(header.Name));
   SetInfoText(info_.Artist, TextToUtf8(header.Auth));

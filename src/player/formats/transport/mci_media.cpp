@@ -29,6 +29,10 @@ int OpenResultFromMciError(MCIERROR error) {
   }
 }
 
+void LogSoundOutputFailure(const std::string& failure, MCIERROR error) {
+  if (!failure.empty()) Log(failure, static_cast<long>(error));
+}
+
 void LogReferencingFile(const std::string& path) {
   const std::string kind = ReferencingContent(path);
   if (!kind.empty()) Log("外部参照ファイルを拒否 " + kind, 0);
@@ -60,7 +64,9 @@ int MciMedia::OpenDevice(const char* type, const std::string& path, bool typeOnl
   }
   if (error != MCIERR_NO_ERROR) {
     if (error == MCIERR_INVALID_FILE) LogReferencingFile(path);
-    return OpenResultFromMciError(error);
+    const int result = OpenResultFromMciError(error);
+    if (result == kResultDeviceInUse) LogSoundOutputFailure(MciOpenFailure(), error);
+    return result;
   }
   device_ = open.wDeviceID;
   return kResultSuccess;

@@ -48,6 +48,11 @@ class MciMedia : public MediaFile {
 // The Open result for an MCI open error.
 int OpenResultFromMciError(MCIERROR error);
 
+// Logs which sound output could not be opened and why (`failure`, from
+// MciOpenFailure) with the MCI error, after an open that failed for it;
+// nothing when the output gave no account.
+void LogSoundOutputFailure(const std::string& failure, MCIERROR error);
+
 // Logs why `path` failed to open when it is a playlist or manifest that names
 // other files or addresses (which no device reads); nothing for other files.
 void LogReferencingFile(const std::string& path);

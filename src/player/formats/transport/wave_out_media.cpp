@@ -33,10 +33,24 @@ void WaveOutMedia::GetStatus(MediaState& out) {
   out.PlayState = stream_->GetState();
 }
 
-bool WaveOutMedia::OpenStream(const WAVEFORMATEX& format, int bufferBytes) {
+int WaveOutMedia::OpenStream(const WAVEFORMATEX& format, int bufferBytes) {
   stream_ = std::make_unique<WaveOutStream>();
   if (bufferBytes > 0) stream_->SetBuffers(WaveOutStream::kMaxBuffers, bufferBytes);
-  return stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) != -1;
+  if (stream_->Open(format, [this](uint8_t* buffer, uint32_t bytes) { Fill(buffer, bytes); }) != -1) {
+    return kResultSuccess;
+  }
+  // Only a device that cannot be opened is the device's fault: the factory
+  // keeps that result over what later classes make of the file.
+  switch (stream_->OpenError()) {
+    case WAVERR_BADFORMAT:
+      return kResultUnsupported;
+    case MMSYSERR_NOMEM:
+      return kResultOutOfMemory;
+    case MMSYSERR_INVALPARAM:
+      return kResultUnknownError;
+    default:
+      return kResultDeviceInUse;
+  }
 }
 
 void WaveOutMedia::CloseStream() {

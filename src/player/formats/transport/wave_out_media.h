@@ -33,9 +33,11 @@ class WaveOutMedia : public MediaFile {
 
  protected:
   // Makes and opens the stream in `format`, with buffers of `bufferBytes`
-  // (0: the stream's default) filled by Fill. False when the output device
-  // cannot be opened.
-  bool OpenStream(const WAVEFORMATEX& format, int bufferBytes = 0);
+  // (0: the stream's default) filled by Fill. The Open result: 0, or
+  // kResultDeviceInUse when the output device cannot be opened (no sound
+  // server or card, held by another program), kResultUnsupported for a
+  // format no device plays, kResultOutOfMemory when the ring cannot be had.
+  int OpenStream(const WAVEFORMATEX& format, int bufferBytes = 0);
   // The fill procedure: `bytes` bytes of PCM from where the decoder stands,
   // silence after the end. Runs on whichever thread the stream calls it; the
   // stream never runs it on two at once.

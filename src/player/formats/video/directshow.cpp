@@ -43,6 +43,12 @@ int DIRECTSHOW::Open(const std::string& path, const std::string& extension, Wind
   // in the display window, and an empty video window would stay behind it.
   if (!graph_->RenderFile(path)) {
     LogReferencingFile(path);
+    // A sound output that cannot be opened fails every file alike: that is
+    // the device's failure, not the file's.
+    if (OpenResultFromMciError(graph_->RenderError()) == kResultDeviceInUse) {
+      LogSoundOutputFailure(graph_->OutputFailure(), graph_->RenderError());
+      return kResultDeviceInUse;
+    }
     return kResultUnsupported;
   }
   graph_->GetVideoSize(info_.Width, info_.Height);

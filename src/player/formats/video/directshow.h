@@ -14,7 +14,8 @@ class DIRECTSHOW final : public MediaFile {
   DIRECTSHOW();
   ~DIRECTSHOW() override;
 
-  // 0, 15 without GStreamer, 4 when the file cannot be rendered.
+  // 0, 15 without GStreamer, 6 when the sound output cannot be opened, 4 when
+  // the file cannot be rendered.
   int Open(const std::string& path, const std::string& extension, WindowHandle owner) override;
   int Close() override;
   // from >= 0 moves there (running on if running); from < 0 runs the graph
