@@ -45,9 +45,15 @@ shot() {  # NAME: a screenshot of the whole screen
 colour_at() {  # NAME X Y: the pixel's colour as RRGGBB
   convert "$work/$1.png" -format "%[hex:p{$2,$3}]" info: | cut -c1-6
 }
+# Shoots NAME again until the pixel has the colour (a loaded machine paints
+# late), for at most 30 s.
 expect_colour() {  # NAME X Y RRGGBB WHAT
-  local got
+  local got until_=$((SECONDS + 30))
   got=$(colour_at "$1" "$2" "$3")
+  while [ "$got" != "$4" ] && [ "$SECONDS" -lt "$until_" ]; do
+    shot "$1"
+    got=$(colour_at "$1" "$2" "$3")
+  done
   [ "$got" = "$4" ] || { echo "FAIL: $5: colour $got at $2,$3, expected $4"; exit 1; }
   echo "ok: $5"
 }
@@ -97,23 +103,31 @@ echo "ok: Z fits it again"
 before=$(loads)
 hold_key s
 wait_for_size "$screen_width" "$screen_height"
-wait_for "[ \$(loads) -ge $((before + 2)) ]" 7
+wait_for "[ \$(loads) -ge $((before + 2)) ]" 30
 echo "ok: the slideshow moves on ($(( $(loads) - before )) pictures)"
 # While b.bmp shows (400 x 300, enlarged three times), black bands surround it.
 showing() { grep -oE "\"$pics/[a-f]\.[a-z]+\" , \"3\"" "$log" | tail -n 1 | grep -q "/$1\""; }
-wait_for "showing b.bmp" 15
+wait_for "showing b.bmp" 60
 shot slideshow_b
 expect_colour slideshow_b $((screen_width / 2)) $((screen_height / 2)) 2040C0 "the slideshow shows b.bmp in the middle"
 expect_colour slideshow_b 5 5 000000 "black bands around a picture smaller than the screen"
 
+# Paused, the slideshow loads nothing for twice its SHOWSEC; running, it
+# loads a picture every SHOWSEC. A load just after the key (the pause taking
+# effect late) starts the quiet time again.
+milliseconds() { echo $(($(date +%s%N) / 1000000)); }
 hold_key p
-sleep 0.3
 paused=$(loads)
-sleep 2.5
-[ "$(loads)" -eq "$paused" ] || { echo "FAIL: the paused slideshow went on"; exit 1; }
+quiet_since=$(milliseconds)
+until_=$((SECONDS + 30))
+while [ $(($(milliseconds) - quiet_since)) -lt 4000 ]; do
+  [ "$SECONDS" -lt "$until_" ] || { echo "FAIL: the paused slideshow went on (still loading after 30 s)"; exit 1; }
+  sleep 0.2
+  [ "$(loads)" -eq "$paused" ] || { paused=$(loads); quiet_since=$(milliseconds); }
+done
 echo "ok: P pauses the slideshow"
 hold_key p
-wait_for "[ \$(loads) -gt $paused ]" 4
+wait_for "[ \$(loads) -gt $paused ]" 30
 echo "ok: P resumes it"
 
 hold_key Escape

@@ -28,7 +28,7 @@ lame --quiet -b 128 "$work/b.wav" "$work/music/b.mp3"        # 2 s
 export QORVE_HOME="$work/home" QORVE_AUDIO="wav:$work/series.wav"
 mkdir -p "$QORVE_HOME"
 printf '[KESTRAVOX]\r\nLOG=1\r\n[SOUNDSET]\r\nLOOP=0\r\nEND=1\r\n' >"$QORVE_HOME/$(id -un).INI"
-play_series_round "$work/music/a.ape" "$work/music/a.ape" 30
+play_series_round "$work/music/a.ape" "$work/music/a.ape" 60
 log="$QORVE_HOME/LOG.TXT"
 loads=$(loaded_files "$work/music")
 echo "  loaded: $loads"

@@ -8,12 +8,10 @@ bin=$(cd "$1" && pwd)
 for tool in sox lame ffmpeg; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
 done
-
-work=$(mktemp -d)
-trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT; echo "work: $work"
+source "$(dirname "$0")/x_session.sh"
+begin_offscreen_e2e
 music="$work/music"
-mkdir -p "$music" "$work/settings" "$work/runtime"
-chmod 700 "$work/runtime"
+mkdir -p "$music" "$work/settings"
 
 sox -n -r 44100 -c 2 -b 16 "$music/a.wav" synth 1 sine 440 vol 0.5
 lame --quiet -b 128 "$music/a.wav" "$music/b.mp3"
@@ -24,13 +22,21 @@ sox "$music/a.wav" "$music/e.aif"
 sox "$music/a.wav" "$music/f.au"
 printf '[KESTRAVOX]\nLOG=1\n[SOUNDSET]\nLOOP=2\n' > "$work/settings/$(id -un).INI"
 
-export QORVE_HOME="$work/settings" QORVE_MIXER=virtual QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
-export QORVE_AUDIO="wav:$work/capture.wav"
-unset DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE
-# Six files of 5.5 s in all; the end signal lets the player close its capture.
-timeout -s TERM 8 "$bin/qorve" "$music/a.wav" >/dev/null 2>&1 || true
-
+export QORVE_HOME="$work/settings" QORVE_AUDIO="wav:$work/capture.wav"
 log="$work/settings/LOG.TXT"
+# Six files of 5.5 s in all. The round is done when a.wav, loaded again by
+# the move after f.au, has opened; the end signal then lets the player close
+# its capture.
+round_done() {
+  awk -v again="\"$music/a.wav\" , \"1\"" 'index($0, again) { seen = 1 }
+    seen && /"RETURN" , "0"/ { done = 1 } END { exit !done }' "$log" 2>/dev/null
+}
+"$bin/qorve" "$music/a.wav" >/dev/null 2>&1 &
+player=$!
+wait_for "round_done || ! running $player" 90 ||
+  fail_showing_log "the series did not come round to a.wav's second open within 90 s"
+running "$player" || { player=0; fail_showing_log "the player ended during the series"; }
+end_player
 for name in a.wav b.mp3 c.mid d.wma e.aif f.au; do
   grep -aq "music/$name\"" "$log" || { echo "$name was never loaded"; exit 1; }
 done

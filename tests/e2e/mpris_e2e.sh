@@ -110,7 +110,8 @@ fi
 echo "- no session bus"
 DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" QORVE_AUDIO="wav:$work/alone.wav" "$bin/qorve" "$work/music/c.ogg" &
 player=$!
-sleep 2
+wait_for "[ \$(captured_tenths '$work/alone.wav') -ge 10 ]" 60 ||
+  fail "without a bus the player did not play a second of sound within 60 s"
 end_player
 [ "$(soxi -D "$work/alone.wav" | cut -d. -f1)" -ge 1 ] || fail "without a bus the player did not play"
 echo "mpris: ok"

@@ -31,11 +31,16 @@ bottom=$((Y + HEIGHT))
 [ "$bottom" -ge $((screen_height - 40)) ] && [ "$bottom" -le "$screen_height" ] || {
   echo "window bottom $bottom not at the screen bottom ($screen_height)"; exit 1; }
 
-# Something is drawn: the window holds more than one colour.
-sleep 0.5
+# Something is drawn: the window holds more than one colour. Shot again
+# until it does, for at most 60 s (a loaded machine paints late).
 if command -v import >/dev/null; then
-  import -window root "$work/screen.png"
-  colours=$(convert "$work/screen.png" -crop "${WIDTH}x${HEIGHT}+$X+$Y" -format %k info:)
+  until_=$((SECONDS + 60))
+  while :; do
+    import -window root "$work/screen.png"
+    colours=$(convert "$work/screen.png" -crop "${WIDTH}x${HEIGHT}+$X+$Y" -format %k info:)
+    [ "$colours" -le 2 ] && [ "$SECONDS" -lt "$until_" ] || break
+    sleep 0.2
+  done
   echo "window shows $colours colours"
   [ "$colours" -gt 2 ] || { echo "the window looks empty"; exit 1; }
   [ -n "${QORVE_E2E_SCREENSHOT:-}" ] && cp "$work/screen.png" "$QORVE_E2E_SCREENSHOT"

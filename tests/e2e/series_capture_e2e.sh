@@ -44,7 +44,7 @@ tone_runs() { python3 "$here/tone_runs.py" "$1" 10 440 660 880 1100; }  # captur
 echo "- series: a, b, c in order, then round to a"
 export QORVE_HOME="$work/series" QORVE_AUDIO="wav:$work/series.wav"
 settings "$QORVE_HOME" 0 1
-play_series_round "$work/music" "$work/music/a.ogg" 15
+play_series_round "$work/music" "$work/music/a.ogg" 60
 log="$QORVE_HOME/LOG.TXT"
 loads=$(loaded_files "$work/music")
 echo "  loaded: $loads"
@@ -71,7 +71,7 @@ tone "$work/short/f.wav" 880  # MCISOUND: a GStreamer pipeline
 tone "$work/g.wav" 1100 && sox "$work/g.wav" "$work/short/g.aif"
 export QORVE_HOME="$work/short-home" QORVE_AUDIO="wav:$work/short.wav"
 settings "$QORVE_HOME" 0 1
-play_series_round "$work/short" "$work/short/d.ogg" 15
+play_series_round "$work/short" "$work/short/d.ogg" 60
 loads=$(loaded_files "$work/short")
 echo "  loaded: $loads"
 runs=$(tone_runs "$work/short.wav")
@@ -103,7 +103,7 @@ if command -v ffmpeg >/dev/null; then
     -f lavfi -i "sine=f=440:d=0.3:r=44100,volume=4" -c:v mpeg1video -c:a mp2 -ac 2 "$work/video/h.mpg"
   export QORVE_HOME="$work/video-home" QORVE_AUDIO="wav:$work/video.wav"
   settings "$QORVE_HOME" 0 1
-  timeout 20 "$bin/qorve" "$work/video/h.mpg" || fail "the player did not end by itself"
+  timeout 60 "$bin/qorve" "$work/video/h.mpg" || fail "the player did not end by itself within 60 s"
   runs=$(tone_runs "$work/video.wav")
   echo "  capture in 10 ms windows: $runs"
   # GStreamer states 0.25 s; the sound, all of which is heard, lasts 0.3 s.
@@ -116,7 +116,7 @@ fi
 echo "- once with END 1: ends by itself after the file"
 export QORVE_HOME="$work/once" QORVE_AUDIO="wav:$work/once.wav"
 settings "$QORVE_HOME" 0 1
-timeout 20 "$bin/qorve" "$work/music/b.flac" || fail "the player did not end by itself"
+timeout 60 "$bin/qorve" "$work/music/b.flac" || fail "the player did not end by itself within 60 s"
 duration=$(soxi -D "$work/once.wav")
 echo "  captured $duration s"
 near "$duration" 1.5 0.05 || fail "capture of $duration s, not about 1.5 s"

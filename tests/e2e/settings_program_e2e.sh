@@ -36,14 +36,19 @@ keys_to() {
 }
 
 # Saves a window's picture and checks it is one: the expected size at least
-# and more than a handful of colours (text and frames, not a blank).
+# and more than a handful of colours (text and frames, not a blank). Shoots
+# again until it is, for at most 30 s (a loaded machine paints late).
 screenshot() {
-  local window=$1 name=$2 file="$artefacts/$2.png" size
-  sleep 0.4
-  /usr/bin/import -window "$window" "$file"
-  size=$(/usr/bin/identify -format '%w %h %k' "$file")
+  local window=$1 name=$2 file="$artefacts/$2.png" size until_=$((SECONDS + 30))
+  while :; do
+    sleep 0.4
+    /usr/bin/import -window "$window" "$file"
+    size=$(/usr/bin/identify -format '%w %h %k' "$file")
+    read -r w h colours <<<"$size"
+    [ "$w" -ge 200 ] && [ "$h" -ge 90 ] && [ "$colours" -ge 8 ] && break
+    [ "$SECONDS" -lt "$until_" ] || break
+  done
   echo "  $name.png: $size (width height colours)"
-  read -r w h colours <<<"$size"
   [ "$w" -ge 200 ] && [ "$h" -ge 90 ] && [ "$colours" -ge 8 ] || { echo "FAIL: $name.png looks empty"; exit 1; }
 }
 
@@ -72,7 +77,7 @@ keys_to "$main" Tab Tab Tab space
 about=$(wait_window 'KESTRAVOX2環境設定プログラム')
 screenshot "$about" about
 keys_to "$about" Tab Tab space
-sleep 0.5
+wait_for 'eval "$(xdotool getwindowgeometry --shell "$about")"; [ "$HEIGHT" -ge 320 ]' 30 || true
 screenshot "$about" about_report
 eval "$(xdotool getwindowgeometry --shell "$about")"
 [ "$HEIGHT" -ge 320 ] || { echo "FAIL: the about box did not grow for the report (height $HEIGHT)"; exit 1; }

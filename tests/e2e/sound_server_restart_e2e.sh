@@ -7,24 +7,35 @@
 # speed. With the server gone again a key still acts and SIGTERM ends the
 # player within 2 s. Started with no server at all, the player neither spins
 # nor hangs, and says which device it could not open.
-# The piece is a sweep whose pitch tells the position (sweep_position.py).
+# The piece is a sweep whose pitch tells the position (sweep_position.py),
+# played as KIND: "ogg" through the wave-out engine, "wav" through the MCI
+# device, "video" as the sound of a video.
 # Prints its measurements as a table.
-# Usage: sound_server_restart_e2e.sh BIN_FOLDER (exit 77, skipped, without the
-# sound servers; under CI=true they must be there)
+# Usage: sound_server_restart_e2e.sh BIN_FOLDER [KIND] (exit 77, skipped,
+# without the sound servers; under CI=true they must be there)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
+kind=${2:-ogg}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x_session.sh"
 source "$here/sound_server.sh"
-need_tools sox oggenc python3
+need_tools sox oggenc ffmpeg python3
 need_pipewire
 begin_sound_e2e
 start_x_session
 
-# 300 Hz rising 100 Hz a second: 30 s of it outlasts the test.
+# Rising from 300 Hz to 3300 Hz: 30 s of it outlasts the test.
 mkdir -p "$work/music"
 sox -n -r 44100 -c 2 -b 16 "$work/sweep.wav" synth 30 sine 300:3300 vol 0.5
-oggenc -Q "$work/sweep.wav" -o "$work/music/sweep.ogg"
+case $kind in
+  ogg) piece=$work/music/sweep.ogg && oggenc -Q "$work/sweep.wav" -o "$piece" ;;
+  wav) piece=$work/music/sweep.wav && cp "$work/sweep.wav" "$piece" ;;
+  video)
+    piece=$work/music/sweep.avi
+    ffmpeg -v error -y -f lavfi -i "testsrc=size=160x120:rate=15:duration=30" -i "$work/sweep.wav" \
+      -c:v mpeg4 -c:a pcm_s16le -shortest "$piece" ;;
+  *) echo "unknown kind $kind"; exit 2 ;;
+esac
 sweep() { python3 "$here/sweep_position.py" "$@"; }
 sounding() { sweep --sounding "$work/$1.raw"; }  # name: seconds of sound recorded
 at_least() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v >= m) }'; }
@@ -44,7 +55,7 @@ start_player() {  # settings-folder
   mkdir -p "$QORVE_HOME"
   printf '[KESTRAVOX]\r\nLOG=1\r\n' >"$QORVE_HOME/$(id -un).INI"
   unset QORVE_AUDIO QORVE_AUDIO_DEVICE
-  "$bin/qorve" "$work/music/sweep.ogg" 2>"$work/$1.err" &
+  "$bin/qorve" "$piece" 2>"$work/$1.err" &
   player=$!
   guard_memory "$player" 2048
 }
@@ -168,4 +179,4 @@ if [ ${#failures[@]} -gt 0 ]; then
   [ -f "$QORVE_HOME/LOG.TXT" ] && tail -n 8 "$QORVE_HOME/LOG.TXT"
   exit 1
 fi
-echo "sound server restart: ok"
+echo "sound server restart ($kind): ok"

@@ -62,13 +62,13 @@ shows() {  # name x y colour
   case "$4:$found" in picture:blue | picture:green) return 0 ;; esac
   [ "$found" = "$4" ]
 }
-# Shoots until every point shows its colour or 10 s have passed (a loaded
+# Shoots until every point shows its colour or 60 s have passed (a loaded
 # machine paints late, and a window takes its new size late); the caller then
 # checks the last shot.
 shot_showing() {  # name x y colour [x y colour]...
-  local name=$1 i point
+  local name=$1 point until_=$((SECONDS + 60))
   shift
-  for i in $(seq 1 20); do
+  while [ "$SECONDS" -lt "$until_" ]; do
     shot "$name"
     local all=1
     for ((point = 1; point <= $#; point += 3)); do
@@ -167,7 +167,7 @@ settings "$QORVE_HOME" 2
 # again by a move (kind filter 2), b.mpg having come after it.
 "$bin/qorve" "$work/videos" -C &
 player=$!
-wait_for_log "\"$work/videos/a.avi\" , \"2\"" 20 || fail "the series did not come round"
+wait_for_log "\"$work/videos/a.avi\" , \"2\"" 60 || fail "the series did not come round within 60 s"
 end_player
 loads=$(grep -oE "\"$work/videos/[a-z]+\.[a-z0-9]+\" , \"[0-9]\"" "$QORVE_HOME/LOG.TXT" | sed "s|$work/videos/||g" | tr -d '" ' | paste -sd ' ')
 echo "  loaded: $loads"

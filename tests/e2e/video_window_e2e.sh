@@ -38,15 +38,19 @@ expect_blue() {  # name x y
 expect_not_blue() {  # name x y
   ! is_blue "$@" || fail "$1: ($2, $3) is the picture"
 }
-# Shoots until (x, y) shows the picture or 10 s have passed.
-shot_showing() {  # name x y
-  local i
-  for i in $(seq 1 20); do
+# Shoots until CONDITION holds of the shot or 60 s have passed (a loaded
+# machine paints late, and a window takes its new size late); the caller then
+# checks the last shot.
+shot_until() {  # name condition
+  local until_=$((SECONDS + 60))
+  while :; do
     shot "$1"
-    is_blue "$@" && return 0
-    sleep 0.5
+    eval "$2" && return 0
+    [ "$SECONDS" -lt "$until_" ] || return 0
+    sleep 0.3
   done
 }
+shot_showing() { shot_until "$1" "is_blue $*"; }  # name x y: until (x, y) shows the picture
 # The top-level video window: X Y WIDTH HEIGHT.
 video_window() {
   local id
@@ -73,7 +77,7 @@ echo "- the sizing frame's bottom-right corner dragged 200 right, 150 down"
 xdotool mousemove $((x + width - 2)) $((y + height - 2)) sleep 0.3 mousedown 1 sleep 0.1 \
   mousemove $((x + width + 100)) $((y + height + 75)) sleep 0.1 \
   mousemove $((x + width + 198)) $((y + height + 148)) sleep 0.2 mouseup 1
-sleep 1
+wait_for 'read -r id new_x new_y new_width new_height < <(video_window) && [ "$new_width" -ge $((width + 190)) ]' 30 || true
 read -r id new_x new_y new_width new_height < <(video_window) || fail "no video window is shown"
 echo "  video window at $new_x,$new_y, $new_width x $new_height"
 [ "$new_x" = "$x" ] && [ "$new_y" = "$y" ] || fail "the window moved instead of growing"
@@ -85,10 +89,10 @@ expect_blue dragged $((x + 20)) $((y + new_height - 20))
 
 echo "- resized from outside to 700 x 300: the picture fits its height, centred"
 xdotool windowsize "$id" 700 300
-sleep 1
-shot outside
 # 292 pixels high, 389 wide, centred in the 692-pixel box.
 box_centre=$((x + 350))
+shot_until outside "is_blue outside $((box_centre - 180)) $((y + 150)) && is_blue outside $((box_centre + 180)) $((y + 150)) &&
+  ! is_blue outside $((box_centre - 220)) $((y + 150)) && is_blue outside $box_centre $((y + 290))"
 expect_blue outside $((box_centre - 180)) $((y + 150))
 expect_blue outside $((box_centre + 180)) $((y + 150))
 expect_not_blue outside $((box_centre - 220)) $((y + 150))
@@ -96,8 +100,8 @@ expect_blue outside "$box_centre" $((y + 290))
 
 echo "- F4: full screen is filled"
 xdotool key F4
-sleep 1.5
-shot full
+shot_until full "is_blue full 40 $((screen_height / 2)) && is_blue full $((screen_width - 40)) $((screen_height / 2)) &&
+  is_blue full $((screen_width / 2)) 200"
 expect_blue full 40 $((screen_height / 2))
 expect_blue full $((screen_width - 40)) $((screen_height / 2))
 expect_blue full $((screen_width / 2)) 200

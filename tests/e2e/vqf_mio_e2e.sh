@@ -67,7 +67,7 @@ head -c 5182 "$shared/vqf/atl_vqf.vqf" >"$work/music/b.vqf"  # 5,000 bytes of fr
 cp "$shared/mio/SE_017.mio" "$work/music/c.mio"
 printf '[KESTRAVOX]\r\nLOG=1\r\n[SOUNDSET]\r\nLOOP=0\r\nEND=1\r\n' >"$work/series/$(id -un).INI"
 export QORVE_HOME="$work/series" QORVE_AUDIO="wav:$work/series.wav"
-play_series_round "$work/music" "$work/music/a.mio" 20
+play_series_round "$work/music" "$work/music/a.mio" 60
 log="$QORVE_HOME/LOG.TXT"
 loads=$(loaded_files "$work/music")
 [[ "$loads" == "a.mio,0 b.vqf,1 c.mio,1 a.mio,1"* ]] || fail "series order: $loads"

@@ -111,20 +111,11 @@ check_orderly_exit() {  # [device]
 # the folder's three tones or "-" for silence, as runs: "440:20 550:6 ...".
 tone_runs() { python3 "$here/tone_runs.py" "$1" 50 440 550 660; }  # capture.wav
 
-# Tenths of a second of sound the capture being written holds so far.
-captured_tenths() {  # capture.wav
-  local size rate
-  size=$(stat -c %s "$1" 2>/dev/null) || { echo 0; return; }
-  rate=$(od -An -tu4 -j28 -N4 "$1" 2>/dev/null | tr -d ' ')
-  [ -n "$rate" ] && [ "$rate" -gt 0 ] || { echo 0; return; }
-  echo $(((size - 44) * 10 / rate))
-}
-
 # Lets the player play TENTHS more tenths of a second into the capture
-# (at most 10 s), so that each file is heard long enough to be told apart.
+# (waiting at most 60 s), so that each file is heard long enough to be told apart.
 play_on() {  # capture.wav tenths
   local until=$(($(captured_tenths "$1") + $2))
-  wait_for "[ \$(captured_tenths '$1') -ge $until ]" 10 || fail "the capture stopped growing"
+  wait_for "[ \$(captured_tenths '$1') -ge $until ]" 60 || fail "the capture stopped growing"
 }
 
 # The capture is closed (its header counts the sound it holds) and its tones,
@@ -283,7 +274,7 @@ play_video() {  # run
   echo "  run $1, $shots screenshots: at most $pixels pixels of the video's colour #$video_colour"
   [ "$shots" -gt 0 ] || fail "the video ended before a screenshot was taken"
 
-  wait_for_end "$player" 20 || { show_threads "$player"; fail "the player did not end within 20 s of a 3 s video"; }
+  wait_for_end "$player" 60 || { show_threads "$player"; fail "the player did not end within 60 s of a 3 s video"; }
   status=0
   wait "$player" || status=$?
   player=0

@@ -135,13 +135,15 @@ echo "ok: Esc held for 80 ms ended the player orderly (status 0)"
 # A video through Xwayland: the sinks draw into the player's X window (the
 # OpenGL sink must not take it for a Wayland surface). The picture is read
 # back from the X server: Weston's own screen shows Xwayland's windows black.
-ffmpeg -v error -y -f lavfi -i "color=c=0xE04020:size=160x120:rate=25" -f lavfi -i "sine=frequency=440" -t 20 \
+# Long enough to play on through the whole wait for its picture.
+ffmpeg -v error -y -f lavfi -i "color=c=0xE04020:size=160x120:rate=25" -f lavfi -i "sine=frequency=440" -t 90 \
   -c:v mpeg4 -c:a mp3 "$work/clip.avi"
 "$bin/qorve" "$work/clip.avi" 2>"$work/player.err" &
 player=$!
 wait_for_log '"ファイルオープン完了"' 20 || fail "the player did not open the video"
 colour_pixels=0
-for i in $(seq 1 20); do
+until_=$((SECONDS + 60))
+while [ "$SECONDS" -lt "$until_" ]; do
   sleep 0.25
   kill -0 "$player" 2>/dev/null || { cat "$work/player.err"; fail "the player ended while it showed the video"; }
   # The sink's own window inside the picture's child, at the picture's size.

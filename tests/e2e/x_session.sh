@@ -167,17 +167,31 @@ begin_offscreen_e2e() {
 # Runs `qorve START -C` until the series comes round to the file FIRST again
 # (loaded by a move, kind filter 1), then ends the player the orderly way
 # (SIGTERM, as the exit key; end_player). QORVE_HOME's settings must log
-# (LOG=1). Waits at most LIMIT seconds (default 30) for the round.
+# (LOG=1). Waits at most LIMIT seconds (default 60) for the round, a bound
+# far above the series' own length: a loaded machine only makes it late.
 play_series_round() {
-  local start=$1 first=$2 limit=${3:-30} log="$QORVE_HOME/LOG.TXT" i
+  local start=$1 first=$2 limit=${3:-60} log="$QORVE_HOME/LOG.TXT" i
   "$bin/qorve" "$start" -C &
   player=$!
   for i in $(seq 1 $((limit * 100))); do
-    grep -qF "\"$first\" , \"1\"" "$log" 2>/dev/null && break
-    kill -0 "$player" 2>/dev/null || { echo "FAIL: the player ended during the series"; exit 1; }
+    if grep -qF "\"$first\" , \"1\"" "$log" 2>/dev/null; then
+      end_player
+      return 0
+    fi
+    running "$player" || { player=0; fail_showing_log "the player ended during the series"; }
     sleep 0.01
   done
-  end_player
+  fail_showing_log "the series did not come round to $first within $limit s"
+}
+
+# Tenths of a second of sound that the capture file being written holds so
+# far (its header is complete only once the player closes it).
+captured_tenths() {  # capture.wav
+  local size rate
+  size=$(stat -c %s "$1" 2>/dev/null) || { echo 0; return; }
+  rate=$(od -An -tu4 -j28 -N4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$rate" ] && [ "$rate" -gt 0 ] || { echo 0; return; }
+  echo $(((size - 44) * 10 / rate))
 }
 
 # The files of FOLDER that the log shows loaded, with their kind filters:

@@ -1,5 +1,6 @@
 #include "platform/mci/gstreamer_outputs.h"
 
+#include "platform/mci/gstreamer_wave_out_sink.h"
 #include "platform/mci/mci_device.h"
 
 #include <gst/app/gstappsink.h>
@@ -168,55 +169,12 @@ GstreamerVideoSink WindowSink(const std::string_view wanted) {
   return made;
 }
 
-// An output that cannot be opened: held by another program, or not there
-// at all (no sound server, no card, no such PCM).
-MCIERROR SoundOutputError(const GError* error) {
-  return error && error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_BUSY
-             ? MCIERR_MUST_USE_SHAREABLE
-             : MCIERR_DEVICE_NOT_READY;
-}
-
-// `alsasink "default": Could not open audio device for playback. Playback
-// open error on device 'default': Host is down`: the sink's message and the
-// last line of its details (the lines before name GStreamer's source file
-// and the element's path, which say nothing to the user).
-std::string DescribeSinkError(const std::string& device, const GError* error, const gchar* details) {
-  std::string text = "alsasink \"" + device + "\":";
+// `ALSA PCM "default": Internal data stream error`: the output and the
+// sink's message.
+std::string DescribeSinkError(const std::string& device, const GError* error) {
+  std::string text = "ALSA PCM \"" + device + "\":";
   if (error && error->message) text += std::string(" ") + error->message;
-  if (details && *details) {
-    const std::string_view all(details);
-    const std::size_t lineBreak = all.rfind('\n');
-    text += " ";
-    text += lineBreak == std::string_view::npos ? all : all.substr(lineBreak + 1);
-  }
   return text;
-}
-
-// Opens the PCM once, as the sink's READY state does, and closes it again.
-// playbin brings its audio sink up on a bus of its own, where the sink's
-// error is lost, and the preroll then fails with no cause; here the error
-// is caught on a bus of ours.
-MCIERROR ProbeAlsaSink(GstElement* sink, const std::string& device) {
-  GstBus* bus = gst_bus_new();
-  gst_element_set_bus(sink, bus);
-  const bool opens = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
-  gst_element_set_state(sink, GST_STATE_NULL);
-  MCIERROR result = MCIERR_NO_ERROR;
-  if (!opens) {
-    GError* error = nullptr;
-    gchar* details = nullptr;
-    if (GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
-      gst_message_parse_error(message, &error, &details);
-      gst_message_unref(message);
-    }
-    result = SoundOutputError(error);
-    NoteSoundOutputFailure(DescribeSinkError(device, error, details));
-    g_clear_error(&error);
-    g_free(details);
-  }
-  gst_element_set_bus(sink, nullptr);
-  gst_object_unref(bus);
-  return result;
 }
 
 }  // namespace
@@ -230,18 +188,34 @@ MCIERROR GstreamerAudioOutput::MakeSink(GstElement*& sink) {
     return MCIERR_DEVICE_NOT_READY;
   }
   if (choice.kind == AudioKind::Alsa) {
-    sink = gst_element_factory_make("alsasink", nullptr);
-    if (!sink) return MCIERR_CANNOT_LOAD_DRIVER;
-    gst_object_ref_sink(sink);
-    g_object_set(sink, "device", choice.target.c_str(), nullptr);
-    if (const MCIERROR error = ProbeAlsaSink(sink, choice.target)) {
-      gst_object_unref(sink);
-      sink = nullptr;
-      return error;
+    // The wave-out layer's ALSA device, opened now, so that a sound device
+    // that cannot be opened fails here, with its cause.
+    std::unique_ptr<WaveOutDevice> device = CreateAlsaWaveOut(choice.target);
+    const MMRESULT opened = device->Open(WaveOutSinkFormat());
+    if (opened != MMSYSERR_NOERROR) {
+      NoteSoundOutputFailure(device->OpenFailure());
+      return opened == MMSYSERR_ALLOCATED ? MCIERR_MUST_USE_SHAREABLE : MCIERR_DEVICE_NOT_READY;
     }
-    if (alsaSink_) gst_object_unref(alsaSink_);
-    alsaSink_ = GST_ELEMENT(gst_object_ref(sink));
-    alsaDevice_ = choice.target;
+    GstElement* bin = gst_bin_new("wave-out");
+    GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
+    GstElement* resample = gst_element_factory_make("audioresample", nullptr);
+    if (!bin || !convert || !resample) {
+      for (GstElement* element : {bin, convert, resample}) {
+        if (element) gst_object_unref(gst_object_ref_sink(element));
+      }
+      return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    GstElement* output = MakeWaveOutSink(std::move(device));
+    gst_bin_add_many(GST_BIN(bin), convert, resample, output, nullptr);
+    gst_element_link_many(convert, resample, output, nullptr);
+    GstPad* target = gst_element_get_static_pad(convert, "sink");
+    gst_element_add_pad(bin, gst_ghost_pad_new("sink", target));
+    gst_object_unref(target);
+    gst_object_ref_sink(bin);
+    if (outputSink_) gst_object_unref(outputSink_);
+    outputSink_ = GST_ELEMENT(gst_object_ref(output));
+    outputDevice_ = choice.target;
+    sink = bin;
     return MCIERR_NO_ERROR;
   }
 
@@ -327,25 +301,22 @@ void GstreamerAudioOutput::PlayOut() {
 }
 
 MCIERROR GstreamerAudioOutput::OutputError(GstMessage* message) const {
-  if (!alsaSink_ || !message || GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) return MCIERR_NO_ERROR;
+  if (!outputSink_ || !message || GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) return MCIERR_NO_ERROR;
   GstObject* from = GST_MESSAGE_SRC(message);
-  const bool ours = from == GST_OBJECT(alsaSink_) || (from && gst_object_has_as_ancestor(from, GST_OBJECT(alsaSink_)));
+  const bool ours = from == GST_OBJECT(outputSink_) || (from && gst_object_has_as_ancestor(from, GST_OBJECT(outputSink_)));
   if (!ours) return MCIERR_NO_ERROR;
   GError* error = nullptr;
-  gchar* details = nullptr;
-  gst_message_parse_error(message, &error, &details);
-  const MCIERROR result = SoundOutputError(error);
-  NoteSoundOutputFailure(DescribeSinkError(alsaDevice_, error, details));
+  gst_message_parse_error(message, &error, nullptr);
+  NoteSoundOutputFailure(DescribeSinkError(outputDevice_, error));
   g_clear_error(&error);
-  g_free(details);
-  return result;
+  return MCIERR_DEVICE_NOT_READY;
 }
 
 void GstreamerAudioOutput::Close() {
   if (capture_) capture_->Close();
-  if (alsaSink_) {
-    gst_object_unref(alsaSink_);
-    alsaSink_ = nullptr;
+  if (outputSink_) {
+    gst_object_unref(outputSink_);
+    outputSink_ = nullptr;
   }
 }
 

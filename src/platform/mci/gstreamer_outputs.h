@@ -1,6 +1,7 @@
 // The sinks every GStreamer pipeline of the MCI devices ends in: the sound
-// output QORVE_AUDIO asks for (ALSA, or the wave-out layer's capture device
-// through an appsink) and the video sink that draws into a native window
+// output QORVE_AUDIO asks for (the wave-out layer's ALSA device through the
+// wave-out sink, whose position is the pipeline's clock, or its capture
+// device through an appsink) and the video sink that draws into a native window
 // (OpenGL, or X images behind a scaler), hands the pictures to a surface that
 // paints them, or drops them. User-interface thread, except the appsink
 // callbacks, which run on GStreamer streaming threads: the capture's touches
@@ -30,18 +31,17 @@ class GstreamerAudioOutput {
   ~GstreamerAudioOutput() { Close(); }
 
   // Makes the sink element (a reference the caller owns) for QORVE_AUDIO.
-  // The capture device is opened paused: nothing is heard before Play. An
-  // ALSA PCM is opened once and closed again here, so that a sound device
-  // that cannot be opened fails now, with its cause, rather than as a
-  // pipeline that does not preroll: MCIERR_MUST_USE_SHAREABLE when another
-  // program holds it, else MCIERR_DEVICE_NOT_READY, with which output and why
-  // noted for MciOpenFailure.
+  // The capture device is opened paused: nothing is heard before Play. The
+  // ALSA device is opened here, so that a sound device that cannot be opened
+  // fails now, with its cause, rather than as a pipeline that does not
+  // preroll: MCIERR_MUST_USE_SHAREABLE when another program holds it, else
+  // MCIERR_DEVICE_NOT_READY, with which output and why noted for
+  // MciOpenFailure.
   MCIERROR MakeSink(GstElement*& sink);
 
-  // For an error message that the sound output posted (the sink failed to
-  // open or to run the device): notes which output and why and returns the
-  // MCI error as MakeSink does; MCIERR_NO_ERROR for a message of any other
-  // element.
+  // For an error message that the sound output posted: notes which output
+  // and why and returns MCIERR_DEVICE_NOT_READY; MCIERR_NO_ERROR for a
+  // message of any other element.
   MCIERROR OutputError(GstMessage* message) const;
 
   // What the device does around the pipeline's own state changes.
@@ -57,8 +57,8 @@ class GstreamerAudioOutput {
   static GstFlowReturn OnSample(GstElement* sink, gpointer data);
 
   std::unique_ptr<WaveOutDevice> capture_;
-  GstElement* alsaSink_ = nullptr;  // our reference to the ALSA sink, or null
-  std::string alsaDevice_;          // the PCM it plays to
+  GstElement* outputSink_ = nullptr;  // our reference to the wave-out sink, or null
+  std::string outputDevice_;          // the ALSA PCM it plays to
   std::atomic<uint64_t> written_{0};  // bytes handed to the capture device (streaming thread)
 };
 

@@ -210,8 +210,7 @@ MCIERROR mciSendCommand(MCIDEVICEID device, uint32_t message, uintptr_t flags, v
 
 // After an MCI_OPEN that failed because the device's sound output could not
 // be opened (MCIERR_DEVICE_NOT_READY, MCIERR_MUST_USE_SHAREABLE): which output
-// and why, for the log (`alsasink "default": Could not open audio device for
-// playback. Playback open error on device 'default': Host is down`). Empty
+// and why, for the log (`ALSA PCM "default": Host is down`). Empty
 // after any other open, or when the output gave no account.
 std::string MciOpenFailure();
 

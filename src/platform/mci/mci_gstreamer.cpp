@@ -1,6 +1,7 @@
 // The "MPEGVideo" MCI device (and the one a file's extension opens): a
 // GStreamer playbin prerolled at open, driven by the user-interface thread.
-// Sound goes to ALSA through alsasink, or, for the capture settings of
+// Sound goes to the wave-out layer's ALSA device through the wave-out sink
+// (gstreamer_wave_out_sink.h), or, for the capture settings of
 // QORVE_AUDIO, into the wave-out layer's capture device, paced by the
 // pipeline clock ("wav:") or as fast as it decodes ("wav-fast:")
 // (gstreamer_outputs.h). Files playbin cannot demultiplex, or whose pictures

@@ -99,9 +99,9 @@ std::unique_ptr<MediaFile> DirectShow() { return std::make_unique<DIRECTSHOW>();
 
 INSTANTIATE_TEST_SUITE_P(
     Classes, MciMediaOnUnopenableOutput,
-    testing::Values(MciClassCase{"McisoundWav", "WAV", Mcisound, false, false, kResultDeviceInUse, "alsasink"},
-                    MciClassCase{"McivideoWav", "WAV", Mcivideo, false, false, kResultDeviceInUse, "alsasink"},
-                    MciClassCase{"DirectShowWav", "WAV", DirectShow, false, false, kResultDeviceInUse, "alsasink"},
+    testing::Values(MciClassCase{"McisoundWav", "WAV", Mcisound, false, false, kResultDeviceInUse, "ALSA PCM"},
+                    MciClassCase{"McivideoWav", "WAV", Mcivideo, false, false, kResultDeviceInUse, "ALSA PCM"},
+                    MciClassCase{"DirectShowWav", "WAV", DirectShow, false, false, kResultDeviceInUse, "ALSA PCM"},
                     MciClassCase{"McisoundMidiThroughTheSynthesizer", "MID", Mcisound, true, false,
                                  kResultDeviceInUse, "ALSA"},
                     MciClassCase{"McisoundBrokenMidiStaysBroken", "MID", Mcisound, true, true,
