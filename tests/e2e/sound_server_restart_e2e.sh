@@ -9,13 +9,15 @@
 # nor hangs, and says which device it could not open.
 # The piece is a sweep whose pitch tells the position (sweep_position.py),
 # played as KIND: "ogg" through the wave-out engine, "wav" through the MCI
-# device, "video" as the sound of a video.
+# device, "video" as the sound of a video, "midi" as one long ocarina
+# note that the pitch wheel bends up four octaves, through the synthesizer.
 # Prints its measurements as a table.
 # Usage: sound_server_restart_e2e.sh BIN_FOLDER [KIND] (exit 77, skipped,
 # without the sound servers; under CI=true they must be there)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
 kind=${2:-ogg}
+sweep_options=()
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x_session.sh"
 source "$here/sound_server.sh"
@@ -34,10 +36,38 @@ case $kind in
     piece=$work/music/sweep.avi
     ffmpeg -v error -y -f lavfi -i "testsrc=size=160x120:rate=15:duration=30" -i "$work/sweep.wav" \
       -c:v mpeg4 -c:a pcm_s16le -shortest "$piece" ;;
+  midi)
+    piece=$work/music/sweep.mid
+    python3 - "$piece" <<'MIDI'
+import struct, sys
+# 120 beats a minute at 480 ticks a beat: 960 ticks a second.
+def delta(ticks):
+    out = [ticks & 0x7F]
+    while ticks > 0x7F:
+        ticks >>= 7
+        out.insert(0, 0x80 | (ticks & 0x7F))
+    return bytes(out)
+def bend(value):
+    return bytes([0xE0, value & 0x7F, value >> 7])
+events = [(0, bytes([0xC0, 79]))]  # Ocarina: near enough a sine for its zero crossings to tell its pitch
+# No reverb or chorus; the wheel bends 24 semitones each way.
+for controller, value in ((91, 0), (93, 0), (7, 110), (101, 0), (100, 0), (6, 24), (38, 0), (101, 127), (100, 127)):
+    events.append((0, bytes([0xB0, controller, value])))
+events += [(0, bend(0)), (0, bytes([0x90, 72, 110]))]
+for step in range(1, 601):  # every 50 ms for 30 s
+    events.append((48, bend(min(16383, round(16383 * step / 600)))))
+events += [(0, bytes([0x80, 72, 0])), (0, bytes([0xFF, 0x2F, 0x00]))]
+track = b"".join(delta(d) + e for d, e in events)
+with open(sys.argv[1], "wb") as f:
+    f.write(b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480))
+    f.write(b"MTrk" + struct.pack(">I", len(track)) + track)
+MIDI
+    # C5 bent two octaves down, rising to two octaves up over 30 s.
+    sweep_options=(--f0 130.81 --octaves 0.13333) ;;
   *) echo "unknown kind $kind"; exit 2 ;;
 esac
-sweep() { python3 "$here/sweep_position.py" "$@"; }
-sounding() { sweep --sounding "$work/$1.raw"; }  # name: seconds of sound recorded
+sweep() { python3 "$here/sweep_position.py" "${sweep_options[@]}" "$@"; }
+sounding() { python3 "$here/sweep_position.py" --sounding "$work/$1.raw"; }  # name: seconds of sound recorded
 at_least() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v >= m) }'; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 

@@ -18,6 +18,8 @@ Usage: sweep_position.py [options] RECORDING@START [RECORDING@START...]
   START      the wall-clock time (seconds since the epoch) of its first sample
 Options:
   --f0 HZ --slope HZ_PER_S   the sweep (300 and 100 unless given)
+  --octaves K                a sweep that rises K octaves a second from F0
+                             instead (a note bent by the pitch wheel)
   --rate HZ                  the rate of raw recordings (48000)
   --event T                  an event on the wall clock (the server back, the
                              sink removed): the sound before it and after it
@@ -46,6 +48,7 @@ Exit status: 0 when continuity is ok or no event was given, 1 otherwise,
 2 on bad usage.
 """
 import array
+import math
 import sys
 
 WINDOW_S = 0.05
@@ -125,7 +128,7 @@ def sounding(samples, begin, size):
     return max(chunk) - min(chunk) >= SOUND_SPAN
 
 
-def windows_of(path, start_time, rate, f0, slope):
+def windows_of(path, start_time, rate, f0, slope, octaves):
     """(wall time of the window's middle, position in the piece or None) for
     each sounding window; silent windows are left out. A window with a
     dropout in it tells no position."""
@@ -143,8 +146,11 @@ def windows_of(path, start_time, rate, f0, slope):
         a = crossing_frequency(samples, begin, half, rate)
         b = crossing_frequency(samples, half, begin + size, rate)
         whole = crossing_frequency(samples, begin, begin + size, rate)
-        if a is None or b is None or whole is None or abs(a - b) > HALF_AGREEMENT_HZ + slope * WINDOW_S:
+        rise = whole * octaves * math.log(2) if octaves and whole else slope  # Hz a second here
+        if a is None or b is None or whole is None or abs(a - b) > HALF_AGREEMENT_HZ + rise * WINDOW_S:
             out.append((middle, None))
+        elif octaves:
+            out.append((middle, math.log2(whole / f0) / octaves))
         else:
             out.append((middle, (whole - f0) / slope))
     return out
@@ -180,7 +186,7 @@ def speed(run):
 
 
 def main(argv):
-    f0, slope, rate = 300.0, 100.0, 48000
+    f0, slope, rate, octaves = 300.0, 100.0, 48000, 0.0
     event = origin = None
     max_gap, max_speed_error, max_step = 0.5, 0.1, 0.15
     recordings = []
@@ -193,7 +199,7 @@ def main(argv):
         return 0
     while args:
         arg = args.pop(0)
-        if arg in ("--f0", "--slope", "--rate", "--event", "--origin", "--max-gap", "--max-speed-error",
+        if arg in ("--f0", "--slope", "--octaves", "--rate", "--event", "--origin", "--max-gap", "--max-speed-error",
                    "--max-step"):
             if not args:
                 print("missing value for " + arg, file=sys.stderr)
@@ -203,6 +209,8 @@ def main(argv):
                 f0 = value
             elif arg == "--slope":
                 slope = value
+            elif arg == "--octaves":
+                octaves = value
             elif arg == "--rate":
                 rate = int(value)
             elif arg == "--event":
@@ -229,7 +237,7 @@ def main(argv):
 
     windows = []
     for path, start in recordings:
-        windows.extend(windows_of(path, start, rate, f0, slope))
+        windows.extend(windows_of(path, start, rate, f0, slope, octaves))
     windows.sort()
     runs = stretches(windows)
 
