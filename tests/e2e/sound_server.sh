@@ -37,6 +37,12 @@
 #                                    load_rss_mb and load_seconds (the time
 #                                    watched: less when the process ended or
 #                                    grew by more than 500 MB)
+#   sounding NAME                    seconds of sound in recording NAME so far
+#   check WHAT COMMAND...            prints "ok: WHAT" or "FAIL: WHAT" by the
+#                                    command's status; failures[] keeps the
+#                                    failed ones for the test's verdict
+#   below V LIMIT, at_least V LIMIT  number comparisons ("never" is not below)
+#   elapsed A B                      B - A seconds, two decimals
 #
 # After pipewire_start the player reaches the session through ALSA's
 # "default" PCM (pipewire-alsa) with QORVE_AUDIO unset; after
@@ -313,4 +319,15 @@ sound_servers_stop() {
     kill "$sound_bus_pid" 2>/dev/null || true
     sound_bus_pid=
   fi
+}
+
+sounding() { python3 "$(dirname "${BASH_SOURCE[0]}")/sweep_position.py" --sounding "$work/$1.raw"; }
+at_least() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v >= m) }'; }
+below() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v != "never" && v < m) }'; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
+failures=()
+check() {  # what command...
+  local what=$1
+  shift
+  if "$@"; then echo "  ok: $what"; else echo "  FAIL: $what"; failures+=("$what"); fi
 }

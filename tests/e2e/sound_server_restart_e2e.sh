@@ -67,17 +67,6 @@ MIDI
   *) echo "unknown kind $kind"; exit 2 ;;
 esac
 sweep() { python3 "$here/sweep_position.py" "${sweep_options[@]}" "$@"; }
-sounding() { python3 "$here/sweep_position.py" --sounding "$work/$1.raw"; }  # name: seconds of sound recorded
-at_least() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v >= m) }'; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
-
-failures=()
-check() {  # what condition...
-  local what=$1
-  shift
-  if "$@"; then echo "  ok: $what"; else echo "  FAIL: $what"; failures+=("$what"); fi
-}
-below() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v != "never" && v < m) }'; }
 declare -A measured=()
 
 start_player() {  # settings-folder

@@ -28,16 +28,6 @@ mkdir -p "$work/music"
 sox -n -r 44100 -c 2 -b 16 "$work/sweep.wav" synth 30 sine 300:3300 vol 0.5
 oggenc -Q "$work/sweep.wav" -o "$work/music/sweep.ogg"
 sweep() { python3 "$here/sweep_position.py" "$@"; }
-sounding() { sweep --sounding "$work/$1.raw"; }  # name: seconds of sound recorded
-at_least() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v >= m) }'; }
-below() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v != "never" && v < m) }'; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
-failures=()
-check() {  # what condition...
-  local what=$1
-  shift
-  if "$@"; then echo "  ok: $what"; else echo "  FAIL: $what"; failures+=("$what"); fi
-}
 
 echo "- $server: the default sink removed while the player plays"
 unset QORVE_AUDIO QORVE_AUDIO_DEVICE

@@ -185,50 +185,37 @@ def speed(run):
     return sum((t - mt) * (p - mp) for t, p in points) / st
 
 
+# The options that take a number, and their values unless given.
+DEFAULTS = {"--f0": 300.0, "--slope": 100.0, "--octaves": 0.0, "--rate": 48000, "--event": None,
+            "--origin": None, "--max-gap": 0.5, "--max-speed-error": 0.1, "--max-step": 0.15}
+
+
 def main(argv):
-    f0, slope, rate, octaves = 300.0, 100.0, 48000, 0.0
-    event = origin = None
-    max_gap, max_speed_error, max_step = 0.5, 0.1, 0.15
+    option = dict(DEFAULTS)
     recordings = []
     args = list(argv)
     if args[:1] == ["--sounding"]:
         # Seconds of sound in one recording, quickly: for a test that waits.
-        samples, rate = read_samples(args[1], rate)
+        samples, rate = read_samples(args[1], option["--rate"])
         size = int(rate * WINDOW_S)
         print(f"{sum(sounding(samples, b, size) for b in range(0, len(samples) - size + 1, size)) * WINDOW_S:.2f}")
         return 0
     while args:
         arg = args.pop(0)
-        if arg in ("--f0", "--slope", "--octaves", "--rate", "--event", "--origin", "--max-gap", "--max-speed-error",
-                   "--max-step"):
+        if arg in DEFAULTS:
             if not args:
                 print("missing value for " + arg, file=sys.stderr)
                 return 2
-            value = float(args.pop(0))
-            if arg == "--f0":
-                f0 = value
-            elif arg == "--slope":
-                slope = value
-            elif arg == "--octaves":
-                octaves = value
-            elif arg == "--rate":
-                rate = int(value)
-            elif arg == "--event":
-                event = value
-            elif arg == "--origin":
-                origin = value
-            elif arg == "--max-gap":
-                max_gap = value
-            elif arg == "--max-speed-error":
-                max_speed_error = value
-            else:
-                max_step = value
+            option[arg] = float(args.pop(0))
         elif "@" in arg:
             path, start = arg.rsplit("@", 1)
             recordings.append((path, float(start)))
         else:
             print(__doc__, file=sys.stderr)
             return 2
+    f0, slope, octaves, rate = option["--f0"], option["--slope"], option["--octaves"], int(option["--rate"])
+    event, origin = option["--event"], option["--origin"]
+    max_gap, max_speed_error, max_step = option["--max-gap"], option["--max-speed-error"], option["--max-step"]
     if not recordings:
         print(__doc__, file=sys.stderr)
         return 2
