@@ -26,7 +26,11 @@ snd_seq_t* OpenSequencer() {
   static std::once_flag once;
   std::call_once(once, [] { snd_lib_error_set_handler(IgnoreAlsaDiagnostic); });
   snd_seq_t* seq = nullptr;
-  if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) return nullptr;
+  // Never blocking: the sequencer device sends under its lock, and a port
+  // whose reader has stopped reading (a synthesizer that hangs) would
+  // otherwise hold it, and the window with it, for good. A message that
+  // finds the kernel's queue full is dropped.
+  if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0) return nullptr;
   snd_seq_set_client_name(seq, "QORVE");
   return seq;
 }
