@@ -17,11 +17,6 @@
 namespace qorve {
 namespace {
 
-// The capture file's format: every MCI device writes the same one, so that
-// files played in series append to one capture.
-constexpr uint32_t kCaptureRate = 44100;
-constexpr uint16_t kCaptureChannels = 2;
-constexpr uint16_t kCaptureBits = 16;
 constexpr auto kPlayOutLimit = std::chrono::seconds(2);
 // Pictures are scaled for an X image sink up to this size each way.
 constexpr int kLargestScaledPicture = 16384;
@@ -221,13 +216,9 @@ MCIERROR GstreamerAudioOutput::MakeSink(GstElement*& sink) {
 
   capture_ = CreateCaptureWaveOut(
       {choice.target, choice.kind == AudioKind::CaptureFast ? CapturePace::Fast : CapturePace::RealTime});
-  WAVEFORMATEX format{};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = kCaptureChannels;
-  format.nSamplesPerSec = kCaptureRate;
-  format.wBitsPerSample = kCaptureBits;
-  format.nBlockAlign = kCaptureChannels * kCaptureBits / 8;
-  format.nAvgBytesPerSec = kCaptureRate * format.nBlockAlign;
+  // The capture file's format is the wave-out sink's: every MCI device
+  // writes the same one, so that files played in series append to one capture.
+  const WAVEFORMATEX format = WaveOutSinkFormat();
   const MMRESULT opened = capture_->Open(format);
   if (opened != MMSYSERR_NOERROR) {
     const std::string failure = capture_->OpenFailure();
@@ -246,8 +237,8 @@ MCIERROR GstreamerAudioOutput::MakeSink(GstElement*& sink) {
   gst_object_ref_sink(bin);
   GstElement* appsink = gst_bin_get_by_name(GST_BIN(bin), "capture");
   GstCaps* caps = gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "rate", G_TYPE_INT,
-                                      static_cast<int>(kCaptureRate), "channels", G_TYPE_INT,
-                                      static_cast<int>(kCaptureChannels), "layout", G_TYPE_STRING, "interleaved",
+                                      static_cast<int>(format.nSamplesPerSec), "channels", G_TYPE_INT,
+                                      static_cast<int>(format.nChannels), "layout", G_TYPE_STRING, "interleaved",
                                       nullptr);
   gst_app_sink_set_caps(GST_APP_SINK(appsink), caps);
   gst_caps_unref(caps);
