@@ -158,7 +158,7 @@ bound_as "$first_session" close Escape || fail "close is not bound to Escape"
 bound_as "$first_session" next Right || fail "next is not bound to Right"
 bound_as "$first_session" back Left || fail "back is not bound to Left"
 bound_as "$first_session" pause p || fail "pause is not bound to p"
-grep -qF '"グローバルショートカット 終了=Escape 一時停止=p ' "$log" || fail "the log does not list the bound keys"
+grep -qF '"グローバルショートカット ポータル 終了=Escape 一時停止=p ' "$log" || fail "the log does not list the bound keys"
 grep -qF '"13"' <<<"$(grep -F 'グローバルショートカット ' "$log" | head -n 1)" || fail "the log does not count 13 shortcuts"
 echo "ok: 13 shortcuts bound in $first_session: close=Escape, next=Right, back=Left, pause=p"
 play_on "$work/capture.wav" 10

@@ -8,6 +8,7 @@
 #include "platform/qt/window_event_input.h"
 #include "platform/qt/window_system_choice.h"
 #include "platform/system/clock.h"
+#include "platform/system/folders.h"
 #include "platform/system/launch.h"
 #include "player/core/command_line.h"
 #include "player/core/desktop/global_keys.h"
@@ -16,6 +17,7 @@
 #include "player/core/main_window.h"
 #include "player/core/media_factory.h"
 #include "player/core/player_state.h"
+#include "player/core/string_table.h"
 #include "player/core/tray_mode.h"
 #include "player/visual/video_window.h"
 #include "player/visual/wnd_set.h"
@@ -310,7 +312,14 @@ int RunPlayer(int argc, char** argv) {
   if (QGuiApplication::platformName() != QLatin1String("xcb")) windowInput = std::make_unique<WindowEventInput>(input);
   std::unique_ptr<GlobalKeys> globalKeys;
   if (InWaylandSession()) {
-    globalKeys = std::make_unique<GlobalKeys>(input, QDBusConnection::sessionBus());
+    // A connection of its own: the portal learns who the program is from the
+    // connection's first call, which must be the registration.
+    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+    globalKeys = std::make_unique<GlobalKeys>(
+        input, QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("qorve-shortcuts")),
+        GlobalKeysDesktop{.name = desktop ? desktop : "",
+                          .noticeFile = SettingsFolder() / "global-keys-notice",
+                          .english = CurrentUiLanguage() == UiLanguage::English});
     globalKeys->Start();
   }
 

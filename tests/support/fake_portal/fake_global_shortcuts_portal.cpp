@@ -9,7 +9,11 @@
 //   press ID | release ID   emit Activated / Deactivated in the last session
 //   hold ID MS              press, and release MS milliseconds later
 // Options: --decline answers BindShortcuts with "cancelled by the user";
-// --without-portal owns the service but offers no global shortcuts.
+// --without-portal owns the service but offers no global shortcuts;
+// --bind-only ID,ID… (or "none") leaves every other shortcut out of the
+// answer, as a desktop does with shortcuts it gave no key;
+// --notifications also owns org.freedesktop.Notifications and reports each
+// notification as "notify SUMMARY | BODY".
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -25,6 +29,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace {
@@ -88,7 +93,7 @@ class Portal final : public QObject, protected QDBusContext {
   Q_PROPERTY(uint version READ version)
 
  public:
-  explicit Portal(bool decline) : decline_(decline) {}
+  Portal(bool decline, std::optional<QStringList> bindOnly) : decline_(decline), bindOnly_(std::move(bindOnly)) {}
   uint version() const { return 1; }
 
   void Emit(const QString& signal, const QString& id) {
@@ -120,6 +125,7 @@ class Portal final : public QObject, protected QDBusContext {
     Shortcuts bound;
     for (const Shortcut& shortcut : shortcuts) {
       const QString trigger = shortcut.properties.value(QStringLiteral("preferred_trigger")).toString();
+      if (bindOnly_ && !bindOnly_->contains(shortcut.id)) continue;
       Say(QStringLiteral("bound %1 %2 %3 %4")
               .arg(session.path(), shortcut.id, trigger.isEmpty() ? QStringLiteral("-") : trigger,
                    shortcut.properties.value(QStringLiteral("description")).toString()));
@@ -152,7 +158,23 @@ class Portal final : public QObject, protected QDBusContext {
   }
 
   bool decline_;
+  std::optional<QStringList> bindOnly_;
   QString lastSession_;
+};
+
+class Notifications final : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+ public slots:
+  uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body, const QStringList&,
+              const QVariantMap&, int) {
+    Say(QStringLiteral("notify ") + summary + QStringLiteral(" | ") + body);
+    return ++last_;
+  }
+
+ private:
+  uint last_ = 0;
 };
 
 }  // namespace
@@ -163,7 +185,15 @@ int main(int argc, char** argv) {
   qDBusRegisterMetaType<Shortcut>();
   qDBusRegisterMetaType<Shortcuts>();
   QDBusConnection bus = QDBusConnection::sessionBus();
-  Portal portal(arguments.contains(QStringLiteral("--decline")));
+  std::optional<QStringList> bindOnly;
+  const qsizetype only = arguments.indexOf(QStringLiteral("--bind-only"));
+  if (only > 0 && only + 1 < arguments.size()) bindOnly = arguments[only + 1].split(QLatin1Char(','));
+  Portal portal(arguments.contains(QStringLiteral("--decline")), bindOnly);
+  Notifications notifications;
+  if (arguments.contains(QStringLiteral("--notifications"))) {
+    bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications, QDBusConnection::ExportAllSlots);
+    bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
+  }
   if (!arguments.contains(QStringLiteral("--without-portal"))) {
     bus.registerObject(kPath, &portal, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
   }

@@ -1,4 +1,4 @@
-#include "platform/qt/global_shortcuts_portal.h"
+#include "platform/desktop/global_shortcuts_portal.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -72,8 +72,8 @@ std::string Text(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
-GlobalShortcutsPortal::GlobalShortcutsPortal(QDBusConnection bus, Handlers handlers)
-    : bus_(std::move(bus)), handlers_(std::move(handlers)) {
+GlobalShortcutsPortal::GlobalShortcutsPortal(QDBusConnection bus, std::string appId, GlobalShortcutHandlers handlers)
+    : bus_(std::move(bus)), appId_(std::move(appId)), handlers_(std::move(handlers)) {
   RegisterTypes();
 }
 
@@ -90,6 +90,37 @@ void GlobalShortcutsPortal::Bind(std::vector<GlobalShortcut> shortcuts) {
     Fail("セッションバスがない");
     return;
   }
+  if (registered_ || appId_.empty()) {
+    AskVersion();
+    return;
+  }
+  // The registration comes before any other call of the connection's to the
+  // portal, which would otherwise fix the program's identity as unknown. A
+  // portal without the registry (before 1.19) names a program outside a
+  // sandbox by the systemd scope the desktop started it in, if any.
+  waiting_ = Waiting::kRegistry;
+  QDBusMessage reg = QDBusMessage::createMethodCall(kService, kPath, QStringLiteral("org.freedesktop.host.portal.Registry"),
+                                                    QStringLiteral("Register"));
+  reg << QString::fromStdString(appId_) << QVariantMap();
+  auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(reg), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
+    call->deleteLater();
+    if (waiting_ != Waiting::kRegistry) return;
+    registered_ = true;
+    const QDBusError error = call->error();
+    // A portal without the registry, or no portal at all (which the next
+    // call reports), is no news here.
+    const bool noRegistry = error.type() == QDBusError::UnknownInterface || error.type() == QDBusError::UnknownMethod ||
+                            error.type() == QDBusError::ServiceUnknown;
+    if (call->isError() && !noRegistry) {
+      // The shortcuts may still work under the name the portal finds itself.
+      if (handlers_.note) handlers_.note("ポータルへのアプリ登録失敗: " + Text(error.message()));
+    }
+    AskVersion();
+  });
+}
+
+void GlobalShortcutsPortal::AskVersion() {
   // The portal service answers for every portal; whether this one exists is
   // told by its version property.
   waiting_ = Waiting::kVersion;
