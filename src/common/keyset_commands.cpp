@@ -23,4 +23,16 @@ constexpr KeysetCommand kCommands[] = {
 
 std::span<const KeysetCommand> KeysetCommands() { return kCommands; }
 
+const KeysetCommand* FindKeysetCommand(std::string_view name) {
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  for (const KeysetCommand& command : kCommands) {
+    const std::string_view known = command.name;
+    if (known.size() != name.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < known.size() && same; ++i) same = upper(name[i]) == known[i];
+    if (same) return &command;
+  }
+  return nullptr;
+}
+
 }  // namespace qorve

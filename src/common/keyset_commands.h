@@ -3,6 +3,7 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
 #include "common/settings.h"
 
@@ -15,5 +16,9 @@ struct KeysetCommand {
 };
 
 std::span<const KeysetCommand> KeysetCommands();
+
+// The command of that KEYSET name, in any case of ASCII letters ("next",
+// "Next"); null for any other name.
+const KeysetCommand* FindKeysetCommand(std::string_view name);
 
 }  // namespace qorve

@@ -1,5 +1,6 @@
 #include "player/core/main_loop.h"
 
+#include "common/keyset_commands.h"
 #include "common/log.h"
 #include "common/settings.h"
 #include "common/volume.h"
@@ -28,21 +29,7 @@ constexpr int kHitExit = kHitButtonBase + 0;
 constexpr uint32_t kLongestInputBlockMs = 10000;
 constexpr uint32_t kFullScreenInputBlockMs = 25;
 
-enum class Command {
-  Pause,
-  Once,
-  Loop,
-  Series,
-  Random,
-  FullScreen,
-  Zoom,
-  Next,
-  Back,
-  Slideshow,
-  VolumeUp,
-  VolumeDown,
-  Hide,
-};
+using Command = MainLoop::Command;
 
 struct CommandBinding {
   Command command;
@@ -201,45 +188,9 @@ int MainLoop::PollInput(WindowHandle window) {
     if (binding.command == Command::Slideshow && hit == kHitWindow && rightPressed) fires = true;
     if (!fires) continue;
 
-    switch (binding.command) {
-      case Command::Pause:
-        TogglePauseOrSlideshow(info.Kind);
-        break;
-      case Command::Once:
-        SetPlayMode(kModeOnce);
-        break;
-      case Command::Loop:
-        SetPlayMode(kModeLoop);
-        break;
-      case Command::Series:
-        SetPlayMode(kModeSeries);
-        break;
-      case Command::Random:
-        SetPlayMode(kModeRandom);
-        break;
-      case Command::FullScreen:
-        ToggleFullScreen();
-        break;
-      case Command::Zoom:
-        ToggleZoom();
-        break;
-      case Command::Next:
-      case Command::Back:
-        Move(window, binding.command == Command::Next ? Direction::Forward : Direction::Backward);
-        player.media->GetInfo(info);  // a later command of this poll sees the new media
-        break;
-      case Command::Slideshow:
-        if (info.Kind != kKindImage) continue;  // no slideshow for other kinds
-        StartSlideshow();
-        break;
-      case Command::VolumeUp:
-      case Command::VolumeDown:
-        ChangeVolume(binding.command == Command::VolumeUp);
-        continue;  // a key only: no click to consume
-      case Command::Hide:
-        HideToTray();
-        break;
-    }
+    if (!CarryOut(window, binding.command, info)) continue;
+    // The volume keys are keys only: no click to consume.
+    if (binding.command == Command::VolumeUp || binding.command == Command::VolumeDown) continue;
     player.clickConsumed = 1;
   }
 
@@ -255,6 +206,64 @@ int MainLoop::PollInput(WindowHandle window) {
   if (settings.kestravoxLButtonExit == 1 && hit == kHitOutside && leftHeld) return 1;
   if (settings.kestravoxRButtonExit == 1 && hit == kHitOutside && rightHeld) return 1;
   if (closeHeld) return 1;
+  return 0;
+}
+
+bool MainLoop::CarryOut(WindowHandle window, Command command, MediaInfo& info) {
+  switch (command) {
+    case Command::Pause:
+      TogglePauseOrSlideshow(info.Kind);
+      break;
+    case Command::Once:
+      SetPlayMode(kModeOnce);
+      break;
+    case Command::Loop:
+      SetPlayMode(kModeLoop);
+      break;
+    case Command::Series:
+      SetPlayMode(kModeSeries);
+      break;
+    case Command::Random:
+      SetPlayMode(kModeRandom);
+      break;
+    case Command::FullScreen:
+      ToggleFullScreen();
+      break;
+    case Command::Zoom:
+      ToggleZoom();
+      break;
+    case Command::Next:
+    case Command::Back:
+      Move(window, command == Command::Next ? Direction::Forward : Direction::Backward);
+      Player().media->GetInfo(info);  // a later command sees the new media
+      break;
+    case Command::Slideshow:
+      if (info.Kind != kKindImage) return false;  // no slideshow for other kinds
+      StartSlideshow();
+      break;
+    case Command::VolumeUp:
+    case Command::VolumeDown:
+      ChangeVolume(command == Command::VolumeUp);
+      break;
+    case Command::Hide:
+      HideToTray();
+      break;
+  }
+  return true;
+}
+
+int MainLoop::CarryOutKeysetCommand(WindowHandle window, const KeysetCommand& command, MediaInfo& info) {
+  Log("リモートコマンド " + std::string(command.name), 0);
+  // The close key ends the program by PollInput's answer (dropped by Step
+  // while the media is paused); every other KEYSET key has its command in
+  // kCommands.
+  if (command.key == &Settings::keysetClose) return 1;
+  // Requests also reach a player in the tray, where hiding once more would
+  // take the lowered volume for the one to restore.
+  if (command.key == &Settings::keysetHidden && ProgramSettings().winsetTask == 1) return 0;
+  for (const CommandBinding& binding : kCommands) {
+    if (binding.key == command.key) CarryOut(window, binding.command, info);
+  }
   return 0;
 }
 
@@ -325,6 +334,9 @@ int MainLoop::CarryOutRemoteRequests(WindowHandle window) {
         SetVolume(static_cast<uint16_t>(std::lround(std::clamp(request.value, 0.0, 1.0) * 65535.0)));
         display_.MarkTextDirty(1);
         display_.Invalidate();
+        break;
+      case RemoteCommand::Keyset:
+        if (request.keyset && CarryOutKeysetCommand(window, *request.keyset, info) == 1) quit = 1;
         break;
       case RemoteCommand::PlayPause:
         break;  // turned into Play or Pause above

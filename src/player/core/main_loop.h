@@ -12,6 +12,8 @@
 
 namespace qorve {
 
+struct KeysetCommand;
+
 // Where the controller takes its time from and how it pauses between steps.
 // Tests put a clock of their own in so that timing is theirs to decide.
 struct ControllerClock {
@@ -54,6 +56,23 @@ class MainLoop {
   uint32_t NextStepDelay();
   static constexpr uint32_t kLongestStepDelayMs = 250;
 
+  // What the keys and the display's buttons ask for.
+  enum class Command {
+    Pause,
+    Once,
+    Loop,
+    Series,
+    Random,
+    FullScreen,
+    Zoom,
+    Next,
+    Back,
+    Slideshow,
+    VolumeUp,
+    VolumeDown,
+    Hide,
+  };
+
  private:
   enum class Direction { Forward, Backward };
 
@@ -74,6 +93,15 @@ class MainLoop {
   // the actions the keys take: 1 when a remote asks the program to end.
   int CarryOutRemoteRequests(WindowHandle window);
   void RedrawAll();
+
+  // Carries out a command as its key or button does; `info` describes the
+  // current media object and is brought up to date after a move. False when
+  // the command has nothing to act on (the slideshow of anything but a
+  // picture).
+  bool CarryOut(WindowHandle window, Command command, MediaInfo& info);
+  // A command of the KEYSET section sent by a remote, whatever key (if any)
+  // it is bound to: 1 when it is the close command.
+  int CarryOutKeysetCommand(WindowHandle window, const KeysetCommand& command, MediaInfo& info);
 
   // Command actions; `kind` is the kind of the current media object.
   void TogglePauseOrSlideshow(int kind);

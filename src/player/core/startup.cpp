@@ -11,6 +11,7 @@
 #include "platform/system/folders.h"
 #include "platform/system/launch.h"
 #include "player/core/command_line.h"
+#include "player/core/desktop/command_service.h"
 #include "player/core/desktop/global_keys.h"
 #include "player/core/desktop/mpris_service.h"
 #include "player/core/main_loop.h"
@@ -38,6 +39,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -274,11 +276,13 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input,
 }  // namespace
 
 int RunPlayer(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv, argv + argc);
+  // A command for the running player: nothing of a player of its own is made.
+  if (const std::optional<CommandCall> call = FindCommandCall(arguments)) return SendCommandToPlayer(*call, argc, argv);
   if (argc < 2) {
     LaunchProgram("SET.EXE");
     return 0;
   }
-  const std::vector<std::string> arguments(argv, argv + argc);
   Player().fileList.firstArgument = arguments[1];
 
   // The controller exists before the settings are read, as it scans the start
@@ -352,6 +356,9 @@ int RunPlayer(int argc, char** argv) {
         window.activateWindow();
       }
     });
+
+    // The KEYSET commands for keys the desktop binds (`qorve --command`).
+    CommandService commands;
 
     endGuard.Running(window);
     displayLost = RunMessageLoop(window, mainLoop, input, [&mpris] { mpris.AnnounceChangesWhenDue(); });

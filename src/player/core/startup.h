@@ -6,7 +6,9 @@
 namespace qorve {
 
 // Runs the player on its command line. Without arguments it starts the
-// settings program and returns 0 at once. Returns the program's exit code.
+// settings program and returns 0 at once; with `--command NAME` it only sends
+// that command to the running player (SendCommandToPlayer). Returns the
+// program's exit code.
 int RunPlayer(int argc, char** argv);
 
 }  // namespace qorve

@@ -1,5 +1,6 @@
 #include "player/core/main_loop.h"
 
+#include "common/keyset_commands.h"
 #include "common/log.h"
 #include "common/settings.h"
 #include "common/volume.h"
@@ -236,7 +237,9 @@ TEST_F(MainLoopTest, StepSleepsOneMillisecondOnlyWhenTheProgramGoesOn) {
 
 // --- commands -------------------------------------------------------------
 
-enum class Trigger { Key, Button };
+// How a command reaches the controller: its key, its display button, or a
+// remote's KEYSET request while the key is unbound (0) or is a mouse button.
+enum class Trigger { Key, Button, RemoteUnbound, RemoteOnTheRightButton };
 
 class CommandTest;
 
@@ -367,6 +370,51 @@ INSTANTIATE_TEST_SUITE_P(MainLoop, CommandTest, ::testing::ValuesIn(CommandTrigg
                            return std::string(std::get<0>(info.param).name) +
                                   (std::get<1>(info.param) == Trigger::Key ? "ByKey" : "ByButton");
 
+                         });
+
+// A KEYSET command sent by a remote does what its key does, with the key
+// unbound (0) or bound to a mouse button, and logs its name.
+class RemoteKeysetTest : public CommandTest {};
+
+const KeysetCommand& KeysetCommandOf(int Settings::*key) {
+  for (const KeysetCommand& command : KeysetCommands()) {
+    if (command.key == key) return command;
+  }
+  ADD_FAILURE() << "no KEYSET command for this key";
+  return KeysetCommands().front();
+}
+
+TEST_P(RemoteKeysetTest, ActsAsItsKeyWhateverTheKeyIs) {
+  const auto& [command, trigger] = GetParam();
+  const std::string extension = std::filesystem::path(command.file).extension().string();
+  Start({"a" + extension, "b" + extension, "c" + extension}, command.file);
+  ProgramSettings().kestravoxLog = 1;
+  startIndex = Player().fileList.index;
+  command.prepare(*this);
+  ProgramSettings().*command.key = trigger == Trigger::RemoteUnbound ? 0 : kVkRButton;
+  const KeysetCommand& keyset = KeysetCommandOf(command.key);
+  PlayerRemote().Post({RemoteCommand::Keyset, 0.0, &keyset});
+  EXPECT_EQ(Poll(), 0);
+  command.check(*this);
+  CloseLog();
+  const std::string log = test::ReadFile(settingsFolder() / "LOG.TXT");
+  EXPECT_NE(log.find(std::string("\"リモートコマンド ") + keyset.name + "\""), std::string::npos) << log;
+}
+
+std::vector<std::tuple<CommandCase, Trigger>> RemoteKeysetCases() {
+  std::vector<std::tuple<CommandCase, Trigger>> cases;
+  for (const CommandCase& command : kCommandCases) {
+    if (!command.key) continue;
+    cases.emplace_back(command, Trigger::RemoteUnbound);
+    cases.emplace_back(command, Trigger::RemoteOnTheRightButton);
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, RemoteKeysetTest, ::testing::ValuesIn(RemoteKeysetCases()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) == Trigger::RemoteUnbound ? "Unbound" : "OnTheRightButton");
                          });
 
 // Every command key fires on a tap shorter than the time between two passes
@@ -1200,6 +1248,36 @@ TEST_F(MainLoopTest, RemoteQuitIsDroppedWhilePausedAndReachesAPlayerInTheTray) {
   ProgramSettings().winsetTask = 1;
   PlayerRemote().Post({RemoteCommand::Quit});
   EXPECT_EQ(Step(), -1);
+}
+
+TEST_F(MainLoopTest, RemoteCloseIsTheCloseKeyDroppedWhilePausedAndReachesAPlayerInTheTray) {
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().keysetClose = 0;
+  const KeysetCommand* close = FindKeysetCommand("close");
+  Media().state.PlayState = kPaused;
+  PlayerRemote().Post({RemoteCommand::Keyset, 0.0, close});
+  EXPECT_EQ(Step(), 0);
+  Media().state.PlayState = kPlaying;
+  ProgramSettings().winsetTask = 1;
+  PlayerRemote().Post({RemoteCommand::Keyset, 0.0, close});
+  EXPECT_EQ(Step(), -1);
+}
+
+TEST_F(MainLoopTest, RemoteHideOfAPlayerInTheTrayKeepsTheVolumeToComeBackTo) {
+  Start({"a.ogg"}, "a.ogg");
+  ProgramSettings().soundsetBgmVolDown = 1;
+  ProgramSettings().soundsetBgmVolume = 10;
+  ASSERT_TRUE(SetVolume(30000));
+  const KeysetCommand* hide = FindKeysetCommand("HIDDEN");
+  PlayerRemote().Post({RemoteCommand::Keyset, 0.0, hide});
+  Step();
+  ASSERT_EQ(display_.hides, 1);
+  const std::optional<int> remembered = Player().volumeBeforeTray;
+  ASSERT_TRUE(remembered.has_value());
+  PlayerRemote().Post({RemoteCommand::Keyset, 0.0, hide});
+  Step();
+  EXPECT_EQ(display_.hides, 1);
+  EXPECT_EQ(Player().volumeBeforeTray, remembered);
 }
 
 TEST_F(MainLoopTest, RemoteRequestsWaitWhileInputIsBlocked) {

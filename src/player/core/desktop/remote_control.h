@@ -1,10 +1,11 @@
-// player/core/desktop/: MPRIS, global shortcuts and the tray icon.
+// player/core/desktop/: MPRIS, the command service, global shortcuts and the
+// tray icon.
 //
 // Commands that reach the player from outside its keys and window (desktop
-// media keys and panels, through MPRIS) and the player's state as such a remote
-// sees it. Requests are queued by the receiver and carried out by the
-// controller's next poll, on the user-interface thread, through the same
-// actions the keys take.
+// media keys and panels through MPRIS, `qorve --command`) and the player's
+// state as such a remote sees it. Requests are queued by the receiver and
+// carried out by the controller's next poll, on the user-interface thread,
+// through the same actions the keys take.
 #pragma once
 
 #include <cstdint>
@@ -26,11 +27,16 @@ enum class RemoteCommand {
   SetPosition,  // value: seconds from the start
   SetPlayMode,  // value: 0 once, 1 loop, 2 series, 3 random
   SetVolume,    // value: master volume, 0.0 to 1.0
+  Keyset,       // keyset: what the key bound to that KEYSET command does,
+                // whatever key (or none) it is bound to
 };
+
+struct KeysetCommand;
 
 struct RemoteRequest {
   RemoteCommand command;
   double value = 0.0;
+  const KeysetCommand* keyset = nullptr;  // an entry of KeysetCommands()
 };
 
 // The queue between the receiver and the controller. Any thread may post; the
