@@ -19,6 +19,11 @@ packages=(
   # Wayland sessions: a headless compositor with Xwayland for the tests, Qt's
   # Wayland platform, the session bus and the portals' D-Bus interfaces
   weston xwayland qt6-wayland dbus xdg-desktop-portal-dev
+  # real desktops for the end-to-end tests: KDE Plasma's compositor with its
+  # global shortcuts and portal backend, GNOME's compositor, the portals'
+  # front, and Python's D-Bus for the test's notification server
+  kwin-wayland xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin mutter
+  gsettings-desktop-schemas python3-dbus python3-gi
   # desktop integration: file associations and the MIME database
   xdg-utils shared-mime-info libglib2.0-bin
   # sound, video and decoders
