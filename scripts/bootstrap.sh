@@ -46,7 +46,9 @@ packages=(
   strace
   python3-mido
   # installation and packaging checks
-  desktop-file-utils dpkg-dev groff-base debootstrap
+  desktop-file-utils dpkg-dev groff-base debootstrap lintian appstream
+  # the icon drawn at each size at build time
+  librsvg2-bin
   # desktop remotes: a private session bus and the MPRIS command-line remote
   dbus-daemon playerctl
   # peers the performance measurements compare the player with

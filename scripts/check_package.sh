@@ -54,7 +54,8 @@ grep -E '^(Setting up qorve|[0-9]+ upgraded)' "$root.apt.log"
 in_root dpkg -s qorve | grep -E '^(Status|Version)'
 for file in /usr/bin/qorve /usr/bin/qorve-set /usr/bin/pakgrab /usr/bin/qorve-info \
   /usr/share/applications/qorve.desktop /usr/share/icons/hicolor/scalable/apps/qorve.svg \
-  /usr/share/man/man1/qorve.1; do
+  /usr/share/icons/hicolor/48x48/apps/qorve.png /usr/share/metainfo/io.github.qorve.Qorve.metainfo.xml \
+  /usr/share/doc/qorve/copyright /usr/share/man/man1/qorve.1.gz; do
   [[ -e "$root$file" ]] || { echo "missing $file" >&2; exit 1; }
 done
 
