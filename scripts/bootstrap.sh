@@ -16,6 +16,8 @@ packages=(
   # Qt's SVG picture reader, as desktops have it: pictures that are drawings are refused
   libqt6svg6
   xvfb xauth xdotool trayer imagemagick x11-apps x11-utils
+  # xrdb: the tests set the X resources (Xft.dpi) a high-resolution desktop sets
+  x11-xserver-utils
   # Wayland sessions: a headless compositor with Xwayland for the tests, Qt's
   # Wayland platform, the session bus and the portals' D-Bus interfaces
   weston xwayland qt6-wayland dbus xdg-desktop-portal-dev

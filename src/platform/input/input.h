@@ -10,8 +10,11 @@
 // server cannot see them); see session_input.h. User-interface thread only.
 #pragma once
 
+#include "platform/input/screen_scale.h"
+
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace qorve {
 
@@ -46,6 +49,9 @@ class InputPoller {
   // previous call for this key. 0 for unknown keys.
   virtual int16_t GetAsyncKeyState(int virtualKey) = 0;
   // Screen coordinates of the cursor; false when unknown (x, y unchanged).
+  // A backend that polls the X server reports the server's (device) pixels;
+  // SystemInput() reports the logical pixels the windows' geometry is in
+  // once it knows the screens (SetScreens).
   virtual bool GetCursorPos(int& x, int& y) = 0;
 
   // A descriptor that turns readable when input events arrive, or -1. An
@@ -70,6 +76,10 @@ class InputPoller {
   // events fed in, not from the polled backend: it cannot see the
   // program's windows (no X server, or windows that are not X windows).
   virtual void UseWindowEventsForPointer() {}
+  // The screens' places in the polled backend's pixels and their ratios:
+  // from now on the polled cursor is reported in logical pixels. Positions
+  // fed from window events are logical already and are left alone.
+  virtual void SetScreens(std::vector<ScreenScale> /*screens*/) {}
 };
 
 std::unique_ptr<InputPoller> CreateX11Input();  // null without a display

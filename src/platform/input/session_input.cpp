@@ -22,7 +22,14 @@ int16_t SessionInput::GetAsyncKeyState(int virtualKey) {
 }
 
 bool SessionInput::GetCursorPos(int& x, int& y) {
-  if (polled_ && !pointerFromWindows_) return polled_->GetCursorPos(x, y);
+  if (polled_ && !pointerFromWindows_) {
+    int polledX = 0, polledY = 0;
+    if (!polled_->GetCursorPos(polledX, polledY)) return false;
+    DeviceToLogical(polledX, polledY, screens_);
+    x = polledX;
+    y = polledY;
+    return true;
+  }
   if (!cursorFed_) return false;
   x = cursorX_;
   y = cursorY_;

@@ -4,12 +4,15 @@
 // backend cannot see them (a Wayland session without X, or windows that are
 // not X windows). A key reads down while any of them holds it and pressed
 // when any of them pressed it since its previous poll, so the controller
-// polls one state whichever way a key came. User-interface thread only.
+// polls one state whichever way a key came. The polled cursor is turned from
+// the X server's pixels into the windows' logical pixels here, and only here.
+// User-interface thread only.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/input/input.h"
 
@@ -30,6 +33,7 @@ class SessionInput final : public InputPoller {
   void ReleaseFed(FeedSource source) override;
   void FeedCursor(int x, int y) override;
   void UseWindowEventsForPointer() override { pointerFromWindows_ = true; }
+  void SetScreens(std::vector<ScreenScale> screens) override { screens_ = std::move(screens); }
 
   bool HasPolledBackend() const { return polled_ != nullptr; }
 
@@ -42,6 +46,7 @@ class SessionInput final : public InputPoller {
   int cursorX_ = 0, cursorY_ = 0;
   bool cursorFed_ = false;
   bool pointerFromWindows_ = false;
+  std::vector<ScreenScale> screens_;  // empty: the polled pixels are taken as they are
 };
 
 }  // namespace qorve

@@ -3,6 +3,8 @@
 #include "platform/mci/mci_gstreamer.h"
 #include "platform/mci/video_surface.h"
 
+#include <cmath>
+
 namespace qorve {
 namespace {
 
@@ -80,7 +82,14 @@ MCIERROR GstreamerPipelineDevice::SetWindow(uintptr_t handle) {
 MCIERROR GstreamerPipelineDevice::PutDestination(const MCI_RECT& rect) {
   if (!surface_) return MCIERR_NO_ERROR;
   surface_->PlacePicture(rect.left, rect.top, rect.right, rect.bottom);
-  PlaceGstreamerPicture(videoSink_, rect.right, rect.bottom);
+  // The place is in the window's logical pixels; the sink fills device pixels.
+  const double ratio = surface_->DevicePixelRatio();
+  if (ratio == 1.0 || !(ratio > 0.0)) {
+    PlaceGstreamerPicture(videoSink_, rect.right, rect.bottom);
+  } else {
+    PlaceGstreamerPicture(videoSink_, static_cast<int>(std::lround(rect.right * ratio)),
+                          static_cast<int>(std::lround(rect.bottom * ratio)));
+  }
   return MCIERR_NO_ERROR;
 }
 

@@ -25,6 +25,10 @@ class VideoSurface {
   // Puts the picture at (x, y) with that size, in pixels of the video
   // window's client area.
   virtual void PlacePicture(int x, int y, int width, int height) = 0;
+  // Device pixels per pixel of the video window (the screen's scale): a sink
+  // that draws each picture at a size it is given draws it that many times
+  // the place's size, to fill the native window on a high-resolution screen.
+  virtual double DevicePixelRatio() const { return 1.0; }
 };
 
 }  // namespace qorve

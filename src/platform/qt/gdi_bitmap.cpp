@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace qorve {
@@ -138,8 +139,20 @@ void StretchBitmap(QPainter* painter, int x, int y, int width, int height, const
   if (mode == StretchMode::Halftone) {
     // Qt's smooth scaling averages every source pixel when it shrinks, as
     // halftone stretching does; the painter's own filter would only sample.
-    const QImage scaled = part.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    painter->drawImage(QPoint(x, y), scaled);
+    // On a high-resolution screen the painter's device has more pixels than
+    // the destination's logical size: the picture is scaled to those, or
+    // the painter would stretch a picture of the logical size once more.
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+    if (ratio == 1.0 || !(ratio > 0.0)) {
+      const QImage scaled = part.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      painter->drawImage(QPoint(x, y), scaled);
+    } else {
+      const int deviceWidth = std::max(1, static_cast<int>(std::lround(width * ratio)));
+      const int deviceHeight = std::max(1, static_cast<int>(std::lround(height * ratio)));
+      QImage scaled = part.scaled(deviceWidth, deviceHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      scaled.setDevicePixelRatio(ratio);
+      painter->drawImage(QPoint(x, y), scaled);
+    }
   } else {
     painter->save();
     painter->setRenderHint(QPainter::SmoothPixmapTransform, false);

@@ -5,6 +5,7 @@
 #include "platform/input/input.h"
 #include "platform/qt/display_connection.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/screen_scales.h"
 #include "platform/qt/window_event_input.h"
 #include "platform/qt/window_system_choice.h"
 #include "platform/system/clock.h"
@@ -313,7 +314,14 @@ int RunPlayer(int argc, char** argv) {
   // Where the X server cannot see the player's windows, their own events
   // stand in for the polled pointer and keys.
   std::unique_ptr<WindowEventInput> windowInput;
-  if (QGuiApplication::platformName() != QLatin1String("xcb")) windowInput = std::make_unique<WindowEventInput>(input);
+  // On X the pointer is polled from the server in device pixels; the
+  // screens' ratios bring it into the windows' logical pixels.
+  std::unique_ptr<ScreenScaleWatch> screenScales;
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+    windowInput = std::make_unique<WindowEventInput>(input);
+  } else {
+    screenScales = std::make_unique<ScreenScaleWatch>(input);
+  }
   std::unique_ptr<GlobalKeys> globalKeys;
   if (InWaylandSession()) {
     // A connection of its own: the portal learns who the program is from the

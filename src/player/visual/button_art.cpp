@@ -8,12 +8,15 @@
 
 #include <cmath>
 #include <map>
+#include <utility>
 
 namespace qorve {
 namespace {
 
 constexpr int kCell = 32;
 constexpr double kStroke = 2.6;  // one stroke width for every pictogram
+// The finest art drawn: 8 device pixels a logical one, past any screen made.
+constexpr double kLargestRatio = 8.0;
 
 enum class Face { Normal, Hover, Pressed };
 
@@ -216,10 +219,12 @@ int ColumnsOf(int id) {
   }
 }
 
-QImage RenderBitmap(int id) {
+QImage RenderBitmap(int id, double ratio) {
   const int columns = ColumnsOf(id);
   if (columns == 0) return QImage();
-  QImage image(kCell * columns, kCell * 3, QImage::Format_ARGB32_Premultiplied);
+  QImage image(static_cast<int>(std::ceil(kCell * columns * ratio)), static_cast<int>(std::ceil(kCell * 3 * ratio)),
+               QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);  // the painter below draws in logical pixels
   image.fill(Qt::transparent);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
@@ -241,10 +246,13 @@ QImage RenderBitmap(int id) {
 
 }  // namespace
 
-const QImage& ButtonBitmap(int resourceId) {
-  static std::map<int, QImage> cache;
-  auto found = cache.find(resourceId);
-  if (found == cache.end()) found = cache.emplace(resourceId, RenderBitmap(resourceId)).first;
+const QImage& ButtonBitmap(int resourceId, double ratio) {
+  // Ratios Qt does not give (none, or absurd) fall back to the art's own size.
+  if (!(ratio > 0.0 && ratio <= kLargestRatio)) ratio = 1.0;
+  static std::map<std::pair<int, double>, QImage> cache;
+  const std::pair<int, double> key{resourceId, ratio};
+  auto found = cache.find(key);
+  if (found == cache.end()) found = cache.emplace(key, RenderBitmap(resourceId, ratio)).first;
   return found->second;
 }
 

@@ -27,8 +27,10 @@ enum ButtonBitmapId : int {
 constexpr int kTrayIconId = 103;
 
 // The bitmap of a resource id; a null image for an id that has none. Built on
-// first use; call from the user-interface thread.
-const QImage& ButtonBitmap(int resourceId);
+// first use; call from the user-interface thread. For a screen of another
+// device pixel ratio the same art is drawn with that many pixels a cell
+// (its devicePixelRatio says so; the sizes above stay in logical pixels).
+const QImage& ButtonBitmap(int resourceId, double ratio = 1.0);
 
 // The tray icon at `size` x `size` pixels (16 and 32 are the sizes drawn for).
 QImage TrayIconImage(int size);

@@ -120,6 +120,8 @@ void VideoWindow::PlacePicture(int x, int y, int width, int height) {
   picture_->show();
 }
 
+double VideoWindow::DevicePixelRatio() const { return picture_->devicePixelRatio(); }
+
 void VideoWindow::SetFramed(bool framed) {
   framed_ = framed;
   update();

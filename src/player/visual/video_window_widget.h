@@ -38,6 +38,7 @@ class VideoWindow final : public QWidget, public VideoSurface {
   bool TakesPictures() const override;
   void ShowPicture(const uint8_t* pixels, int width, int height, int stride) override;
   void PlacePicture(int x, int y, int width, int height) override;
+  double DevicePixelRatio() const override;
   // Framed: the picture box starts 2 system edges in from the corner.
   void SetFramed(bool framed);
 

@@ -60,6 +60,16 @@ int Truncate(double value) {
   return static_cast<int>(value);
 }
 
+// The content image for a window of width x height logical pixels: as many
+// pixels as the screen shows there (the ratio times the size), so text,
+// buttons and pictures are drawn at the screen's resolution rather than
+// drawn small and stretched. The painter works in logical pixels all the same.
+QSize ContentPixels(int width, int height, qreal ratio) {
+  if (ratio == 1.0 || !(ratio > 0.0)) return QSize(std::max(width, 1), std::max(height, 1));
+  return QSize(std::max(static_cast<int>(std::ceil(width * ratio)), 1),
+               std::max(static_cast<int>(std::ceil(height * ratio)), 1));
+}
+
 QScreen* ScreenOf(QWidget* window) {
   QScreen* screen = window ? window->screen() : nullptr;
   return screen ? screen : QGuiApplication::primaryScreen();
@@ -268,7 +278,7 @@ void WndSet::Invalidate() {
   if (Player().media) Player().media->GetInfo(info);
   const int kind = Player().media ? info.Kind : 0;
   if (textDirty_ && !eraseNeeded_ && !buttonsDirty_ && (kind == kKindSound || kind == kKindVideo) &&
-      content_.size() == window_->size()) {
+      content_.size() == ContentPixels(window_->width(), window_->height(), window_->devicePixelRatio())) {
     // As far as the line's text reached, and room for a few more characters;
     // a longer text asks for the rest when it is drawn.
     statusBandRight_ = statusRight_ < 0 ? window_->width() : std::min(window_->width(), statusRight_ + 4 * lineHeight_);
@@ -311,9 +321,12 @@ void WndSet::Paint(QPainter& painter) {
   if (!window_) return;
   const int width = window_->width();
   const int height = window_->height();
-  if (content_.size() != QSize(width, height)) {
+  const qreal ratio = window_->devicePixelRatio() > 0.0 ? window_->devicePixelRatio() : 1.0;
+  const QSize pixels = ContentPixels(width, height, ratio);
+  if (content_.size() != pixels || content_.devicePixelRatio() != ratio) {
     // New pixels start as background and everything is drawn onto them.
-    content_ = QImage(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    content_ = QImage(pixels, QImage::Format_RGB32);
+    content_.setDevicePixelRatio(ratio);
     content_.fill(background_);
     MarkAllDirty();
   }
@@ -470,12 +483,20 @@ void WndSet::PaintButtons(QPainter& p, const MediaInfo& info, const MediaState& 
   for (int slot = 0; slot < kButtonSlotCount; ++slot) {
     const ButtonPlace& place = buttons_[slot];
     if (!place.visible) continue;
-    const QImage& bitmap = ButtonBitmap(ButtonTable()[slot].bitmapId);
+    // The art is drawn for the screen's resolution; its cells are the
+    // button's logical size times the ratio.
+    const QImage& bitmap = ButtonBitmap(ButtonTable()[slot].bitmapId, content_.devicePixelRatio());
     if (bitmap.isNull()) continue;
     const int column = IconColumn(slot, icons);
     const int row = IconRow(slot, hit, pressed_);
     p.fillRect(place.x, place.y, kButtonSize, kButtonSize, ground);
-    p.drawImage(QPoint(place.x, place.y), bitmap, QRect(kButtonSize * column, row, kButtonSize, kButtonSize));
+    const qreal ratio = bitmap.devicePixelRatio();
+    if (ratio == 1.0) {
+      p.drawImage(QPoint(place.x, place.y), bitmap, QRect(kButtonSize * column, row, kButtonSize, kButtonSize));
+    } else {
+      p.drawImage(QPointF(place.x, place.y), bitmap,
+                  QRectF(kButtonSize * column * ratio, row * ratio, kButtonSize * ratio, kButtonSize * ratio));
+    }
   }
   buttonsDirty_ = false;
 }

@@ -68,6 +68,23 @@ TEST_F(SessionInputTest, WindowEventsReplaceThePolledPointerOnceTheyStandIn) {
   EXPECT_EQ(input_->GetAsyncKeyState('Q'), kDown | 1);
 }
 
+TEST_F(SessionInputTest, ThePolledPointerIsConvertedOnceAndTheFedOneNot) {
+  // A 2560 x 1600 screen at ratio 2 right of a 1280 x 1024 one at 1.
+  input_->SetScreens({{0, 0, 1280, 1024, 1.0}, {1280, 0, 2560, 1600, 2.0}});
+  polled_->SetCursor(1280 + 801, 603);
+  int x = 0, y = 0;
+  ASSERT_TRUE(input_->GetCursorPos(x, y));
+  EXPECT_EQ(x, 1280 + 400);
+  EXPECT_EQ(y, 301);
+  ASSERT_TRUE(input_->GetCursorPos(x, y));  // asked again: the same, not halved twice
+  EXPECT_EQ(x, 1280 + 400);
+  input_->UseWindowEventsForPointer();
+  input_->FeedCursor(1280 + 801, 603);  // Qt's events are in logical pixels already
+  ASSERT_TRUE(input_->GetCursorPos(x, y));
+  EXPECT_EQ(x, 1280 + 801);
+  EXPECT_EQ(y, 603);
+}
+
 TEST(WindowEventInputTest, ClicksKeysAndThePointerOnAWindowFeedTheInput) {
   test::TestApplication();
   SessionInput input(nullptr);

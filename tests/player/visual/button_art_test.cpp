@@ -6,6 +6,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <set>
 #include <vector>
@@ -36,6 +38,40 @@ TEST(ButtonArtTest, EveryBitmapHasThreeRowsAndItsColumns) {
   }
   EXPECT_TRUE(ButtonBitmap(105).isNull());
   EXPECT_TRUE(ButtonBitmap(0).isNull());
+}
+
+class ButtonArtRatioTest : public ::testing::TestWithParam<double> {};
+
+TEST_P(ButtonArtRatioTest, ArtForAScreenRatioHasItsPixelsAndTheSameFaces) {
+  test::TestApplication();
+  const double ratio = GetParam();
+  for (int id : kIds) {
+    const QImage& fine = ButtonBitmap(id, ratio);
+    ASSERT_FALSE(fine.isNull()) << id;
+    EXPECT_DOUBLE_EQ(fine.devicePixelRatio(), ratio) << id;
+    const int columns = IsTwoFaced(id) ? 2 : 1;
+    EXPECT_EQ(fine.width(), static_cast<int>(std::ceil(32 * columns * ratio))) << id;
+    EXPECT_EQ(fine.height(), static_cast<int>(std::ceil(96 * ratio))) << id;
+    // Brought back to 32 pixels a cell it is the same picture, give or take
+    // the edges' antialiasing.
+    QImage back = fine.scaled(32 * columns, 96, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage& plain = ButtonBitmap(id);
+    int64_t difference = 0;
+    for (int y = 0; y < plain.height(); ++y) {
+      for (int x = 0; x < plain.width(); ++x) difference += std::abs(qGray(back.pixel(x, y)) - qGray(plain.pixel(x, y)));
+    }
+    EXPECT_LT(difference / (plain.width() * plain.height()), 12) << id;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ratios, ButtonArtRatioTest, ::testing::Values(1.25, 1.5, 2.0));
+
+TEST(ButtonArtTest, RatiosQtNeverGivesDrawTheArtAtItsOwnSize) {
+  test::TestApplication();
+  EXPECT_EQ(ButtonBitmap(kBitmapNext, 0.0).size(), QSize(32, 96));
+  EXPECT_EQ(ButtonBitmap(kBitmapNext, -2.0).size(), QSize(32, 96));
+  EXPECT_EQ(ButtonBitmap(kBitmapNext, 1e9).size(), QSize(32, 96));
 }
 
 TEST(ButtonArtTest, EveryPictogramIsItsOwn) {
