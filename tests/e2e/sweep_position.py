@@ -42,7 +42,9 @@ calling script:
   speed_after=R        seconds of the piece per second of wall clock over the
                        stretch after the event
   jumps=N              steps between neighbouring windows that are not 50 ms
-                       of the piece (outside --max-step)
+                       of the piece (outside --max-step); a single window
+                       that fits neither neighbour while they fit each other
+                       is a misread pitch, listed but not a jump
   continuity=ok|FAIL ... the verdict with its reason
 Exit status: 0 when continuity is ok or no event was given, 1 otherwise,
 2 on bad usage.
@@ -171,6 +173,22 @@ def known(run):
     return [w for w in run if w[1] is not None]
 
 
+def without_misreadings(points, max_step):
+    """The points less each single window that fits neither neighbour while
+    the two fit each other: a pitch misread (a vibrato, a note's attack),
+    not a jump, which would leave the piece elsewhere."""
+    def fits(a, b):
+        return abs((b[1] - a[1]) - (b[0] - a[0])) <= max_step
+    kept, misread = [], []
+    for i, point in enumerate(points):
+        if 0 < i < len(points) - 1 and not fits(points[i - 1], point) and not fits(point, points[i + 1]) \
+                and fits(points[i - 1], points[i + 1]):
+            misread.append(point)
+        else:
+            kept.append(point)
+    return kept, misread
+
+
 def speed(run):
     """Least-squares slope of position over wall time."""
     points = known(run)
@@ -243,6 +261,9 @@ def main(argv):
         cut = len(run) - len(points)
         if cut:
             print(f"  {cut} window(s) with a dropout or no clear pitch")
+        points, misread = without_misreadings(points, max_step)
+        for t, p in misread:
+            print(f"  misread window at {t - origin:.2f} s: piece {p:.2f}")
         for (t1, p1), (t2, p2) in zip(points, points[1:]):
             if abs((p2 - p1) - (t2 - t1)) > max_step:
                 jumps_total += 1
@@ -266,7 +287,8 @@ def main(argv):
     back = first_after[0][0] - WINDOW_S / 2 - event if first_after else None
     speed_after = speed(first_after) if first_after else None
     jumps_after = 0
-    for (t1, p1), (t2, p2) in zip(after_points, after_points[1:]):
+    steady_after, _ = without_misreadings(after_points, max_step)
+    for (t1, p1), (t2, p2) in zip(steady_after, steady_after[1:]):
         if abs((p2 - p1) - (t2 - t1)) > max_step:
             jumps_after += 1
     # Only what was heard between the two windows moves the piece on: a
