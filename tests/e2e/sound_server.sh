@@ -324,6 +324,10 @@ sound_servers_stop() {
 sounding() { python3 "$(dirname "${BASH_SOURCE[0]}")/sweep_position.py" --sounding "$work/$1.raw"; }
 at_least() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v >= m) }'; }
 below() { awk -v v="$1" -v m="$2" 'BEGIN { exit !(v != "never" && v < m) }'; }
+# A share of a core a player may use while it waits: the given one, three times
+# that in a sanitizer's build (scripts/sanitize.sh), whose every allocation and
+# access costs more. A busy loop takes a whole core in either.
+cpu_limit() { if [ -n "${QORVE_SANITIZED:-}" ]; then echo $(($1 * 3)); else echo "$1"; fi; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 failures=()
 check() {  # what command...

@@ -134,7 +134,7 @@ watch_load "$player" 10
 measured[cpu]=$load_cpu
 measured[rss]="$load_rss_mb MB in $load_seconds s"
 echo "  server gone: ${load_cpu} % of a core, ${load_rss_mb} MB more memory over ${load_seconds} s"
-check "the player stays under 5 % of a core while the server is gone" below "$load_cpu" 5
+check "the player stays under $(cpu_limit 5) % of a core while the server is gone" below "$load_cpu" "$(cpu_limit 5)"
 check "the player grows by less than 10 MB while the server is gone" below "$load_rss_mb" 10
 
 pipewire_start speakers
@@ -181,7 +181,7 @@ wait_for "grep -qF 'ファイルオープン完了' '$QORVE_HOME/LOG.TXT'" 20 ||
 watch_load "$player" 5
 measured[cpu_none]=$load_cpu
 echo "  no server: ${load_cpu} % of a core, ${load_rss_mb} MB more memory over ${load_seconds} s"
-check "without a server the player stays under 5 % of a core" below "$load_cpu" 5
+check "without a server the player stays under $(cpu_limit 5) % of a core" below "$load_cpu" "$(cpu_limit 5)"
 terminate_player
 measured[term_none]=$ended
 check "without a server SIGTERM ends the player within 2 s" below "$ended" 2

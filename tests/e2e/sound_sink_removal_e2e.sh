@@ -59,7 +59,7 @@ moved_to=$(sink_inputs | paste -sd ' ')
 echo "  the player's stream is now on: ${moved_to:-nothing}"
 watch_load "$player" 5
 echo "  after the removal: ${load_cpu} % of a core, ${load_rss_mb} MB more memory over ${load_seconds} s"
-check "the player stays under 5 % of a core" below "$load_cpu" 5
+check "the player stays under $(cpu_limit 5) % of a core" below "$load_cpu" "$(cpu_limit 5)"
 check "the player grows by less than 10 MB" below "$load_rss_mb" 10
 
 analysis=$(sweep --event "$removed" --origin "$removed" "$(recording speakers)" "$(recording headphones)" || true)
