@@ -42,9 +42,10 @@ calling script:
   speed_after=R        seconds of the piece per second of wall clock over the
                        stretch after the event
   jumps=N              steps between neighbouring windows that are not 50 ms
-                       of the piece (outside --max-step); a single window
-                       that fits neither neighbour while they fit each other
-                       is a misread pitch, listed but not a jump
+                       of the piece (outside --max-step); one or two windows
+                       that fit neither the window before nor the one after
+                       while those fit each other are a misread pitch,
+                       listed but not a jump
   continuity=ok|FAIL ... the verdict with its reason
 Exit status: 0 when continuity is ok or no event was given, 1 otherwise,
 2 on bad usage.
@@ -173,19 +174,31 @@ def known(run):
     return [w for w in run if w[1] is not None]
 
 
-def without_misreadings(points, max_step):
-    """The points less each single window that fits neither neighbour while
-    the two fit each other: a pitch misread (a vibrato, a note's attack),
-    not a jump, which would leave the piece elsewhere."""
+def without_misreadings(points, max_step, longest=2):
+    """The points less each run of at most `longest` windows that fit
+    neither the window before nor the one after while those two fit each
+    other: a pitch misread (a vibrato, a note's attack), not a jump, which
+    would leave the piece elsewhere."""
     def fits(a, b):
         return abs((b[1] - a[1]) - (b[0] - a[0])) <= max_step
     kept, misread = [], []
-    for i, point in enumerate(points):
-        if 0 < i < len(points) - 1 and not fits(points[i - 1], point) and not fits(point, points[i + 1]) \
-                and fits(points[i - 1], points[i + 1]):
-            misread.append(point)
+    i = 0
+    while i < len(points):
+        run = 0
+        if kept:
+            for length in range(1, longest + 1):
+                after = i + length
+                if after >= len(points) or not fits(kept[-1], points[after]):
+                    continue
+                if all(not fits(kept[-1], p) for p in points[i:after]):
+                    run = length
+                    break
+        if run:
+            misread.extend(points[i:i + run])
+            i += run
         else:
-            kept.append(point)
+            kept.append(points[i])
+            i += 1
     return kept, misread
 
 
