@@ -2,6 +2,7 @@
 # for the length of the run; every process whose pid is put into `pids` is
 # stopped at the end. Source it from the project folder.
 source scripts/lib/xvfb.sh
+source scripts/lib/wait.sh
 
 work=$(mktemp -d)
 pids=()

@@ -3,6 +3,7 @@
 # start_x_session [with-tray]; stop_x_session runs on exit.
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xvfb.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wait.sh"
 x_session_pids=()
 
 # Exits with 77 (skipped) unless every TOOL is installed.
@@ -198,17 +199,6 @@ captured_tenths() {  # capture.wav
 # "a.ogg,0 b.flac,1 ...".
 loaded_files() {
   grep -oE "\"$1/[a-z]+\.[a-z0-9]+\" , \"[01]\"" "$QORVE_HOME/LOG.TXT" | sed "s|$1/||g" | tr -d '" ' | paste -sd ' '
-}
-
-# Waits up to $2 seconds (default 10) for a command to succeed.
-wait_for() {
-  local command=$1 limit=${2:-10} i
-  for i in $(seq 1 $((limit * 10))); do
-    if eval "$command" >/dev/null 2>&1; then return 0; fi
-    sleep 0.1
-  done
-  echo "timed out waiting for: $command"
-  return 1
 }
 
 # A key held long enough for a polling program to see it down.
