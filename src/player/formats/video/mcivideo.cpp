@@ -49,6 +49,7 @@ int MCIVIDEO::Open(const std::string& path, const std::string& extension, Window
   window.hWnd = reinterpret_cast<uintptr_t>(VideoWindowSurface());
   window.nCmdShow = kShowNormal;
   mciSendCommand(device_, MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_DGV_WINDOW_STATE | MCI_WAIT, &window);
+  if (const std::string output = TakeVideoOutputNote(); !output.empty()) Log(output, 0);
   MCI_DGV_RECT_PARMS where{};
   mciSendCommand(device_, MCI_WHERE, MCI_DGV_WHERE_SOURCE | MCI_WAIT, &where);
   info_.Width = where.rc.right - where.rc.left;
