@@ -13,7 +13,11 @@
 namespace qorve {
 namespace {
 
-constexpr uint32_t kShowNormal = 5;  // MCI_DGV_WINDOW_PARMS::nCmdShow: show
+constexpr uint32_t kShowNormal = 5;
+// The picture is placed again once the shown window has its size: an X image
+// sink learns its window's size only when told to redraw, and the places
+// given while the window was still hidden left it drawing at the old size.
+constexpr int kRefitDelayMs = 10;  // MCI_DGV_WINDOW_PARMS::nCmdShow: show
 
 PreviousVideoSize& Previous() {
   static PreviousVideoSize previous;
@@ -59,6 +63,7 @@ int MCIVIDEO::Open(const std::string& path, const std::string& extension, Window
   PlaceOpenedVideo(reused, Previous(), info_.Width, info_.Height);
   ShowVideo();
   InvalidateVideoWindow();
+  StartVideoWindowTimer(kRefitDelayMs);
   return kResultSuccess;
 }
 
