@@ -21,6 +21,8 @@ namespace {
 // How long a failed state change's error may take to reach the bus.
 constexpr GstClockTime kErrorWait = GST_SECOND;
 constexpr int kPrerollAttempts = 3;
+// playbin's GST_PLAY_FLAG_SOFT_COLORBALANCE (GstPlayFlags is not public).
+constexpr guint kPlayFlagSoftColorBalance = 1u << 10;
 // Pictures up to this many pixels (1280 × 720) are decoded by one thread.
 constexpr int64_t kOneThreadPicture = 1280 * 720;
 
@@ -63,6 +65,11 @@ class GstreamerDevice final : public GstreamerPipelineDevice {
     if (!pipeline_) return MCIERR_CANNOT_LOAD_DRIVER;
     gst_object_ref_sink(pipeline_);
     g_object_set(pipeline_, "uri", source.uri.c_str(), nullptr);
+    // The colour balance is never adjusted: no balance element in every
+    // picture's way.
+    guint flags = 0;
+    g_object_get(pipeline_, "flags", &flags, nullptr);
+    g_object_set(pipeline_, "flags", flags & ~kPlayFlagSoftColorBalance, nullptr);
     // No window yet: pictures of a file with video are decoded and dropped.
     SetVideoSink({});
     GstElement* audioSink = nullptr;
