@@ -1,5 +1,6 @@
 #include "platform/mci/gstreamer_outputs.h"
 
+#include "platform/mci/gl_renderer_probe.h"
 #include "platform/mci/gstreamer_wave_out_sink.h"
 #include "platform/mci/mci_device.h"
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace qorve {
 namespace {
@@ -151,17 +153,44 @@ GstreamerVideoSink PaintingSink(VideoSurface* painter) {
   return made;
 }
 
-GstreamerVideoSink WindowSink(const std::string_view wanted) {
+// One sink of `output` for a native window, or none when it cannot open its
+// display. An X server without an XVideo adaptor stays without one, so a
+// failed xvimagesink is not tried again.
+GstreamerVideoSink OutputSink(VideoOutput output) {
   GstreamerVideoSink made;
-  if (wanted.empty() || wanted == "glimagesink") {
-    if (GstElement* gl = GlSink()) {
-      made.element = gl;
-      made.overlay = gl;
+  switch (output) {
+    case VideoOutput::OpenGl:
+      made.element = GlSink();
+      break;
+    case VideoOutput::XVideo: {
+      static bool absent = false;
+      if (!absent) made.element = OpeningSink("xvimagesink");
+      absent = made.element == nullptr;
+      break;
+    }
+    case VideoOutput::XImage:
+      return ScaledXImageSink();
+  }
+  made.overlay = made.element;
+  return made;
+}
+
+// The first output of the order for this display that opens (see
+// VideoOutputOrder), noted for the log.
+GstreamerVideoSink WindowSink(const std::string_view requested) {
+  const GlVerdict none;
+  const GlVerdict& gl = requested.empty() ? GlRendererVerdict() : none;
+  std::vector<VideoOutput> failed;
+  for (const VideoOutput output : VideoOutputOrder(gl.rendering, requested)) {
+    GstreamerVideoSink made = OutputSink(output);
+    if (made.element) {
+      NoteVideoOutput(DescribeVideoOutput(&output, failed, gl, !requested.empty()));
       return made;
     }
+    failed.push_back(output);
   }
-  if (wanted.empty() || wanted == "ximagesink") return ScaledXImageSink();
-  return made;
+  NoteVideoOutput(DescribeVideoOutput(nullptr, failed, gl, !requested.empty()));
+  return {};
 }
 
 // `ALSA PCM "default": Internal data stream error`: the output and the

@@ -2,7 +2,7 @@
 // output QORVE_AUDIO asks for (the wave-out layer's ALSA device through the
 // wave-out sink, whose position is the pipeline's clock, or its capture
 // device through an appsink) and the video sink that draws into a native window
-// (OpenGL, or X images behind a scaler), hands the pictures to a surface that
+// (OpenGL, XVideo, or X images behind a scaler), hands the pictures to a surface that
 // paints them, or drops them. User-interface thread, except the appsink
 // callbacks, which run on GStreamer streaming threads: the capture's touches
 // only the capture device (which serialises its own calls) and an atomic
@@ -82,9 +82,11 @@ struct GstreamerVideoSink {
 };
 
 // For a native window, a sink drawing into it: the one QORVE_VIDEO_SINK
-// names ("glimagesink" or "ximagesink"), else OpenGL first (it scales the
-// picture to the window) and then plain X images, which get a scaler in
-// front so that the picture fills its place; the sink handles no
+// names ("glimagesink", "xvimagesink" or "ximagesink"), else the first of
+// VideoOutputOrder for this display that opens: OpenGL on a hardware
+// renderer (it scales the picture to the window), XVideo, plain X images,
+// which get a scaler in front so that the picture fills its place. Which one
+// and why is noted for the log (TakeVideoOutputNote). The sink handles no
 // window-system events, so clicks reach the player. For a painter, an
 // application sink handing it each picture in 32-bit pixels at the
 // stream's times. Without either, or when no sink opens, one that drops

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace qorve {
 namespace {
@@ -31,6 +32,7 @@ DeviceTable& Table() {
 struct OutputFailure {
   std::mutex mutex;
   std::string description;
+  std::string videoOutput;  // the latest video output taken (NoteVideoOutput)
 };
 
 OutputFailure& LastOutputFailure() {
@@ -222,6 +224,16 @@ void ClearSoundOutputFailure() { NoteSoundOutputFailure({}); }
 std::string MciOpenFailure() {
   std::lock_guard lock(LastOutputFailure().mutex);
   return LastOutputFailure().description;
+}
+
+void NoteVideoOutput(std::string description) {
+  std::lock_guard lock(LastOutputFailure().mutex);
+  LastOutputFailure().videoOutput = std::move(description);
+}
+
+std::string TakeVideoOutputNote() {
+  std::lock_guard lock(LastOutputFailure().mutex);
+  return std::exchange(LastOutputFailure().videoOutput, {});
 }
 
 void SetMciDriverForTesting(MciDriver driver) {

@@ -214,6 +214,11 @@ MCIERROR mciSendCommand(MCIDEVICEID device, uint32_t message, uintptr_t flags, v
 // after any other open, or when the output gave no account.
 std::string MciOpenFailure();
 
+// The video output a device took for the window it was last given, and why
+// (`映像出力: ximagesink (OpenGL はソフトウェア描画: llvmpipe、XVideo なし)`),
+// for the log; emptied by the call. Empty when no window was given since.
+std::string TakeVideoOutputNote();
+
 // Tests replace the whole driver (null restores the real one).
 using MciDriver = std::function<MCIERROR(MCIDEVICEID, uint32_t, uintptr_t, void*)>;
 void SetMciDriverForTesting(MciDriver driver);

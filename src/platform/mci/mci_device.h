@@ -44,6 +44,9 @@ class MciDevice {
 // starts with a clean slate.
 void NoteSoundOutputFailure(std::string description);
 void ClearSoundOutputFailure();
+// A device that made a sink for a window notes which and why
+// (TakeVideoOutputNote gives it to the caller).
+void NoteVideoOutput(std::string description);
 
 // The device kinds. Each returns null and sets `error` when it cannot open.
 // A file GStreamer cannot demultiplex, or whose pictures it cannot decode,

@@ -12,6 +12,7 @@
 #include "platform/mci/gstreamer_pipeline_device.h"
 #include "platform/mci/libav_media.h"
 
+#include <cstdint>
 #include <filesystem>
 
 namespace qorve {
@@ -20,6 +21,10 @@ namespace {
 // How long a failed state change's error may take to reach the bus.
 constexpr GstClockTime kErrorWait = GST_SECOND;
 constexpr int kPrerollAttempts = 3;
+// playbin's GST_PLAY_FLAG_SOFT_COLORBALANCE (GstPlayFlags is not public).
+constexpr guint kPlayFlagSoftColorBalance = 1u << 10;
+// Pictures up to this many pixels (1280 × 720) are decoded by one thread.
+constexpr int64_t kOneThreadPicture = 1280 * 720;
 
 // GStreamer's own AIFF parser (1.22) now and then pushes its first buffer
 // before playbin has linked its pad, stops with "not-linked", and playbin
@@ -60,12 +65,18 @@ class GstreamerDevice final : public GstreamerPipelineDevice {
     if (!pipeline_) return MCIERR_CANNOT_LOAD_DRIVER;
     gst_object_ref_sink(pipeline_);
     g_object_set(pipeline_, "uri", source.uri.c_str(), nullptr);
+    // The colour balance is never adjusted: no balance element in every
+    // picture's way.
+    guint flags = 0;
+    g_object_get(pipeline_, "flags", &flags, nullptr);
+    g_object_set(pipeline_, "flags", flags & ~kPlayFlagSoftColorBalance, nullptr);
     // No window yet: pictures of a file with video are decoded and dropped.
     SetVideoSink({});
     GstElement* audioSink = nullptr;
     if (const MCIERROR error = audio_.MakeSink(audioSink)) return error;
     g_object_set(pipeline_, "audio-sink", audioSink, nullptr);
     gst_object_unref(audioSink);  // playbin holds its own reference
+    g_signal_connect(pipeline_, "element-setup", G_CALLBACK(OnElementSetup), nullptr);
     if (source.setupSource) {
       setupSource_ = source.setupSource;
       g_signal_connect(pipeline_, "source-setup", G_CALLBACK(OnSourceSetup), this);
@@ -156,6 +167,42 @@ class GstreamerDevice final : public GstreamerPipelineDevice {
     ReleaseGstreamerVideoSink(videoSink_);
     videoSink_ = MakeGstreamerVideoSink(target);
     if (videoSink_.element) g_object_set(pipeline_, "video-sink", videoSink_.element, nullptr);
+  }
+
+  // libav's video decoders start a decoding thread per core by default, and
+  // each thread keeps a decoder context and pictures of its own in flight
+  // (3 MB for a 640 × 480 MPEG-4 video). Up to kOneThreadPicture one thread
+  // decodes several times faster than real time, so such pictures get one;
+  // larger ones keep libav's choice. The decoder opens libav on its caps, so
+  // the size is looked at just before it sees them.
+  static void OnElementSetup(GstElement*, GstElement* element, gpointer) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    const char* name = factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : nullptr;
+    if (!name || !g_str_has_prefix(name, "avdec_") ||
+        !g_object_class_find_property(G_OBJECT_GET_CLASS(element), "max-threads")) {
+      return;
+    }
+    if (GstPad* pad = gst_element_get_static_pad(element, "sink")) {
+      gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &OnDecoderEvent, element, nullptr);
+      gst_object_unref(pad);
+    }
+  }
+
+  // Streaming thread; `data` is the decoder, which owns the pad.
+  static GstPadProbeReturn OnDecoderEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (!event || GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    int width = 0;
+    int height = 0;
+    const GstStructure* structure = caps && gst_caps_get_size(caps) > 0 ? gst_caps_get_structure(caps, 0) : nullptr;
+    if (structure && gst_structure_get_int(structure, "width", &width) &&
+        gst_structure_get_int(structure, "height", &height) && width > 0 && height > 0) {
+      const bool small = static_cast<int64_t>(width) * height <= kOneThreadPicture;
+      g_object_set(data, "max-threads", small ? 1 : 0, nullptr);
+    }
+    return GST_PAD_PROBE_OK;
   }
 
   static void OnSourceSetup(GstElement*, GstElement* source, gpointer data) {

@@ -24,6 +24,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace qorve {
 namespace {
@@ -31,10 +32,11 @@ namespace {
 // How long a failed state change's errors may take to reach the bus.
 constexpr GstClockTime kErrorWait = GST_SECOND / 10;
 // How much each appsrc may hold before the feeding thread waits: a few
-// pictures, a second of sound. While the other branch has nothing queued
+// pictures (decoding one takes a few milliseconds; each more held is a whole
+// picture's memory), a second of sound. While the other branch has nothing queued
 // (it waits for data further on in the file, as in the preroll) the limit
 // may be passed, up to the hard limit.
-constexpr uint64_t kQueuedPictures = 8;
+constexpr uint64_t kQueuedPictures = 3;
 constexpr uint64_t kMostQueuedPictures = 64;
 constexpr uint64_t kMostQueuedPictureBytes = 256ull << 20;
 constexpr uint64_t kQueuedSoundSeconds = 1;
@@ -228,11 +230,12 @@ class LibavDevice final : public GstreamerPipelineDevice {
       const Branch& branch = isPicture ? picture_ : sound_;
       if (!branch.source || out.bytes.empty()) continue;
       if (!WaitForRoom(branch, isPicture ? sound_ : picture_)) return;
-      // GStreamer's own memory: its streaming threads free it, under a
-      // synchronisation of theirs that ours need not rely on.
-      GstBuffer* buffer = gst_buffer_new_allocate(nullptr, out.bytes.size(), nullptr);
-      if (!buffer) continue;  // no memory for this one: it is passed by
-      gst_buffer_fill(buffer, 0, out.bytes.data(), out.bytes.size());
+      // The decoded bytes themselves, not a copy: the buffer owns them alone
+      // and frees them on whichever streaming thread lets it go last.
+      auto* bytes = new std::vector<uint8_t>(std::move(out.bytes));
+      GstBuffer* buffer = gst_buffer_new_wrapped_full(
+          GST_MEMORY_FLAG_READONLY, bytes->data(), bytes->size(), 0, bytes->size(), bytes,
+          [](gpointer owned) { delete static_cast<std::vector<uint8_t>*>(owned); });
       GST_BUFFER_PTS(buffer) = static_cast<GstClockTime>(std::max<int64_t>(out.time - origin_, 0));
       GST_BUFFER_DURATION(buffer) = static_cast<GstClockTime>(std::max<int64_t>(out.duration, 0));
       if (gst_app_src_push_buffer(GST_APP_SRC(branch.source), buffer) != GST_FLOW_OK) return;

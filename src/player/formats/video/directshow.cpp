@@ -59,6 +59,7 @@ int DIRECTSHOW::Open(const std::string& path, const std::string& extension, Wind
   const bool reused = GetVideoWindow() != nullptr;
   window_ = CreateVideoWindow();
   graph_->SetOwner(VideoWindowSurface());
+  if (const std::string output = TakeVideoOutputNote(); !output.empty()) Log(output, 0);
   SetVideoSize(ProgramSettings().videosetFull == 1 ? kVideoFullScreen : kVideoNatural, 0, 0);
   PlaceOpenedVideo(reused, Previous(), info_.Width, info_.Height);
   ShowVideo();

@@ -13,7 +13,11 @@
 namespace qorve {
 namespace {
 
-constexpr uint32_t kShowNormal = 5;  // MCI_DGV_WINDOW_PARMS::nCmdShow: show
+constexpr uint32_t kShowNormal = 5;
+// The picture is placed again once the shown window has its size: an X image
+// sink learns its window's size only when told to redraw, and the places
+// given while the window was still hidden left it drawing at the old size.
+constexpr int kRefitDelayMs = 10;  // MCI_DGV_WINDOW_PARMS::nCmdShow: show
 
 PreviousVideoSize& Previous() {
   static PreviousVideoSize previous;
@@ -49,6 +53,7 @@ int MCIVIDEO::Open(const std::string& path, const std::string& extension, Window
   window.hWnd = reinterpret_cast<uintptr_t>(VideoWindowSurface());
   window.nCmdShow = kShowNormal;
   mciSendCommand(device_, MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_DGV_WINDOW_STATE | MCI_WAIT, &window);
+  if (const std::string output = TakeVideoOutputNote(); !output.empty()) Log(output, 0);
   MCI_DGV_RECT_PARMS where{};
   mciSendCommand(device_, MCI_WHERE, MCI_DGV_WHERE_SOURCE | MCI_WAIT, &where);
   info_.Width = where.rc.right - where.rc.left;
@@ -58,6 +63,7 @@ int MCIVIDEO::Open(const std::string& path, const std::string& extension, Window
   PlaceOpenedVideo(reused, Previous(), info_.Width, info_.Height);
   ShowVideo();
   InvalidateVideoWindow();
+  StartVideoWindowTimer(kRefitDelayMs);
   return kResultSuccess;
 }
 
