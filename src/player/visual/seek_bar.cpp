@@ -76,8 +76,9 @@ void SeekBar::sliderChange(SliderChange change) {
   }
   if (thumb == drawnThumb_) return;
   // The groove left of the thumb may be drawn filled: the strip between the
-  // two places covers it.
-  update(drawnThumb_.united(thumb));
+  // two places covers it. Drawn and sent to the screen at once: a posted
+  // repaint would wake the event loop for a pass of its own.
+  repaint(drawnThumb_.united(thumb));
   drawnThumb_ = thumb;
 }
 
