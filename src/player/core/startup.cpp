@@ -260,14 +260,10 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input,
       continue;
     }
     afterStep();
-    if (everyMillisecond) {
-      SleepMs(1);
-    } else if (!DisplayConnectionLost()) {
-      // What the step changed is drawn now, in a pass of the event loop
-      // (which also marks the posted events as seen): left for the wait, the
-      // repaints would end it at once and bring a step that finds nothing new.
-      dispatcher->processEvents(QEventLoop::AllEvents);
-    }
+    // The step has drawn what it changed itself (the seek bar's thumb and the
+    // status line are repainted at once), so the wait that follows blocks;
+    // whatever it left to be drawn later ends that wait at once.
+    if (everyMillisecond) SleepMs(1);
   }
   return displayLost;
 }

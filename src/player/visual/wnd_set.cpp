@@ -289,9 +289,10 @@ void WndSet::Invalidate() {
       return;
     }
     // As far as the line's text reached, and room for a few more characters;
-    // a longer text asks for the rest when it is drawn.
+    // a longer text asks for the rest when it is drawn. Drawn and sent at
+    // once, so that the message loop's wait after the step blocks.
     statusBandRight_ = statusRight_ < 0 ? window_->width() : std::min(window_->width(), statusRight_ + 4 * lineHeight_);
-    window_->update(StatusBand(statusBandRight_));
+    window_->repaint(StatusBand(statusBandRight_));
     return;
   }
   statusBandRight_ = window_->width();
