@@ -1,6 +1,6 @@
 // A timed wake-up of the user-interface thread's event loop: it ends a wait
 // of processEvents(WaitForMoreEvents) once its time has come and does nothing
-// else. User-interface thread only.
+// else. Made after the QApplication; user-interface thread only.
 #pragma once
 
 #include <memory>
@@ -23,10 +23,11 @@ class LoopWake {
   void Stop();
 
  private:
-  // On Qt's GLib event loop a GLib timeout source of the loop's own context:
-  // no Qt timer to register and unregister at every wait, no timer event
-  // carried through the application's notification to a QObject. With any
-  // other event dispatcher, a precise single-shot QTimer.
+  // On Qt's GLib event loop a source of the loop's own context, attached
+  // once, that is ready from a deadline on: no Qt timer to register and
+  // unregister at every wait, no timer event carried through the
+  // application's notification to a QObject, no source made per wait. With
+  // any other event dispatcher, a precise single-shot QTimer.
   void* source_ = nullptr;  // GSource*, kept out of this header
   std::unique_ptr<QTimer> timer_;
 };
