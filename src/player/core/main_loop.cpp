@@ -163,7 +163,9 @@ int MainLoop::PollInput(WindowHandle window) {
   }
   if (!player.media) return 0;
 
-  const int hit = display_.HitTest();
+  // What lies under the cursor matters only to a mouse button pressed or held;
+  // without one the cursor is not asked for (on X11 a round trip at times).
+  const int hit = ((left | right) & 0x8001) != 0 ? display_.HitTest() : kHitOutside;
   MediaInfo info;
   player.media->GetInfo(info);
 

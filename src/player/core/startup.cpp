@@ -5,6 +5,7 @@
 #include "platform/input/input.h"
 #include "platform/qt/display_connection.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/loop_wake.h"
 #include "platform/qt/screen_scales.h"
 #include "platform/qt/window_event_input.h"
 #include "platform/qt/window_system_choice.h"
@@ -28,7 +29,6 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -223,9 +223,7 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input,
     });
   }
   // Only wakes the wait; the step that follows looks at what is due.
-  QTimer stepDue;
-  stepDue.setSingleShot(true);
-  stepDue.setTimerType(Qt::PreciseTimer);
+  LoopWake stepDue;
 
   uint32_t lastPass = TimeGetTime() - kEventPassMs;
   bool displayLost = false;
@@ -239,9 +237,9 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input,
     if (!displayLost) {
       const uint32_t now = TimeGetTime();
       if (!everyMillisecond) {
-        stepDue.start(static_cast<int>(delay));
+        stepDue.Start(static_cast<int>(delay));
         dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        stepDue.stop();
+        stepDue.Stop();
         lastPass = TimeGetTime();
       } else if (now - lastPass >= EventPassInterval()) {
         lastPass = now;
@@ -262,14 +260,10 @@ bool RunMessageLoop(MainWindow& window, MainLoop& mainLoop, InputPoller& input,
       continue;
     }
     afterStep();
-    if (everyMillisecond) {
-      SleepMs(1);
-    } else if (!DisplayConnectionLost()) {
-      // What the step changed is drawn now, in a pass of the event loop
-      // (which also marks the posted events as seen): left for the wait, the
-      // repaints would end it at once and bring a step that finds nothing new.
-      dispatcher->processEvents(QEventLoop::AllEvents);
-    }
+    // The step has drawn what it changed itself (the seek bar's thumb and the
+    // status line are repainted at once), so the wait that follows blocks;
+    // whatever it left to be drawn later ends that wait at once.
+    if (everyMillisecond) SleepMs(1);
   }
   return displayLost;
 }

@@ -149,9 +149,16 @@ InfoLines BuildInfoLines(const InfoLineInput& input, const Settings& s) {
     if (info.Bitrate != 0) second += FormatItem(text(kTextBitrate), {static_cast<int>(info.Bitrate)});
   }
 
-  std::string& third = lines.status;
+  lines.status = BuildStatusLine(input, s);
+  return lines;
+}
+
+std::string BuildStatusLine(const InfoLineInput& input, const Settings& s) {
+  const MediaInfo& info = input.info;
+  const UiLanguage lang = input.language;
+  const auto text = [lang](int id) { return LoadString(id, lang); };
   const double position = input.state.TimePos < 0 ? 0.0 : input.state.TimePos;
-  third = text(kTextStatusHeading);
+  std::string third = text(kTextStatusHeading);
   if (s.winmesTimeLater == 1) {
     const std::string rest = FormatTime(info.Length - position, s.winmesTimeForm, s.winmesDecimal);
     third += FormatItem(text(kTextRemaining), {rest.c_str()});
@@ -178,7 +185,7 @@ InfoLines BuildInfoLines(const InfoLineInput& input, const Settings& s) {
   }
   if (s.winmesFileList == 1) third += FormatItem(text(kTextList), {input.listIndex + 1, input.listCount});
   if (s.winmesVolume == 1) third += FormatItem(text(kTextVolume), {VolumeToPercent(input.volume)});
-  return lines;
+  return third;
 }
 
 ErrorText BuildErrorText(const std::string& message, const std::string& component, UiLanguage language) {

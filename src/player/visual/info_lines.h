@@ -28,6 +28,9 @@ struct InfoLines {
 };
 
 InfoLines BuildInfoLines(const InfoLineInput& input, const Settings& settings);
+// The status line alone, as BuildInfoLines makes it: the display asks for it
+// to tell whether a refresh of the time line would show anything new.
+std::string BuildStatusLine(const InfoLineInput& input, const Settings& settings);
 
 struct ErrorText {
   std::string message;

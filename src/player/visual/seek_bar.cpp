@@ -19,7 +19,7 @@ void SeekBar::SetGround(const QColor& colour) {
   update();
 }
 
-void SeekBar::paintEvent(QPaintEvent* event) {
+void SeekBar::paintEvent(QPaintEvent*) {
   const qreal ratio = devicePixelRatioF();
   if (parts_.empty.isNull() || parts_.empty.size() != size() * ratio || parts_.ratio != ratio) DrawParts(ratio);
   // The groove as the style fills it up to the middle of the thumb, from the
@@ -30,8 +30,8 @@ void SeekBar::paintEvent(QPaintEvent* event) {
   const int split = thumb.center().x() + (fillsLeft ? 1 : 0);
   const QRect left(0, 0, std::max(split, 0), height());
   const QRect right(split, 0, std::max(width() - split, 0), height());
+  // Qt clips a widget's painting to the region of its paint event already.
   QPainter painter(this);
-  painter.setClipRegion(event->region());
   painter.drawImage(left, fillsLeft ? parts_.filled : parts_.empty, ScaledBy(left, ratio));
   painter.drawImage(right, fillsLeft ? parts_.empty : parts_.filled, ScaledBy(right, ratio));
   painter.drawImage(thumb.topLeft(), parts_.thumb);
@@ -76,8 +76,9 @@ void SeekBar::sliderChange(SliderChange change) {
   }
   if (thumb == drawnThumb_) return;
   // The groove left of the thumb may be drawn filled: the strip between the
-  // two places covers it.
-  update(drawnThumb_.united(thumb));
+  // two places covers it. Drawn and sent to the screen at once: a posted
+  // repaint would wake the event loop for a pass of its own.
+  repaint(drawnThumb_.united(thumb));
   drawnThumb_ = thumb;
 }
 

@@ -154,6 +154,7 @@ void WndSet::CreateFontAndBrush() {
   background_ = FromColorRef(settings.winsetBackColor);
   textColor_ = FromColorRef(settings.fontsetFontColor);
   lineHeight_ = window_ ? QFontMetrics(font, window_).height() : QFontMetrics(font).height();
+  statusRight_ = -1;  // the status line is drawn anew in the new font and colour
 }
 
 void WndSet::MoveWindow(const Rect& rect) {
@@ -279,10 +280,19 @@ void WndSet::Invalidate() {
   const int kind = Player().media ? info.Kind : 0;
   if (textDirty_ && !eraseNeeded_ && !buttonsDirty_ && (kind == kKindSound || kind == kKindVideo) &&
       content_.size() == ContentPixels(window_->width(), window_->height(), window_->devicePixelRatio())) {
+    // A refresh that would draw the text already on the screen (the time
+    // line's shown digits have not turned) draws and sends nothing.
+    MediaState state{};
+    Player().media->GetStatus(state);
+    if (statusRight_ >= 0 && BuildStatusLine(InfoLineInputFor(info, state), ProgramSettings()) == drawnStatus_) {
+      textDirty_ = false;
+      return;
+    }
     // As far as the line's text reached, and room for a few more characters;
-    // a longer text asks for the rest when it is drawn.
+    // a longer text asks for the rest when it is drawn. Drawn and sent at
+    // once, so that the message loop's wait after the step blocks.
     statusBandRight_ = statusRight_ < 0 ? window_->width() : std::min(window_->width(), statusRight_ + 4 * lineHeight_);
-    window_->update(StatusBand(statusBandRight_));
+    window_->repaint(StatusBand(statusBandRight_));
     return;
   }
   statusBandRight_ = window_->width();
@@ -336,7 +346,8 @@ void WndSet::Paint(QPainter& painter) {
     MediaState state{};
     Player().media->GetInfo(info);
     Player().media->GetStatus(state);
-    const int hit = HitTest();
+    // Where the pointer is matters only to the buttons (and may ask the server).
+    const int hit = buttonsDirty_ ? HitTest() : kHitOutside;
     QPainter p(&content_);
     p.setRenderHint(QPainter::TextAntialiasing);
     switch (info.Kind) {
@@ -387,16 +398,11 @@ void WndSet::PaintInfoLines(QPainter& p, const MediaInfo& info, const MediaState
     eraseNeeded_ = false;
   }
   if (!textDirty_) return;
-  InfoLineInput input;
-  input.info = info;
-  input.state = state;
-  const FileList& list = Player().fileList;
-  input.listIndex = list.index;
-  input.listCount = static_cast<int>(list.entries.size());
-  input.listSource = list.source;
-  GetVolume(input.volume);
-  input.language = CurrentUiLanguage();
-  const InfoLines lines = BuildInfoLines(input, ProgramSettings());
+  const InfoLines lines = BuildInfoLines(InfoLineInputFor(info, state), ProgramSettings());
+  if (!fullRedraw && statusRight_ >= 0 && lines.status == drawnStatus_) {
+    textDirty_ = false;  // the status line on the screen is this text already
+    return;
+  }
 
   p.setFont(Font());
   p.setPen(textColor_);
@@ -414,8 +420,22 @@ void WndSet::PaintInfoLines(QPainter& p, const MediaInfo& info, const MediaState
   p.drawText(StatusBand(width), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QString::fromStdString(lines.status),
              &used);
   statusRight_ = used.right() + 1;
+  drawnStatus_ = lines.status;
   if (statusRight_ > statusBandRight_) window_->update(StatusBand(width).adjusted(statusBandRight_ - kTextMargin, 0, 0, 0));
   textDirty_ = false;
+}
+
+InfoLineInput WndSet::InfoLineInputFor(const MediaInfo& info, const MediaState& state) const {
+  InfoLineInput input;
+  input.info = info;
+  input.state = state;
+  const FileList& list = Player().fileList;
+  input.listIndex = list.index;
+  input.listCount = static_cast<int>(list.entries.size());
+  input.listSource = list.source;
+  GetVolume(input.volume);
+  input.language = CurrentUiLanguage();
+  return input;
 }
 
 QRect WndSet::StatusBand(int right) const {

@@ -8,6 +8,7 @@
 
 #include "player/core/media_file.h"
 #include "player/visual/display_layout.h"
+#include "player/visual/info_lines.h"
 #include "player/visual/seek_bar.h"
 
 #include <QColor>
@@ -19,6 +20,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <string>
 
 class QPainter;
 
@@ -84,6 +86,8 @@ class WndSet {
   void PaintInfoLines(QPainter& p, const MediaInfo& info, const MediaState& state, int width,
                       int height);
   void PaintImage(QPainter& p, const MediaInfo& info, int width, int height);
+  // What the information lines are made from, for the current media.
+  InfoLineInput InfoLineInputFor(const MediaInfo& info, const MediaState& state) const;
   // The status line (the third) from the left margin to x = `right`.
   QRect StatusBand(int right) const;
   void PaintButtons(QPainter& p, const MediaInfo& info, const MediaState& state, int hit);
@@ -110,6 +114,7 @@ class WndSet {
   int lastFullHeight_ = -1;
   bool layingOut_ = false;
   int statusRight_ = -1;     // where the status line's text last ended; -1: not drawn yet
+  std::string drawnStatus_;  // the status line's text as last drawn (valid while statusRight_ >= 0)
   int statusBandRight_ = 0;  // how far the last repaint asked for reaches  // moving the window re-enters Layout through its resize
 };
 

@@ -940,6 +940,26 @@ TEST_F(MainLoopTest, RandomModeOnAOneEntryListReloadsThatEntry) {
   EXPECT_EQ(Media().plays, std::vector<double>{-1.0});
 }
 
+// Only a mouse button pressed or held makes the place under the cursor
+// matter; without one the display is not asked (on X11 a round trip).
+TEST_F(MainLoopTest, TheCursorIsLookedAtOnlyForAMouseButton) {
+  Start({"a.ogg"}, "a.ogg");
+  for (int i = 0; i < 3; ++i) Step();
+  EXPECT_EQ(display_.hitTests, 0);
+  for (const int button : {kVkLButton, kVkRButton}) {
+    keys().Tap(button);
+    Step();
+    EXPECT_EQ(display_.hitTests, 1) << "a tap of button " << button;
+    keys().Press(button);
+    Step();
+    Step();
+    keys().Release(button);
+    Step();
+    EXPECT_EQ(display_.hitTests, 3) << "button " << button << " held for two steps";
+    display_.hitTests = 0;
+  }
+}
+
 // --- redrawing ------------------------------------------------------------
 
 TEST_F(MainLoopTest, Renew3RedrawsTheTimeAtEachThirdOfASecond) {

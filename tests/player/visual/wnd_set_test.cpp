@@ -134,6 +134,47 @@ TEST_F(WndSetTest, TextRefreshRedrawsOnlyTheStatusLine) {
   EXPECT_NE(Crop(after, third), Crop(before, third));
 }
 
+// A refresh of the time line whose text has not turned asks for no paint;
+// one whose text has turned does (whole seconds shown: 0.4 s later the text
+// is the same, 1 s later it is not).
+TEST_F(WndSetTest, TimeLineRefreshPaintsOnlyWhenItsTextTurns) {
+  ProgramSettings().winmesDecimal = 0;
+  test::FakeMedia& media = UseMedia(kKindSound);
+  media.info().Length = 600;
+  media.state.TimePos = 10.2;
+  WndSet& display = DisplayWindowSet();
+  display.Attach(window);
+  const auto letQtPaint = [] {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  };
+  display.MarkAllDirty();
+  Render();
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      paints += event->type() == QEvent::Paint;
+      return false;
+    }
+  } counter;
+  window->installEventFilter(&counter);
+  const auto refreshAt = [&](double time) {
+    media.state.TimePos = time;
+    display.MarkTextDirty(1);
+    display.Invalidate();
+    letQtPaint();
+    const int paints = counter.paints;
+    counter.paints = 0;
+    return paints;
+  };
+  letQtPaint();  // what showing the window still had to paint
+  counter.paints = 0;
+  EXPECT_EQ(refreshAt(10.6), 0);
+  EXPECT_EQ(refreshAt(11.2), 1);
+  EXPECT_EQ(refreshAt(11.2), 1) << "not yet drawn: the text on the screen is still 10 s";
+  Render();
+  EXPECT_EQ(refreshAt(11.9), 0);
+}
+
 TEST_F(WndSetTest, ButtonUnderTheCursorShowsItsHoverFace) {
   UseMedia(kKindSound);
   WndSet& display = DisplayWindowSet();
