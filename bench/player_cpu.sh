@@ -166,7 +166,8 @@ done
 
 echo "The playing player's threads:"
 echo "$thread_split"
-echo "The video output the player chose: $(grep -h -m 1 '映像出力' "$video_home/LOG.TXT" 2>/dev/null || echo '(not in its log)')"
+chosen=$(grep -h -m 1 -o '映像出力: [^"]*' "$video_home/LOG.TXT" 2>/dev/null)
+echo "The video output the player chose (its log): ${chosen:-(not in its log)}"
 
 echo
 echo "Wake-ups per second over the same ${window} s (voluntary context switches)"
