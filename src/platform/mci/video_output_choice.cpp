@@ -46,7 +46,10 @@ std::vector<VideoOutput> VideoOutputOrder(GlRendering rendering, std::string_vie
     }
     return {};
   }
-  if (rendering == GlRendering::Hardware) return {VideoOutput::OpenGl, VideoOutput::XVideo, VideoOutput::XImage};
+  // A software renderer still goes first: the X image sink cannot redraw a
+  // picture at a new size once the stream has stopped sending pictures, so a
+  // clip shorter than the time its window takes to be placed stays black.
+  if (rendering != GlRendering::Missing) return {VideoOutput::OpenGl, VideoOutput::XVideo, VideoOutput::XImage};
   return {VideoOutput::XVideo, VideoOutput::XImage};
 }
 

@@ -1,6 +1,5 @@
 // Which video sink draws into a native window, from what the display can do:
-// OpenGL where its renderer is a hardware one, else XVideo, else plain X
-// images. Plain decisions over facts gathered elsewhere (gl_renderer_probe.h,
+// OpenGL where there is a renderer, else XVideo, else plain X images. Plain decisions over facts gathered elsewhere (gl_renderer_probe.h,
 // whether a sink opens), so that they hold without a display.
 #pragma once
 
@@ -28,9 +27,11 @@ enum class VideoOutput { OpenGl, XVideo, XImage };
 // The element name of an output ("glimagesink", "xvimagesink", "ximagesink").
 const char* VideoOutputSinkName(VideoOutput output);
 
-// The outputs to try, best first: OpenGL only on a hardware renderer (a
-// software one spends a core on what X images do for a tenth), then XVideo,
-// which the X server scales, then X images behind our scaler. A `requested`
+// The outputs to try, best first: OpenGL wherever there is a renderer (on a
+// software one it holds the driver and LLVM resident, about 100 MB, but X
+// images cannot yet show a short clip whose window is placed after its last
+// picture), then XVideo, which the X server scales, then X images behind our
+// scaler. A `requested`
 // sink name (QORVE_VIDEO_SINK) is the only one tried; an unknown name
 // tries none.
 std::vector<VideoOutput> VideoOutputOrder(GlRendering rendering, std::string_view requested);

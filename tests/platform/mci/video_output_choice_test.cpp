@@ -42,7 +42,7 @@ struct OrderCase {
 
 class OutputOrder : public testing::TestWithParam<OrderCase> {};
 
-TEST_P(OutputOrder, OpenGlOnlyOnHardwareAndTheRequestAlone) {
+TEST_P(OutputOrder, OpenGlWhereThereIsARendererAndTheRequestAlone) {
   std::vector<std::string> names;
   for (const VideoOutput output : VideoOutputOrder(GetParam().rendering, GetParam().requested)) {
     names.emplace_back(VideoOutputSinkName(output));
@@ -53,7 +53,7 @@ TEST_P(OutputOrder, OpenGlOnlyOnHardwareAndTheRequestAlone) {
 INSTANTIATE_TEST_SUITE_P(
     Facts, OutputOrder,
     testing::Values(OrderCase{GlRendering::Hardware, "", {"glimagesink", "xvimagesink", "ximagesink"}},
-                    OrderCase{GlRendering::Software, "", {"xvimagesink", "ximagesink"}},
+                    OrderCase{GlRendering::Software, "", {"glimagesink", "xvimagesink", "ximagesink"}},
                     OrderCase{GlRendering::Missing, "", {"xvimagesink", "ximagesink"}},
                     OrderCase{GlRendering::Software, "glimagesink", {"glimagesink"}},
                     OrderCase{GlRendering::Hardware, "ximagesink", {"ximagesink"}},
