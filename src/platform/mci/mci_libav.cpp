@@ -230,12 +230,10 @@ class LibavDevice final : public GstreamerPipelineDevice {
       const Branch& branch = isPicture ? picture_ : sound_;
       if (!branch.source || out.bytes.empty()) continue;
       if (!WaitForRoom(branch, isPicture ? sound_ : picture_)) return;
-      // The decoded bytes themselves, not a copy: the buffer owns them alone
-      // and frees them on whichever streaming thread lets it go last.
-      auto* bytes = new std::vector<uint8_t>(std::move(out.bytes));
-      GstBuffer* buffer = gst_buffer_new_wrapped_full(
-          GST_MEMORY_FLAG_READONLY, bytes->data(), bytes->size(), 0, bytes->size(), bytes,
-          [](gpointer owned) { delete static_cast<std::vector<uint8_t>*>(owned); });
+      // A copy the buffer owns: GStreamer may let go of it on any streaming
+      // thread, and its reference counting is invisible to a race detector
+      // that sees our own frees of the decoded bytes.
+      GstBuffer* buffer = gst_buffer_new_memdup(out.bytes.data(), out.bytes.size());
       GST_BUFFER_PTS(buffer) = static_cast<GstClockTime>(std::max<int64_t>(out.time - origin_, 0));
       GST_BUFFER_DURATION(buffer) = static_cast<GstClockTime>(std::max<int64_t>(out.duration, 0));
       if (gst_app_src_push_buffer(GST_APP_SRC(branch.source), buffer) != GST_FLOW_OK) return;
